@@ -1,0 +1,179 @@
+#include "network/graph.hpp"
+
+#include <algorithm>
+#include <utility>
+
+namespace tarnvale {
+
+NodeId Graph::NewNode() {
+    const auto id = static_cast<NodeId>(nodeAlive_.size());
+    nodeAlive_.push_back(1);
+    nodeHidden_.push_back(0);
+    degree_.push_back(0);
+    out_.emplace_back();
+    in_.emplace_back();
+    order_.push_back(id);
+    ++visibleNodes_;
+    return id;
+}
+
+EdgeId Graph::NewEdge(NodeId source, NodeId target) {
+    const auto id = static_cast<EdgeId>(edgeAlive_.size());
+    edgeAlive_.push_back(1);
+    source_.push_back(source);
+    target_.push_back(target);
+    out_[Index(source)].push_back(id);
+    in_[Index(target)].push_back(id);
+    edgeOrder_.push_back(id);
+    if (IsEdgeVisible(id)) {
+        ++degree_[Index(source)];
+        ++degree_[Index(target)];
+        ++visibleEdges_;
+    }
+    return id;
+}
+
+void Graph::DelEdge(EdgeId e) {
+    const auto i = Index(e);
+    if (edgeAlive_[i] == 0) return;
+    if (IsEdgeVisible(e)) {
+        --degree_[Index(source_[i])];
+        --degree_[Index(target_[i])];
+        --visibleEdges_;
+    }
+    edgeAlive_[i] = 0;
+    ++deadEntries_;
+}
+
+void Graph::DelNode(NodeId n) {
+    const auto i = Index(n);
+    if (nodeAlive_[i] == 0) return;
+    for (const auto* list : {&out_[i], &in_[i]})
+        for (EdgeId e : *list) DelEdge(e);
+    if (nodeHidden_[i] == 0) --visibleNodes_;
+    nodeAlive_[i] = 0;
+    degree_[i] = 0;
+    ++deadEntries_;
+}
+
+void Graph::HideNode(NodeId n) {
+    const auto i = Index(n);
+    if (!IsNodeVisible(n)) return;
+    for (EdgeId e : out_[i]) {
+        if (!IsEdgeVisible(e)) continue;
+        const NodeId m = target_[Index(e)];
+        if (m != n) --degree_[Index(m)];
+        --visibleEdges_;
+    }
+    for (EdgeId e : in_[i]) {
+        if (!IsEdgeVisible(e)) continue;
+        const NodeId m = source_[Index(e)];
+        if (m == n) continue;  // a loop was counted with the outgoing edges
+        --degree_[Index(m)];
+        --visibleEdges_;
+    }
+    nodeHidden_[i] = 1;
+    degree_[i] = 0;
+    --visibleNodes_;
+    anyHidden_ = true;
+}
+
+void Graph::RestoreGraph() {
+    if (!anyHidden_) return;
+    anyHidden_ = false;
+    std::fill(nodeHidden_.begin(), nodeHidden_.end(), 0);
+    std::fill(degree_.begin(), degree_.end(), 0);
+    visibleNodes_ = 0;
+    for (NodeId n : order_)
+        if (nodeAlive_[Index(n)] != 0) ++visibleNodes_;
+    visibleEdges_ = 0;
+    for (EdgeId e : edgeOrder_) {
+        if (edgeAlive_[Index(e)] == 0) continue;
+        ++degree_[Index(source_[Index(e)])];
+        ++degree_[Index(target_[Index(e)])];
+        ++visibleEdges_;
+    }
+}
+
+std::vector<NodeId> Graph::Nodes() const {
+    std::vector<NodeId> nodes;
+    nodes.reserve(visibleNodes_);
+    ForEachNode([&](NodeId n) { nodes.push_back(n); });
+    return nodes;
+}
+
+std::vector<EdgeId> Graph::Edges() const {
+    std::vector<EdgeId> edges;
+    edges.reserve(visibleEdges_);
+    ForEachEdge([&](EdgeId e) { edges.push_back(e); });
+    return edges;
+}
+
+std::vector<Component> Graph::Components() const {
+    std::vector<Component> components;
+    std::vector<unsigned char> visited(nodeAlive_.size(), 0);
+    std::vector<unsigned char> edgeSeen(edgeAlive_.size(), 0);
+
+    // One frame per node on the current search path: which list (outgoing,
+    // then incoming) and how far into it the scan has come.
+    struct Frame {
+        NodeId node;
+        int list;
+        std::size_t pos;
+    };
+    std::vector<Frame> stack;
+
+    for (NodeId start : order_) {
+        if (!IsNodeVisible(start) || visited[Index(start)] != 0) continue;
+        Component component;
+        visited[Index(start)] = 1;
+        component.nodes.push_back(start);
+        stack.push_back({start, 0, 0});
+        while (!stack.empty()) {
+            Frame& frame = stack.back();
+            const auto& list = frame.list == 0 ? out_[Index(frame.node)] : in_[Index(frame.node)];
+            if (frame.pos >= list.size()) {
+                if (frame.list == 0) {
+                    frame.list = 1;
+                    frame.pos = 0;
+                } else {
+                    stack.pop_back();
+                }
+                continue;
+            }
+            const EdgeId e = list[frame.pos++];
+            if (!IsEdgeVisible(e)) continue;
+            const NodeId next = Opposite(e, frame.node);
+            if (edgeSeen[Index(e)] == 0) {
+                edgeSeen[Index(e)] = 1;
+                component.edges.push_back(e);
+            }
+            if (visited[Index(next)] == 0) {
+                visited[Index(next)] = 1;
+                component.nodes.push_back(next);
+                stack.push_back({next, 0, 0});  // invalidates frame; loop re-reads back()
+            }
+        }
+        components.push_back(std::move(component));
+    }
+    return components;
+}
+
+void Graph::Compact() {
+    if (deadEntries_ == 0) return;
+    deadEntries_ = 0;
+    std::erase_if(order_, [&](NodeId n) { return nodeAlive_[Index(n)] == 0; });
+    std::erase_if(edgeOrder_, [&](EdgeId e) { return edgeAlive_[Index(e)] == 0; });
+    auto dead = [&](EdgeId e) { return edgeAlive_[Index(e)] == 0; };
+    for (std::size_t i = 0; i < out_.size(); ++i) {
+        if (nodeAlive_[i] == 0) {
+            out_[i] = {};
+            in_[i] = {};
+            continue;
+        }
+        std::erase_if(out_[i], dead);
+        std::erase_if(in_[i], dead);
+    }
+}
+
+}  // namespace tarnvale

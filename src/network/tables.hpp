@@ -1,0 +1,31 @@
+#pragma once
+// Generic reading of delimited text tables.
+
+#include <cstddef>
+#include <istream>
+#include <string>
+#include <vector>
+
+namespace tarnvale {
+
+using Row = std::vector<std::string>;
+using Matrix = std::vector<Row>;
+
+// Text without its leading and trailing spaces, tabs and carriage returns.
+std::string trim(const std::string& text);
+
+// Splits a line at the delimiter (a single space when empty); every field is
+// trimmed and empty fields vanish. A line whose trimmed text holds no
+// delimiter is one field: the line itself, unchanged.
+std::vector<std::string> SplitLine(const std::string& line, const std::string& delimiter);
+
+// Reads the whole stream from its start; every line of length > 0 becomes a
+// row of SplitLine fields.
+Matrix ReadMatrix(std::istream& in, const std::string& delimiter);
+
+// The column-th field of every row. Throws RunError (status 1) with
+// "\nError:get_column:column index exceeds matrix size:giving up.." when the
+// matrix is empty or its first row is too short.
+std::vector<std::string> get_column(const Matrix& matrix, std::size_t column);
+
+}  // namespace tarnvale
