@@ -17,8 +17,9 @@ public:
     std::uint32_t NextWord() { return static_cast<std::uint32_t>(mt_()); }
     // The next word times 2^-32: a double in [0, 1), one word per draw.
     double Uniform() { return static_cast<double>(NextWord()) * 2.3283064365386963e-10; }
-    // An integer in [min, max] from one uniform draw; max == min returns min
-    // and max < min returns INT32_MIN, neither consuming a word.
+    // An integer in [min, max] from one uniform draw u: floor(min + (max - min
+    // + 1) * u) in double, clamped to max. max == min returns min and
+    // max < min returns INT32_MIN, neither consuming a word.
     std::int32_t Integer(std::int32_t min, std::int32_t max);
 
 private:

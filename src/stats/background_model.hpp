@@ -26,7 +26,8 @@ struct BackgroundModel {
 
 // Samples imax groups (with replacement) for every even size 2, 4, ... below
 // kmax + 2 and returns {mean, sd, mean of per-size means, sd exponent, sd
-// coefficient}. Prints the progress block to out. scores must not be empty.
+// coefficient}. Prints the progress block to out. Throws std::invalid_argument
+// for an empty score list, before printing anything.
 std::array<float, 5> CalculateBackground(const FloatList& scores, int kmax, int imax,
                                          Random& rng, std::ostream& out);
 
