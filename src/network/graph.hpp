@@ -40,6 +40,12 @@ public:
         auto i = static_cast<std::size_t>(id);
         return i < data_.size() ? T(data_[i]) : T();
     }
+    // Reading without copying; an id past the end gives a default value.
+    const Stored& at(std::int32_t id) const {
+        static const Stored empty{};
+        auto i = static_cast<std::size_t>(id);
+        return i < data_.size() ? data_[i] : empty;
+    }
     std::size_t size() const { return data_.size(); }
     void assign(std::size_t size, const T& fill) { data_.assign(size, Stored(fill)); }
 

@@ -1,1 +1,61 @@
-// placeholder, being written
+#include "network/tables.hpp"
+
+#include "base/run_error.hpp"
+#include "network/input_text.hpp"
+
+namespace tarnvale {
+
+std::string_view TrimView(std::string_view text) {
+    constexpr std::string_view kTrimmed = " \t\r";
+    const auto first = text.find_first_not_of(kTrimmed);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(kTrimmed) - first + 1);
+}
+
+std::string trim(const std::string& text) { return std::string(TrimView(text)); }
+
+std::vector<std::string> SplitLine(const std::string& line, const std::string& delimiter) {
+    const std::string_view delim = delimiter.empty() ? std::string_view(" ") : delimiter;
+    std::string_view rest = TrimView(line);
+    if (rest.find(delim) == std::string_view::npos) return {line};
+
+    // Trimming what is left before each cut is what makes runs of tabs or
+    // spaces act as one separator when the delimiter is itself white space.
+    std::vector<std::string> fields;
+    for (auto cut = rest.find(delim); cut != std::string_view::npos; cut = rest.find(delim)) {
+        fields.emplace_back(TrimView(rest.substr(0, cut)));
+        rest = TrimView(rest.substr(cut + delim.size()));
+    }
+    fields.emplace_back(rest);
+    return fields;
+}
+
+Matrix ReadMatrix(std::istream& in, const std::string& delimiter) {
+    in.clear();
+    in.seekg(0);
+    Matrix matrix;
+    std::string line;
+    for (bool first = true; std::getline(in, line); first = false) {
+        // A byte-order mark is an encoding artefact, never part of the first field.
+        if (first) StripByteOrderMark(line);
+        if (!line.empty()) matrix.push_back(SplitLine(line, delimiter));
+    }
+    return matrix;
+}
+
+std::vector<std::string> get_column(const Matrix& matrix, std::size_t column) {
+    static constexpr const char* kTooShort =
+        "\nError:get_column:column index exceeds matrix size:giving up..";
+    if (matrix.empty()) throw RunError(kTooShort, 1);
+    std::vector<std::string> values;
+    values.reserve(matrix.size());
+    for (const Row& row : matrix) {
+        // Every row is checked, not only the first, so a short later row
+        // stops the run the same way instead of reading past its end.
+        if (row.size() <= column) throw RunError(kTooShort, 1);
+        values.push_back(row[column]);
+    }
+    return values;
+}
+
+}  // namespace tarnvale

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <istream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarnvale {
@@ -13,19 +14,22 @@ using Matrix = std::vector<Row>;
 
 // Text without its leading and trailing spaces, tabs and carriage returns.
 std::string trim(const std::string& text);
+// The same, as a view into text.
+std::string_view TrimView(std::string_view text);
 
 // Splits a line at the delimiter (a single space when empty); every field is
-// trimmed and empty fields vanish. A line whose trimmed text holds no
+// trimmed, and with a white-space delimiter (tab, space) runs of delimiters
+// act as one, so empty fields vanish. A line whose trimmed text holds no
 // delimiter is one field: the line itself, unchanged.
 std::vector<std::string> SplitLine(const std::string& line, const std::string& delimiter);
 
 // Reads the whole stream from its start; every line of length > 0 becomes a
-// row of SplitLine fields.
+// row of SplitLine fields. A UTF-8 byte-order mark at the start is dropped.
 Matrix ReadMatrix(std::istream& in, const std::string& delimiter);
 
 // The column-th field of every row. Throws RunError (status 1) with
 // "\nError:get_column:column index exceeds matrix size:giving up.." when the
-// matrix is empty or its first row is too short.
+// matrix is empty or a row is too short.
 std::vector<std::string> get_column(const Matrix& matrix, std::size_t column);
 
 }  // namespace tarnvale

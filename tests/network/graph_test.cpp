@@ -1,0 +1,168 @@
+#include "network/graph.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tarnvale {
+namespace {
+
+using Ids = std::vector<std::int32_t>;
+
+Ids FarEnds(const Graph& graph, NodeId n) {
+    Ids result;
+    graph.ForEachAdjacent(n, [&](EdgeId, NodeId far) { result.push_back(far); });
+    return result;
+}
+
+Graph WithNodes(int count) {
+    Graph graph;
+    for (int i = 0; i < count; ++i) graph.NewNode();
+    return graph;
+}
+
+TEST(GraphAdjacency, OutgoingEdgesThenIncomingOnesEachInCreationOrder) {
+    Graph graph = WithNodes(4);
+    graph.NewEdge(1, 0);
+    graph.NewEdge(0, 2);
+    graph.NewEdge(3, 0);
+    graph.NewEdge(0, 1);
+    graph.MakeUndirected();
+    EXPECT_EQ(FarEnds(graph, 0), (Ids{2, 1, 1, 3}));
+    EXPECT_EQ(graph.Degree(0), 4);
+}
+
+TEST(GraphAdjacency, LoopIsMetTwiceAndCountsTwice) {
+    Graph graph = WithNodes(2);
+    graph.NewEdge(0, 0);
+    graph.NewEdge(0, 1);
+    graph.MakeUndirected();
+    EXPECT_EQ(FarEnds(graph, 0), (Ids{0, 1, 0}));
+    EXPECT_EQ(graph.Degree(0), 3);
+    EXPECT_EQ(graph.NumberOfEdges(), 2u);
+}
+
+TEST(IdMap, GrowsWithTheTypesOwnDefaultNotTheFillValue) {
+    NodeMap<float> values(2, -1.0f);
+    EXPECT_EQ(values.get(1), -1.0f);
+    EXPECT_EQ(values.get(7), 0.0f);
+    EXPECT_EQ(values.size(), 2u);  // reading does not grow
+    EXPECT_EQ(values[5], 0.0f);
+    EXPECT_EQ(values.size(), 6u);
+    EXPECT_EQ(values.get(1), -1.0f);
+
+    const NodeMap<std::vector<std::string>> lists;
+    EXPECT_TRUE(lists.at(3).empty());
+    EXPECT_EQ(lists.size(), 0u);
+}
+
+// A triangle 0-1-2 with a loop on 2 and a pendant node 3 on 2.
+class HidingTest : public ::testing::Test {
+protected:
+    HidingTest() : graph(WithNodes(4)) {
+        graph.NewEdge(0, 1);
+        graph.NewEdge(1, 2);
+        graph.NewEdge(2, 0);
+        graph.NewEdge(2, 2);
+        graph.NewEdge(3, 2);
+        graph.MakeUndirected();
+    }
+    Graph graph;
+};
+
+TEST_F(HidingTest, HiddenNodeAndItsEdgesVanishFromCountsAndDegrees) {
+    graph.HideNode(2);
+    EXPECT_EQ(graph.NumberOfNodes(), 3u);
+    EXPECT_EQ(graph.NumberOfEdges(), 1u);
+    EXPECT_EQ(graph.Degree(0), 1);
+    EXPECT_EQ(graph.Degree(3), 0);
+    EXPECT_EQ(graph.Nodes(), (Ids{0, 1, 3}));
+    EXPECT_EQ(graph.Edges(), (Ids{0}));
+    EXPECT_EQ(FarEnds(graph, 1), (Ids{0}));
+    EXPECT_EQ(graph.Components().size(), 2u);
+
+    graph.RestoreGraph();
+    EXPECT_EQ(graph.NumberOfNodes(), 4u);
+    EXPECT_EQ(graph.NumberOfEdges(), 5u);
+    EXPECT_EQ(graph.Degree(2), 5);
+    EXPECT_EQ(graph.Degree(0), 2);
+}
+
+TEST_F(HidingTest, NodeDeletedWhileHiddenStaysDeleted) {
+    graph.HideNode(2);
+    graph.DelNode(2);
+    graph.DelNode(0);
+    EXPECT_EQ(graph.NumberOfNodes(), 2u);
+    EXPECT_EQ(graph.NumberOfEdges(), 0u);
+    graph.RestoreGraph();
+    EXPECT_EQ(graph.Nodes(), (Ids{1, 3}));
+    EXPECT_EQ(graph.NumberOfEdges(), 0u);
+    EXPECT_EQ(graph.Degree(1), 0);
+}
+
+TEST_F(HidingTest, EdgeToAHiddenNodeAppearsOnRestore) {
+    graph.HideNode(3);
+    graph.NewEdge(0, 3);
+    EXPECT_EQ(graph.NumberOfEdges(), 4u);
+    EXPECT_EQ(graph.Degree(0), 2);
+    graph.RestoreGraph();
+    EXPECT_EQ(graph.NumberOfEdges(), 6u);
+    EXPECT_EQ(graph.Degree(0), 3);
+    EXPECT_EQ(graph.Degree(3), 2);
+}
+
+TEST(GraphDeletion, DeletingDuringTheWalkIsSafeAndCompactKeepsOrder) {
+    Graph graph = WithNodes(5);
+    graph.NewEdge(0, 1);
+    graph.NewEdge(1, 2);
+    graph.NewEdge(3, 4);
+    graph.ForEachNode([&](NodeId n) {
+        if (n % 2 == 1) graph.DelNode(n);
+    });
+    EXPECT_EQ(graph.Nodes(), (Ids{0, 2, 4}));
+    EXPECT_EQ(graph.NumberOfEdges(), 0u);
+    EXPECT_EQ(graph.Degree(0), 0);
+    graph.Compact();
+    EXPECT_EQ(graph.Nodes(), (Ids{0, 2, 4}));
+    EXPECT_EQ(graph.NumberOfNodeIds(), 5u);
+    EXPECT_FALSE(graph.IsNodeAlive(3));
+
+    // Ids are not reused after deletion.
+    EXPECT_EQ(graph.NewNode(), 5);
+    EXPECT_EQ(graph.NewEdge(0, 5), 3);
+    EXPECT_EQ(FarEnds(graph, 0), (Ids{5}));
+}
+
+TEST(GraphComponents, DepthFirstFromEveryNodeInNodeOrder) {
+    Graph graph = WithNodes(6);
+    graph.NewEdge(0, 1);  // e0
+    graph.NewEdge(0, 2);  // e1
+    graph.NewEdge(3, 1);  // e2
+    graph.NewEdge(2, 3);  // e3
+    graph.NewEdge(4, 4);  // e4, a loop
+    graph.MakeUndirected();
+    const auto components = graph.Components();
+    ASSERT_EQ(components.size(), 3u);
+    // From 0: out to 1; from 1: in from 3; from 3: out to 1 (seen), in from 2.
+    EXPECT_EQ(components[0].nodes, (Ids{0, 1, 3, 2}));
+    EXPECT_EQ(components[0].edges, (Ids{0, 2, 3, 1}));
+    EXPECT_EQ(components[1].nodes, (Ids{4}));
+    EXPECT_EQ(components[1].edges, (Ids{4}));
+    EXPECT_EQ(components[2].nodes, (Ids{5}));
+    EXPECT_TRUE(components[2].edges.empty());
+}
+
+TEST(GraphComponents, MillionNodePathNeedsNoDeepStack) {
+    constexpr int kNodes = 1'000'000;
+    Graph graph = WithNodes(kNodes);
+    for (NodeId n = 0; n + 1 < kNodes; ++n) graph.NewEdge(n, n + 1);
+    graph.MakeUndirected();
+    const auto components = graph.Components();
+    ASSERT_EQ(components.size(), 1u);
+    EXPECT_EQ(components[0].nodes.size(), static_cast<std::size_t>(kNodes));
+    EXPECT_EQ(components[0].edges.size(), static_cast<std::size_t>(kNodes - 1));
+    EXPECT_EQ(components[0].nodes.back(), kNodes - 1);
+}
+
+}  // namespace
+}  // namespace tarnvale

@@ -1,0 +1,119 @@
+#include "network/input_text.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+namespace tarnvale {
+namespace {
+
+TEST(ParseNumber, AcceptsWholeDecimalTokens) {
+    EXPECT_EQ(ParseNumber("0.05"), 0.05);
+    EXPECT_EQ(ParseNumber("1e-3"), 1e-3);
+    EXPECT_EQ(ParseNumber("1E2"), 100.0);
+    EXPECT_EQ(ParseNumber(".5"), 0.5);
+    EXPECT_EQ(ParseNumber("5."), 5.0);
+    EXPECT_EQ(ParseNumber("+0.5"), 0.5);
+    EXPECT_EQ(ParseNumber("-2"), -2.0);
+    const auto negativeZero = ParseNumber("-0");
+    ASSERT_TRUE(negativeZero);
+    EXPECT_TRUE(std::signbit(*negativeZero));
+}
+
+TEST(ParseNumber, RejectsTokensThatAreNotEntirelyANumber) {
+    for (const char* token : {"", "+", "-", "+-1", "++1", "-+1", "0.05abc", "0,05", "0x1p3", "0x10",
+                              "1p3", " 1", "1 ", "e5", "abc", "1e", "1e+", "."}) {
+        EXPECT_FALSE(ParseNumber(token)) << '"' << token << '"';
+    }
+}
+
+TEST(ParseNumber, ReadsInfinityAndNanForTheCallerToJudge) {
+    EXPECT_EQ(ParseNumber("inf"), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(ParseNumber("-INFINITY"), -std::numeric_limits<double>::infinity());
+    const auto nan = ParseNumber("nan");
+    ASSERT_TRUE(nan);
+    EXPECT_TRUE(std::isnan(*nan));
+}
+
+TEST(ParseNumber, OverflowGivesSignedInfinity) {
+    bool underflowed = true;
+    EXPECT_EQ(ParseNumber("1e400", &underflowed), std::numeric_limits<double>::infinity());
+    EXPECT_FALSE(underflowed);
+    EXPECT_EQ(ParseNumber("-1e400"), -std::numeric_limits<double>::infinity());
+    // The leading digit's place, not the exponent alone, decides.
+    EXPECT_EQ(ParseNumber("0.1e310"), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(ParseNumber("1e99999999999999999999"), std::numeric_limits<double>::infinity());
+}
+
+TEST(ParseNumber, UnderflowGivesSignedZeroAndSaysSo) {
+    bool underflowed = false;
+    EXPECT_EQ(ParseNumber("1e-400", &underflowed), 0.0);
+    EXPECT_TRUE(underflowed);
+
+    underflowed = false;
+    const auto negative = ParseNumber("-1e-400", &underflowed);
+    ASSERT_TRUE(negative);
+    EXPECT_EQ(*negative, 0.0);
+    EXPECT_TRUE(std::signbit(*negative));
+    EXPECT_TRUE(underflowed);
+
+    EXPECT_EQ(ParseNumber("1000e-330"), 0.0);
+    EXPECT_EQ(ParseNumber("0.00001e-320"), 0.0);
+    EXPECT_EQ(ParseNumber("1e-99999999999999999999"), 0.0);
+
+    // A subnormal double is still a value.
+    EXPECT_EQ(ParseNumber("1e-310", &underflowed), 1e-310);
+    EXPECT_FALSE(underflowed);
+}
+
+TEST(StripByteOrderMark, RemovesOnlyACompleteLeadingMark) {
+    std::string line =
+        "\xEF\xBB\xBF"
+        "A pp B 1";
+    StripByteOrderMark(line);
+    EXPECT_EQ(line, "A pp B 1");
+
+    std::string partial =
+        "\xEF\xBB"
+        "A";
+    StripByteOrderMark(partial);
+    EXPECT_EQ(partial,
+              "\xEF\xBB"
+              "A");
+
+    std::string inside = "A\xEF\xBB\xBF";
+    StripByteOrderMark(inside);
+    EXPECT_EQ(inside, "A\xEF\xBB\xBF");
+}
+
+std::string Report(int skips) {
+    std::ostringstream out;
+    SkipReporter reporter("net.sif", out);
+    for (int line = 1; line <= skips; ++line) reporter.Skip(line * 2, "fewer than four fields");
+    reporter.Finish();
+    EXPECT_EQ(reporter.count(), skips);
+    return out.str();
+}
+
+std::string Warnings(int count) {
+    std::string text;
+    for (int line = 1; line <= count; ++line)
+        text += "Warning: net.sif:" + std::to_string(line * 2) +
+                ": fewer than four fields; line skipped\n";
+    return text;
+}
+
+TEST(SkipReporter, PrintsEveryWarningUpToTenAndNoTotal) {
+    EXPECT_EQ(Report(0), "");
+    EXPECT_EQ(Report(1), Warnings(1));
+    EXPECT_EQ(Report(10), Warnings(10));
+}
+
+TEST(SkipReporter, PrintsTenWarningsThenTheTotal) {
+    EXPECT_EQ(Report(11), Warnings(10) + "Warning: net.sif: 11 lines skipped in all\n");
+    EXPECT_EQ(Report(25), Warnings(10) + "Warning: net.sif: 25 lines skipped in all\n");
+}
+
+}  // namespace
+}  // namespace tarnvale

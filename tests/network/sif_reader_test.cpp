@@ -1,0 +1,205 @@
+#include "network/sif_reader.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sstream>
+
+#include "network/preparation.hpp"
+
+namespace tarnvale {
+namespace {
+
+constexpr const char* kNote = "NOTE:SifReader:Duplicate edges allowed\n";
+
+// Reads a SIF text into a fresh graph and keeps what the reader printed.
+class SifReaderTest : public ::testing::Test {
+protected:
+    void Read(const std::string& text, bool allowDuplicates = true) {
+        std::istringstream in(text);
+        std::ostringstream out;
+        EXPECT_EQ(SifReader(in, "net.sif", graph, {names, types, values}, allowDuplicates, out), 0);
+        output = out.str();
+    }
+
+    std::vector<std::string> NodeNames() const {
+        std::vector<std::string> result;
+        graph.ForEachNode([&](NodeId n) { result.push_back(names.get(n)); });
+        return result;
+    }
+    // "source-type-target:value" of every edge in edge order.
+    std::vector<std::string> EdgeTexts() {
+        std::vector<std::string> result;
+        graph.ForEachEdge([&](EdgeId e) {
+            std::ostringstream text;
+            text << names.get(graph.Source(e)) << '-' << types.get(e) << '-'
+                 << names.get(graph.Target(e)) << ':' << values.get(e);
+            result.push_back(text.str());
+        });
+        return result;
+    }
+    // The output without the note and the progress lines.
+    std::string Rest() const {
+        std::istringstream in(output);
+        std::string line, rest;
+        while (std::getline(in, line))
+            if (line + '\n' != kNote && !line.starts_with("Reading interaction "))
+                rest += line + '\n';
+        return rest;
+    }
+
+    Graph graph;
+    NodeMap<std::string> names;
+    EdgeMap<std::string> types;
+    EdgeMap<float> values;
+    std::string output;
+};
+
+using Texts = std::vector<std::string>;
+
+TEST_F(SifReaderTest, EveryLineMakesOneEdgeInLineOrder) {
+    Read("A pp B 0.5\nA pp B 0.2\nB pd A 0.3\nC pp C 0.1\n");
+    EXPECT_EQ(NodeNames(), (Texts{"A", "B", "C"}));
+    EXPECT_EQ(EdgeTexts(), (Texts{"A-pp-B:0.5", "A-pp-B:0.2", "B-pd-A:0.3", "C-pp-C:0.1"}));
+    EXPECT_EQ(graph.Degree(2), 2);  // the loop, counted at both ends
+    EXPECT_TRUE(graph.IsDirected());
+}
+
+TEST_F(SifReaderTest, NodesAppearInFirstMentionOrderSourceFirst) {
+    Read("x pp x 0.1\nb pp a 1\nabc pp ABC 0\n");
+    EXPECT_EQ(NodeNames(), (Texts{"x", "b", "a", "abc", "ABC"}));
+}
+
+TEST_F(SifReaderTest, PrintsTheNoteThenOneProgressLinePerStep) {
+    Read("A pp B 0.5\nB pp C 0.5\n");
+    EXPECT_EQ(output, std::string(kNote) + "Reading interaction 0\nReading interaction 1\n");
+    Read("A pp B 0.5\n", false);
+    EXPECT_EQ(output, "Reading interaction 0\n");
+}
+
+std::string Lines(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += "N" + std::to_string(i) + " pp M 0.5\n";
+    return text;
+}
+
+// The note and the progress lines for i = 0, step, 2 step, ... up to last.
+std::string Progress(int last, int step) {
+    std::string text = kNote;
+    for (int i = 0; i <= last; i += step) text += "Reading interaction " + std::to_string(i) + '\n';
+    return text;
+}
+
+TEST_F(SifReaderTest, ProgressStepIsOneHundredthAboveOneHundredLines) {
+    Read(Lines(100));
+    EXPECT_EQ(output, Progress(99, 1));
+    Read(Lines(101));
+    EXPECT_EQ(output, Progress(100, 1));
+    Read(Lines(250));
+    EXPECT_EQ(output, Progress(248, 2));
+}
+
+TEST_F(SifReaderTest, BlankLinesAreNeitherCountedNorRead) {
+    Read("\n  \t\r\nA pp B 0.5\n\r\n\t\nB pp C 0.4\n   ");
+    EXPECT_EQ(EdgeTexts(), (Texts{"A-pp-B:0.5", "B-pp-C:0.4"}));
+    EXPECT_EQ(output, std::string(kNote) + "Reading interaction 0\nReading interaction 1\n");
+}
+
+TEST_F(SifReaderTest, TextAfterTheFourthFieldIsEchoedWithoutLineEnd) {
+    Read("A pp B 0.5 C D\nB pp C 0.5\t# note\n");
+    EXPECT_EQ(EdgeTexts(), (Texts{"A-pp-B:0.5", "B-pp-C:0.5"}));
+    EXPECT_EQ(output,
+              std::string(kNote) + "Reading interaction 0\n C DReading interaction 1\n\t# note");
+}
+
+TEST_F(SifReaderTest, CrLfFileReadsLikeLfAndEchoesTheCarriageReturns) {
+    Read("A pp B 0.5\r\nB\tpd\tC\t1\r\n");
+    EXPECT_EQ(NodeNames(), (Texts{"A", "B", "C"}));
+    EXPECT_EQ(EdgeTexts(), (Texts{"A-pp-B:0.5", "B-pd-C:1"}));
+    EXPECT_EQ(output, std::string(kNote) + "Reading interaction 0\n\rReading interaction 1\n\r");
+}
+
+TEST_F(SifReaderTest, ShortLineIsSkippedWithoutTakingTheNextLine) {
+    Read("A pp B\n\nC pp D 0.5\n");
+    EXPECT_EQ(NodeNames(), (Texts{"C", "D"}));
+    EXPECT_EQ(EdgeTexts(), (Texts{"C-pp-D:0.5"}));
+    EXPECT_EQ(output, std::string(kNote) +
+                          "Reading interaction 0\n"
+                          "Warning: net.sif:1: fewer than four fields; line skipped\n"
+                          "Reading interaction 1\n");
+}
+
+TEST_F(SifReaderTest, ValueMustBeAWholeFiniteNumberFromZeroToOne) {
+    auto expectSkipped = [&](const std::string& value, const std::string& reason) {
+        Read("X pp Y " + value + " tail\nA pp B 0.5\n");
+        // Nothing of the skipped line is echoed.
+        EXPECT_EQ(Rest(), "Warning: net.sif:1: " + reason + "; line skipped\n") << value;
+    };
+    for (const char* value : {"abc", "0.05abc", "0,05", "0x1p-2", "+-1"})
+        expectSkipped(value, "edge value '" + std::string(value) + "' is not a number");
+    for (const char* value : {"1.5", "-0.1", "1.00000001", "inf", "nan", "1e400"})
+        expectSkipped(value, "edge value " + std::string(value) + " lies outside [0, 1]");
+    EXPECT_EQ(NodeNames(), (Texts{"A", "B"}));
+}
+
+TEST_F(SifReaderTest, EdgeValuesAtTheLimitsAreAccepted) {
+    Read("A pp B +0.5\nA pp B 1\nA pp B 0\nA pp B 1e-400\nA pp B 1E-3\nA pp B .25\n");
+    EXPECT_EQ(EdgeTexts(), (Texts{"A-pp-B:0.5", "A-pp-B:1", "A-pp-B:0", "A-pp-B:0", "A-pp-B:0.001",
+                                  "A-pp-B:0.25"}));
+    EXPECT_EQ(Rest(), "");
+}
+
+TEST_F(SifReaderTest, AtMostTenWarningsThenTheTotal) {
+    std::string text;
+    for (int i = 0; i < 12; ++i) text += "A pp\n";
+    Read(text);
+    std::string expected;
+    for (int line = 1; line <= 10; ++line)
+        expected +=
+            "Warning: net.sif:" + std::to_string(line) + ": fewer than four fields; line skipped\n";
+    expected += "Warning: net.sif: 12 lines skipped in all\n";
+    EXPECT_EQ(Rest(), expected);
+    EXPECT_EQ(graph.NumberOfNodes(), 0u);
+}
+
+TEST_F(SifReaderTest, WarningsNamePhysicalLinesAfterBlankOnes) {
+    Read("\n\nA pp B 0.5\n \nA pp\n");
+    EXPECT_EQ(Rest(), "Warning: net.sif:5: fewer than four fields; line skipped\n");
+}
+
+TEST_F(SifReaderTest, ByteOrderMarkIsNotPartOfTheFirstName) {
+    Read(
+        "\xEF\xBB\xBF"
+        "A pp B 0.5\n");
+    EXPECT_EQ(NodeNames(), (Texts{"A", "B"}));
+    Read("\xEF\xBB\xBF\nC pp D 0.5\n");  // a mark alone makes a blank line
+    EXPECT_EQ(output, std::string(kNote) + "Reading interaction 0\n");
+}
+
+TEST_F(SifReaderTest, WithoutDuplicatesTheFirstEdgeBetweenTwoNodesStays) {
+    Read("A pp B 0.5\nB pd A 0.3\nA pp B 0.2\nA pp C 0.1\n", false);
+    EXPECT_EQ(EdgeTexts(), (Texts{"A-pp-B:0.5", "A-pp-C:0.1"}));
+}
+
+TEST_F(SifReaderTest, MillionLineHubReadsAndDeduplicatesInLinearTime) {
+    std::string text;
+    text.reserve(20'000'000);
+    for (int i = 0; i < 1'000'000; ++i) {
+        text += "hub pp n";
+        text += std::to_string(i % 500'000);
+        text += " 0.5\n";
+    }
+    const auto start = std::chrono::steady_clock::now();
+    Read(text);
+    std::ostringstream rdeOut;
+    EXPECT_EQ(RDE(graph, rdeOut), 500'000);
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(graph.NumberOfNodes(), 500'001u);
+    EXPECT_EQ(graph.NumberOfEdges(), 500'000u);
+    EXPECT_EQ(graph.Degree(0), 500'000);
+    // Linear work takes about a second; a quadratic scan would take hours.
+    EXPECT_LT(elapsed.count(), 30.0);
+}
+
+}  // namespace
+}  // namespace tarnvale
