@@ -1,1 +1,123 @@
-// placeholder, being written
+#include "cli/scoring.hpp"
+
+#include <limits>
+#include <string_view>
+
+#include "network/input_text.hpp"
+#include "stats/normal.hpp"
+
+namespace tarnvale {
+namespace {
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+// Splits a line into its tokens (views into the line). A line holding a tab
+// is split at tabs, each field trimmed, so that an identifier with a space in
+// it (spreadsheets turn SEPT1 into "Sep 01") stays one token, as it does in
+// the association file; other lines are split at any white space.
+void Tokens(std::string_view line, std::vector<std::string_view>& tokens) {
+    tokens.clear();
+    if (line.find('\t') != std::string_view::npos) {
+        std::size_t start = 0;
+        while (start <= line.size()) {
+            std::size_t end = line.find('\t', start);
+            if (end == std::string_view::npos) end = line.size();
+            std::string_view field = line.substr(start, end - start);
+            while (!field.empty() && IsSpace(field.front())) field.remove_prefix(1);
+            while (!field.empty() && IsSpace(field.back())) field.remove_suffix(1);
+            if (!field.empty()) tokens.push_back(field);
+            start = end + 1;
+        }
+        return;
+    }
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && IsSpace(line[i])) ++i;
+        const std::size_t start = i;
+        while (i < line.size() && !IsSpace(line[i])) ++i;
+        if (i > start) tokens.push_back(line.substr(start, i - start));
+    }
+}
+
+}  // namespace
+
+PValueTable ReadPValues(std::istream& in, const std::string& fileName, std::ostream& out) {
+    PValueTable table;
+    SkipReporter skips(fileName, out);
+    std::string line;
+    std::vector<std::string_view> tokens;
+    std::string pendingId;  // an identifier still waiting for its value
+    std::int64_t pendingLine = 0;
+    bool havePending = false;
+
+    for (std::int64_t lineNo = 1; std::getline(in, line); ++lineNo) {
+        if (lineNo == 1) StripByteOrderMark(line);
+        Tokens(line, tokens);
+        for (std::string_view token : tokens) {
+            if (!havePending) {
+                pendingId.assign(token);
+                pendingLine = lineNo;
+                havePending = true;
+                continue;
+            }
+            havePending = false;
+            bool underflowed = false;
+            const auto value = ParseNumber(token, &underflowed);
+            if (!value) {
+                skips.Skip(lineNo, "p-value '" + std::string(token) + "' of '" + pendingId +
+                                       "' is not a number");
+                break;  // resume with the next line
+            }
+            if (!(*value >= 0.0 && *value <= 1.0)) {
+                skips.Skip(lineNo, "p-value " + std::string(token) + " of '" + pendingId +
+                                       "' lies outside [0, 1]");
+                break;
+            }
+            auto p = static_cast<float>(*value);
+            // A p-value below the float range must still count as smaller
+            // than every representable one, not as the clamped 0.
+            if (p == 0.0f && (*value > 0.0 || underflowed))
+                p = std::numeric_limits<float>::denorm_min();
+            if (p == 1.0f) p = 0.9999f;
+            if (p == 0.0f) p = 0.0001f;
+            table.first.emplace(pendingId, table.ids.size());
+            table.ids.push_back(pendingId);
+            table.values.push_back(p);
+        }
+    }
+    if (havePending) skips.Skip(pendingLine, "identifier '" + pendingId + "' has no p-value");
+    skips.Finish();
+    return table;
+}
+
+void ScoreNodes(const std::vector<NodeId>& nodes, const NodeMap<AssociationList>& associations,
+                const PValueTable& pvalues, NodeMap<double>& nodeScores) {
+    FloatList z;
+    for (NodeId n : nodes) {
+        z.clear();
+        const auto& entries = associations.at(n);
+        for (const std::string& entry : entries) {
+            const auto it = pvalues.first.find(entry);
+            if (it == pvalues.first.end()) continue;
+            const double p = static_cast<double>(pvalues.values[it->second]);
+            z.push_back(-static_cast<float>(NormInv(p)));
+        }
+        nodeScores[n] = z.empty() ? kNoData : static_cast<double>(Median(z));
+    }
+}
+
+FloatList ScoreEdges(const Graph& graph, EdgeMap<float>& edgeValues, EdgeMap<float>& edgeScores) {
+    FloatList scores;
+    scores.reserve(graph.NumberOfEdges());
+    graph.ForEachEdge([&](EdgeId e) {
+        float& v = edgeValues[e];
+        if (v == 0.0f) v = 0.00001f;
+        if (v == 1.0f) v = 0.99999f;
+        const auto score = static_cast<float>(NormInv(static_cast<double>(v)));
+        edgeScores[e] = score;
+        scores.push_back(score);
+    });
+    return scores;
+}
+
+}  // namespace tarnvale

@@ -1,0 +1,19 @@
+#pragma once
+// The run driver: from the command line to the last report.
+
+#include <ostream>
+
+#include "cli/options.hpp"
+
+namespace tarnvale {
+
+// Parses the command line and performs the whole run, printing to `out` and
+// `err`. Returns the exit status: 0 after a normal run, help or version; 1
+// after a parse or argument error, an unreadable input, an unwritable output
+// or input that leaves nothing to search.
+int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+
+// Performs the run for validated options. Throws RunError to stop.
+void Run(const Options& options, std::ostream& out);
+
+}  // namespace tarnvale

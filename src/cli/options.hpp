@@ -1,0 +1,49 @@
+#pragma once
+// The command line: one record whose member initialisers are the defaults,
+// its parsing with TCLAP, and the range checks the parser cannot make.
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tarnvale {
+
+struct Options {
+    std::string data = "NONE";         // -d, p-values file
+    std::string association = "NONE"; // -a, node-ORF association file
+    int iterations = 10000;            // -n
+    int nmax = 5;                      // -g
+    int repeat = 2;                    // -r
+    int hub = 100;                     // -b
+    float tStart = 2.0f;               // -s
+    float tEnd = 0.01f;                // -e
+    int kmax = 100;                    // -k
+    int imax = 10000;                  // -i
+    int quenching = 1;                 // -q
+    int degree = 1;                    // -p
+    std::string input;                 // SIF file
+    std::string out = "Out.txt";       // output base name
+    std::optional<std::uint32_t> seed; // --seed
+
+    // Every value out of range, each as the driver's error line
+    // "error: TEXT for arg Argument: -x (--name)"; empty when all are fine.
+    std::vector<std::string> validate() const;
+};
+
+// The highest repeat count: run letters go from 'A' up to '~'.
+inline constexpr int kMaxRepeat = '~' - 'A' + 1;
+
+// Outcome of parsing: the options, or the exit status when the parser has
+// already answered (help, version: 0; parse failure: 1).
+struct ParseResult {
+    std::optional<Options> options;
+    int status = 0;
+};
+
+// Defines the command line and parses argv. Usage, help, version and parse
+// failures are the parser's own output on `out` / `err`.
+ParseResult ParseCommandLine(int argc, const char* const* argv);
+
+}  // namespace tarnvale

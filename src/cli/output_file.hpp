@@ -1,0 +1,34 @@
+#pragma once
+// A report file that appears under its name only once it is complete: it is
+// written to a temporary file in the same directory and renamed into place.
+
+#include <fstream>
+#include <string>
+
+namespace tarnvale {
+
+class AtomicOutputFile {
+public:
+    AtomicOutputFile() = default;
+    AtomicOutputFile(const AtomicOutputFile&) = delete;
+    AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
+    // Removes the temporary file if Commit() did not succeed.
+    ~AtomicOutputFile();
+
+    // Opens the temporary file beside `path`; false when it cannot be made.
+    bool Open(const std::string& path);
+    std::ostream& stream() { return stream_; }
+    // Flushes and closes the temporary file and renames it to the final
+    // name. On any failure removes it and returns false with the reason.
+    bool Commit(std::string& error);
+
+private:
+    void Discard();
+
+    std::string path_;
+    std::string temporary_;
+    std::ofstream stream_;
+    bool open_ = false;
+};
+
+}  // namespace tarnvale

@@ -1,0 +1,21 @@
+#pragma once
+// The result report of one annealing run: the selected nodes' groups, ranked
+// by subnetwork score, on standard output and in the run's file.
+
+#include <ostream>
+#include <string>
+
+#include "network/graph.hpp"
+#include "search/score_context.hpp"
+
+namespace tarnvale {
+
+// Evaluates the selection, prints "Number of components = ", "Top.size()="
+// and each group's two header lines to `out`, and writes every group, best
+// first, to `file`: an empty line, "Group No. g: size(k)", "Group s-score =
+// s", then one "name<TAB>node score<TAB>p-value" line per node. Leaves the
+// unselected and isolated nodes hidden. Returns the number of groups.
+std::size_t WriteReport(Graph& graph, const NodeMap<bool>& selection, const ScoreInputs& inputs,
+                        const NodeMap<std::string>& names, std::ostream& file, std::ostream& out);
+
+}  // namespace tarnvale

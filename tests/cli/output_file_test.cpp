@@ -1,0 +1,76 @@
+// Report files appear complete or not at all.
+
+#include "cli/output_file.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+
+#include "support/run_binary.hpp"
+
+namespace tarnvale {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(AtomicOutputFile, NothingAppearsUnderTheNameUntilCommit) {
+    testing::ScratchDir dir;
+    const std::string name = (dir.path() / "outA").string();
+    {
+        AtomicOutputFile file;
+        ASSERT_TRUE(file.Open(name));
+        file.stream() << "Group\n";
+        EXPECT_FALSE(fs::exists(name));
+        std::string error;
+        ASSERT_TRUE(file.Commit(error)) << error;
+    }
+    EXPECT_EQ(dir.Read("outA"), "Group\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(AtomicOutputFile, AbandonedFileLeavesNoTraceAndKeepsTheOldReport) {
+    testing::ScratchDir dir;
+    dir.Write("outA", "old report\n");
+    {
+        AtomicOutputFile file;
+        ASSERT_TRUE(file.Open((dir.path() / "outA").string()));
+        file.stream() << "half";
+    }
+    EXPECT_EQ(dir.Read("outA"), "old report\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(AtomicOutputFile, MissingDirectoryCannotBeOpened) {
+    testing::ScratchDir dir;
+    AtomicOutputFile file;
+    EXPECT_FALSE(file.Open((dir.path() / "no" / "outA").string()));
+}
+
+TEST(AtomicOutputFile, WriteErrorIsReportedAndCleanedUp) {
+    testing::ScratchDir dir;
+    // A file-size limit stands in for a full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool committed = true;
+    std::string error;
+    {
+        AtomicOutputFile file;
+        ASSERT_TRUE(file.Open((dir.path() / "outA").string()));
+        for (int i = 0; i < 10000; ++i) file.stream() << "0123456789\n";
+        committed = file.Commit(error);
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_FALSE(committed);
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 0);
+}
+
+}  // namespace
+}  // namespace tarnvale

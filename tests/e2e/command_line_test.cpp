@@ -1,0 +1,139 @@
+// The command line of the real binary: help, version, parse failures and the
+// range checks, with their exact texts and exit statuses.
+
+#include <gtest/gtest.h>
+
+#include "support/run_binary.hpp"
+
+namespace tarnvale::testing {
+namespace {
+
+class CommandLine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sif_ = dir_.Write("net.sif", "A pp B 0.5\nB pp C 0.7\n");
+        pv_ = dir_.Write("p.txt", "A\t0.01\nB\t0.2\nC\t0.5\n");
+        as_ = dir_.Write("a.txt", "A\tA\n");
+    }
+    RunResult Run(std::vector<std::string> extra) {
+        std::vector<std::string> args{"-d", pv_, "-a", as_, "-r", "0"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.push_back(sif_);
+        args.push_back("out");
+        return RunTarnvale(args, dir_.path());
+    }
+
+    ScratchDir dir_;
+    std::string sif_, pv_, as_;
+};
+
+TEST_F(CommandLine, HelpShowsEveryOptionAndExitsZero) {
+    const RunResult r = RunTarnvale({"-h"}, dir_.path());
+    EXPECT_EQ(r.status, 0);
+    for (const char* text :
+         {"Tarnvale command line description message", "p-values (tab delimited)",
+          "node-ORF association (tab delimited)", "Number of iterations",
+          "Number of groups to search", "Number of times to repeat algorithm",
+          "Hub diameter for heuristic search", "Start temperature", "End temperature",
+          "kmax for background", "imax for background", "Quenching search",
+          "initialization heuristics (1-2-3-4-5)",
+          "File containing list of interactions, sif format", "Name for the output file",
+          "--seed"})
+        EXPECT_NE(r.out.find(text), std::string::npos) << text;
+}
+
+TEST_F(CommandLine, VersionIsOnePointZero) {
+    const RunResult r = RunTarnvale({"--version"}, dir_.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("1.0"), std::string::npos);
+}
+
+TEST_F(CommandLine, MissingRequiredOptionsAreAParseFailure) {
+    const RunResult r = RunTarnvale({sif_, "out"}, dir_.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("PARSE ERROR:"), std::string::npos);
+    EXPECT_NE(r.err.find("Brief USAGE:"), std::string::npos);
+    EXPECT_FALSE(dir_.Exists("outA"));
+}
+
+TEST_F(CommandLine, FractionalKmaxIsAParseFailureThoughItsTypeTextSaysFloat) {
+    const RunResult r = Run({"-k", "50.5"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("PARSE ERROR:"), std::string::npos);
+    EXPECT_NE(r.err.find("-k"), std::string::npos);
+}
+
+TEST_F(CommandLine, UnknownFlagAndSurplusArgumentFail) {
+    EXPECT_EQ(Run({"-z", "1"}).status, 1);
+    EXPECT_EQ(RunTarnvale({"-d", pv_, "-a", as_, sif_, "out", "extra"}, dir_.path()).status, 1);
+}
+
+TEST_F(CommandLine, OutOfRangeValuesAreRefusedWithTheArgumentNamed) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string line;
+    };
+    const std::vector<Case> cases{
+        {{"-n", "-1"},
+         "error: value -1 is below the smallest allowed, 0 for arg Argument: -n (--iterations)"},
+        {{"-g", "0"},
+         "error: value 0 is below the smallest allowed, 1 for arg Argument: -g (--nmax)"},
+        {{"-k", "3"},
+         "error: value 3 is below the smallest allowed, 4 for arg Argument: -k (--kmax)"},
+        {{"-i", "1"},
+         "error: value 1 is below the smallest allowed, 2 for arg Argument: -i (--imax)"},
+        {{"-s", "0"},
+         "error: value 0 must be a finite number above 0 for arg Argument: -s (--Tstart)"},
+        {{"-e", "-0.5"},
+         "error: value -0.5 must be a finite number above 0 for arg Argument: -e (--Tend)"},
+        {{"-r", "63"},
+         "error: value 63 is above the largest allowed, 62 (run letters go from A to ~) for arg "
+         "Argument: -r (--repeat)"},
+        {{"--seed", "-1"},
+         "error: value -1 is not an unsigned 32-bit integer for arg Argument: --seed"},
+        {{"--seed", "4294967296"},
+         "error: value 4294967296 is not an unsigned 32-bit integer for arg Argument: --seed"},
+    };
+    for (const Case& c : cases) {
+        const RunResult r = Run(c.args);
+        EXPECT_EQ(r.status, 1) << c.line;
+        EXPECT_EQ(r.err, c.line + "\n");
+        EXPECT_EQ(r.out, "") << c.line;
+    }
+}
+
+TEST_F(CommandLine, EveryRangeProblemIsReportedAtOnce) {
+    const RunResult r = Run({"-n", "-5", "-g", "0"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("(--iterations)"), std::string::npos);
+    EXPECT_NE(r.err.find("(--nmax)"), std::string::npos);
+}
+
+TEST_F(CommandLine, BoundaryValuesAreAccepted) {
+    const RunResult ok = Run({"-n", "0", "-g", "1", "-k", "4", "-i", "2", "--seed", "4294967295"});
+    EXPECT_EQ(ok.status, 0) << ok.out << ok.err;
+    EXPECT_EQ(ok.err, "");
+    EXPECT_NE(ok.out.find("Program finished"), std::string::npos);
+}
+
+TEST_F(CommandLine, AnOptionGivenTwiceIsAParseFailure) {
+    const RunResult r = Run({"-r", "1"});  // Run() passes -r 0 already
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("PARSE ERROR:"), std::string::npos);
+}
+
+TEST_F(CommandLine, MissingInputFilesStopWithTheirName) {
+    const RunResult r = RunTarnvale({"-d", pv_, "-a", as_, "nosuch.sif", "out"}, dir_.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "\nWarning: File opening failed. Check name of the file nosuch.sif\n");
+
+    const RunResult dirAsFile = RunTarnvale({"-d", dir_.path().string(), "-a", as_, sif_, "out"},
+                                            dir_.path());
+    EXPECT_EQ(dirAsFile.status, 1);
+    EXPECT_NE(dirAsFile.out.find("Warning: File opening failed. Check name of the file " +
+                                 dir_.path().string() + "\n"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarnvale::testing
