@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/run_binary.hpp"
 
 namespace tarnvale::testing {
@@ -16,7 +18,9 @@ protected:
         as_ = dir_.Write("a.txt", "A\tA\n");
     }
     RunResult Run(std::vector<std::string> extra) {
-        std::vector<std::string> args{"-d", pv_, "-a", as_, "-r", "0"};
+        std::vector<std::string> args{"-d", pv_, "-a", as_};
+        if (std::find(extra.begin(), extra.end(), "-r") == extra.end())
+            extra.push_back("-r"), extra.push_back("0");
         args.insert(args.end(), extra.begin(), extra.end());
         args.push_back(sif_);
         args.push_back("out");
@@ -37,8 +41,7 @@ TEST_F(CommandLine, HelpShowsEveryOptionAndExitsZero) {
           "Hub diameter for heuristic search", "Start temperature", "End temperature",
           "kmax for background", "imax for background", "Quenching search",
           "initialization heuristics (1-2-3-4-5)",
-          "File containing list of interactions, sif format", "Name for the output file",
-          "--seed"})
+          "File containing list of interactions, sif format", "Name for the output file", "--seed"})
         EXPECT_NE(r.out.find(text), std::string::npos) << text;
 }
 
@@ -117,7 +120,7 @@ TEST_F(CommandLine, BoundaryValuesAreAccepted) {
 }
 
 TEST_F(CommandLine, AnOptionGivenTwiceIsAParseFailure) {
-    const RunResult r = Run({"-r", "1"});  // Run() passes -r 0 already
+    const RunResult r = Run({"-r", "1", "-r", "2"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("PARSE ERROR:"), std::string::npos);
 }
@@ -127,8 +130,8 @@ TEST_F(CommandLine, MissingInputFilesStopWithTheirName) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "\nWarning: File opening failed. Check name of the file nosuch.sif\n");
 
-    const RunResult dirAsFile = RunTarnvale({"-d", dir_.path().string(), "-a", as_, sif_, "out"},
-                                            dir_.path());
+    const RunResult dirAsFile =
+        RunTarnvale({"-d", dir_.path().string(), "-a", as_, sif_, "out"}, dir_.path());
     EXPECT_EQ(dirAsFile.status, 1);
     EXPECT_NE(dirAsFile.out.find("Warning: File opening failed. Check name of the file " +
                                  dir_.path().string() + "\n"),
