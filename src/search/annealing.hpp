@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <ostream>
+#include <vector>
 
 #include "network/graph.hpp"
 #include "search/score_context.hpp"
@@ -25,5 +26,32 @@ struct AnnealOptions {
 // back with nodes hidden.
 float Anneal(Graph& graph, const ScoreInputs& inputs, NodeMap<bool>& selection,
              const AnnealOptions& options, std::uint32_t seed, std::ostream& out);
+
+struct AnnealResult {
+    float bestScore = -10000.0f;  // what Anneal returns
+    std::uint64_t steps = 0;      // steps made, quench passes included
+};
+
+// Anneal, also telling how many steps the run made. A graph of fewer than two
+// nodes gets no step: every node is left unselected and the score is -10000.
+AnnealResult AnnealRun(Graph& graph, const ScoreInputs& inputs, NodeMap<bool>& selection,
+                       const AnnealOptions& options, std::uint32_t seed, std::ostream& out);
+
+// One move: flips `node` and returns the flipped nodes, `node` first. When the
+// node becomes selected, has more than `hub` incident edges and `bestGroup` is
+// not empty, its selected neighbours outside `bestGroup` are unselected too,
+// in adjacency order, up to its first unselected neighbour. The graph must be
+// fully visible.
+std::vector<NodeId> Move(const Graph& graph, NodeMap<bool>& selection, NodeId node,
+                         const std::vector<NodeId>& bestGroup, int hub);
+
+// The node-list index that a step flips, given the index drawn for it: the
+// drawn index while T is not 0; at T = 0 the quench index, which then
+// advances. The quench index is taken modulo n, so a temperature that reaches
+// 0 before the quench phase keeps walking the list in turn.
+std::uint64_t StepIndex(std::int32_t drawn, float T, std::uint64_t& quenchIndex, std::uint64_t n);
+
+// Flips every node of a move's list back.
+void Undo(NodeMap<bool>& selection, const std::vector<NodeId>& toggled);
 
 }  // namespace tarnvale

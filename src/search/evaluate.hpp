@@ -26,7 +26,20 @@ struct Evaluation {
 // Leaves the graph with those nodes hidden.
 Evaluation Evaluate(Graph& graph, const NodeMap<bool>& selection, const ScoreInputs& inputs);
 
-// Group indices by descending score; equal scores keep component order.
+// Group indices by descending score; equal scores keep component order. A
+// not-a-number score ranks after every number.
 std::vector<std::size_t> RankGroups(const std::vector<Group>& groups);
+
+// What the search compares between states: the ranked score list, cut to the
+// first min(groups, nmax) scores (an nmax below 1 counts as 1), and the nodes
+// of the best group, the first group in component order with the highest
+// score. Both are empty when the state has no group.
+struct RankedState {
+    std::vector<float> scores;
+    std::vector<NodeId> bestGroup;
+};
+
+// The ranked state of an evaluation; consumes its groups.
+RankedState RankState(Evaluation&& evaluation, int nmax);
 
 }  // namespace tarnvale
