@@ -5,6 +5,7 @@
 
 #include "search/acceptance.hpp"
 #include "search/evaluate.hpp"
+#include "search/group_tracker.hpp"
 #include "search/heuristics.hpp"
 #include "search/random.hpp"
 
@@ -13,14 +14,6 @@ namespace tarnvale {
 namespace {
 
 constexpr float kNoScore = -10000.0f;
-
-// Scores the state after a move. This is the search's one call into the
-// evaluation: it works from scratch here, and an incremental evaluator that
-// replaces it must give the same ranked state.
-RankedState EvaluateAfterMove(Graph& graph, const NodeMap<bool>& selection,
-                              const ScoreInputs& inputs, int nmax) {
-    return RankState(Evaluate(graph, selection, inputs), nmax);
-}
 
 // Brings the two ranked lists to equal length before they are compared. The
 // first comparison of a run is against a list of absent scores, so any state
@@ -35,6 +28,261 @@ void Align(std::vector<float>& proposal, std::vector<float>& current, bool first
     current.resize(length, 0.0f);
 }
 
+// The hub rule: a newly selected hub would join most of its neighbourhood
+// into one group, so its selected neighbours are cut loose unless they
+// already belong to the best group. `forEachNeighbour(f)` calls f(next) in
+// adjacency order while f returns true.
+template <class ForEachNeighbour, class InBest>
+void CutHubNeighbours(NodeMap<bool>& selection, std::vector<NodeId>& toggled,
+                      ForEachNeighbour&& forEachNeighbour, InBest&& inBest) {
+    forEachNeighbour([&](NodeId next) {
+        if (!selection.get(next)) return false;
+        if (!inBest(next)) {
+            selection[next] = false;
+            toggled.push_back(next);
+        }
+        return true;
+    });
+}
+
+// Each step restores the graph, hides the unselected nodes and evaluates
+// every group again; the reference for the incremental steps below.
+class FromScratchSteps {
+public:
+    FromScratchSteps(Graph& graph, const ScoreInputs& inputs, NodeMap<bool>& selection, int nmax)
+        : graph_(graph),
+          inputs_(inputs),
+          selection_(selection),
+          nmax_(nmax),
+          inBest_(graph.NumberOfNodeIds(), 0) {}
+
+    // Makes the move on `node` and ranks the state it leads to.
+    void Propose(NodeId node, std::vector<float>& scores) {
+        graph_.RestoreGraph();
+        toggled_.assign(1, node);
+        selection_[node] = !selection_.get(node);
+        if (!bestGroup_.empty() && selection_.get(node) &&
+            graph_.Degree(node) > inputs_.context.hub) {
+            CutHubNeighbours(
+                selection_, toggled_,
+                [&](auto&& f) { graph_.ForEachAdjacent(node, [&](EdgeId, NodeId next) { return f(next); }); },
+                [&](NodeId next) { return inBest_[static_cast<std::size_t>(next)] != 0; });
+        }
+        RankedState state = RankState(Evaluate(graph_, selection_, inputs_), nmax_);
+        scores = std::move(state.scores);
+        if (!state.bestGroup.empty()) {
+            for (NodeId v : bestGroup_) inBest_[static_cast<std::size_t>(v)] = 0;
+            bestGroup_ = std::move(state.bestGroup);
+            for (NodeId v : bestGroup_) inBest_[static_cast<std::size_t>(v)] = 1;
+        }
+    }
+    void Keep() {}
+    void Drop() { Undo(selection_, toggled_); }
+    std::size_t BestGroupSize() const { return bestGroup_.size(); }
+
+private:
+    Graph& graph_;
+    const ScoreInputs& inputs_;
+    NodeMap<bool>& selection_;
+    int nmax_;
+    std::vector<NodeId> toggled_;
+    std::vector<NodeId> bestGroup_;
+    std::vector<unsigned char> inBest_;  // membership of bestGroup_ by node id
+};
+
+// Each step applies the move to the groups of the accepted state and ranks
+// what changed against what did not.
+//
+// The best group that the hub rule reads belongs to the last evaluated state
+// with a group, which may be a rejected proposal or, when later proposals had
+// no group, an older state. It is kept as cheaply as its state allows: as a
+// component of the accepted state; as the component of one of its nodes in
+// the accepted state plus the rejected move; or, once the accepted state has
+// moved on without a new best group, as marks on its nodes.
+class IncrementalSteps {
+public:
+    IncrementalSteps(const Graph& graph, const std::vector<NodeId>& nodes, const ScoreInputs& inputs,
+                     NodeMap<bool>& selection, int nmax)
+        : tracker_(graph, nodes, inputs),
+          selection_(selection),
+          nmax_(nmax),
+          hub_(inputs.context.hub),
+          marks_(graph.NumberOfNodeIds(), 0) {
+        tracker_.Reset(selection);
+    }
+
+    void Propose(NodeId node, std::vector<float>& scores) {
+        toggled_.assign(1, node);
+        selection_[node] = !selection_.get(node);
+        if (best_ != Best::None && selection_.get(node) && tracker_.Degree(node) > hub_)
+            CutHubNeighbours(node);
+        // A node flipped twice (a hub's loop) is back where it was.
+        flips_.clear();
+        for (NodeId v : toggled_)
+            if (selection_.get(v) != tracker_.Selected(v)) flips_.push_back(v);
+        tracker_.Apply(flips_);
+        proposedBest_ = tracker_.Rank(nmax_, scores);
+    }
+
+    void Keep() {
+        if (proposedBest_ != kNoComponent) {
+            tracker_.Commit();
+            best_ = Best::Accepted;
+            bestComponent_ = proposedBest_;
+            bestSize_ = tracker_.ComponentNodes(bestComponent_).size();
+            return;
+        }
+        // The best group stays, but the state it refers to is about to change.
+        if (best_ == Best::Accepted || best_ == Best::Rejected) {
+            tracker_.Undo();
+            MarkBestGroup();
+            tracker_.Apply(flips_);
+        }
+        tracker_.Commit();
+    }
+
+    void Drop() {
+        if (proposedBest_ != kNoComponent) {
+            best_ = Best::Rejected;
+            rejectedFlips_ = flips_;
+            anchor_ = tracker_.ComponentNodes(proposedBest_).front();
+            bestSize_ = tracker_.ComponentNodes(proposedBest_).size();
+        }
+        tracker_.Undo();
+        Undo(selection_, toggled_);
+    }
+
+    std::size_t BestGroupSize() const { return bestSize_; }
+
+private:
+    enum class Best {
+        None,      // no state with a group yet
+        Accepted,  // bestComponent_ of the accepted state
+        Rejected,  // the component of anchor_ after rejectedFlips_
+        Marked,    // the nodes v with marks_[v] == markStamp_
+    };
+
+    void CutHubNeighbours(NodeId node) {
+        const auto row = tracker_.Neighbours(node);
+        inBest_.assign(row.size(), 0);
+        if (best_ == Best::Marked) {
+            for (std::size_t j = 0; j < row.size(); ++j)
+                inBest_[j] = marks_[static_cast<std::size_t>(row[j].node)] == markStamp_;
+        } else {
+            ComponentId group = bestComponent_;
+            if (best_ == Best::Rejected) {
+                tracker_.Apply(rejectedFlips_);
+                group = tracker_.ComponentOf(anchor_);
+            }
+            for (std::size_t j = 0; j < row.size(); ++j)
+                inBest_[j] = tracker_.ComponentOf(row[j].node) == group;
+            if (best_ == Best::Rejected) tracker_.Undo();
+        }
+        // The rule of Move, read from the membership found above.
+        for (std::size_t j = 0; j < row.size(); ++j) {
+            const NodeId next = row[j].node;
+            if (!selection_.get(next)) break;
+            if (inBest_[j] == 0) {
+                selection_[next] = false;
+                toggled_.push_back(next);
+            }
+        }
+    }
+
+    // Pins the best group's nodes; the accepted state must be committed.
+    void MarkBestGroup() {
+        if (++markStamp_ == 0) {
+            std::fill(marks_.begin(), marks_.end(), 0u);
+            markStamp_ = 1;
+        }
+        ComponentId group = bestComponent_;
+        if (best_ == Best::Rejected) {
+            tracker_.Apply(rejectedFlips_);
+            group = tracker_.ComponentOf(anchor_);
+        }
+        for (NodeId v : tracker_.ComponentNodes(group)) marks_[static_cast<std::size_t>(v)] = markStamp_;
+        if (best_ == Best::Rejected) tracker_.Undo();
+        best_ = Best::Marked;
+    }
+
+    GroupTracker tracker_;
+    NodeMap<bool>& selection_;
+    int nmax_;
+    int hub_;
+    std::vector<NodeId> toggled_;
+    std::vector<NodeId> flips_;
+    ComponentId proposedBest_ = kNoComponent;
+
+    Best best_ = Best::None;
+    std::size_t bestSize_ = 0;
+    ComponentId bestComponent_ = kNoComponent;
+    std::vector<NodeId> rejectedFlips_;
+    NodeId anchor_ = 0;
+    std::vector<std::uint32_t> marks_;
+    std::uint32_t markStamp_ = 0;
+    std::vector<unsigned char> inBest_;  // per adjacency entry of the moved node
+};
+
+// The steps of a run after its heuristic: N annealing steps and the quench
+// passes, whatever evaluates them.
+template <class Steps>
+AnnealResult RunSteps(Steps& steps, const std::vector<NodeId>& nodes, const AnnealOptions& options,
+                      float r, Random& moveRng, Random& acceptRng, std::ostream& out) {
+    AnnealResult result;
+    const std::uint64_t n = nodes.size();
+    const std::uint64_t total = options.iterations + n;
+    const auto lastIndex = static_cast<std::int32_t>(n - 1);
+    std::uint64_t quenchIndex = 0;
+    std::vector<float> proposal;
+    std::vector<float> current;
+    bool firstStep = true;
+    bool requench = false;
+    float T = options.tStart;
+    std::uint64_t i = 0;
+    while (i < total) {
+        if (options.stepLimit != 0 && result.steps >= options.stepLimit) break;
+        if (total - i <= n) {
+            if (options.quenching == 0) break;
+            T = 0;
+        }
+        // The index is drawn at every step, also when T = 0 discards it, so
+        // that the move generator's sequence does not depend on the phase.
+        const std::uint64_t index = StepIndex(moveRng.Integer(0, lastIndex), T, quenchIndex, n);
+
+        steps.Propose(nodes[index], proposal);
+        result.bestScore = proposal.empty() ? kNoScore : proposal.front();
+
+        Align(proposal, current, firstStep);
+        firstStep = false;
+        const bool accepted = Accept(proposal, current, T, acceptRng);
+        if (accepted && T == 0) requench = true;
+
+        bool newPass = false;
+        if (requench && i == total - 1) {
+            requench = false;
+            quenchIndex = 0;
+            newPass = true;
+            out << "\nQuenching again..\n";
+        }
+
+        if (accepted) {
+            current.swap(proposal);
+            steps.Keep();
+        } else {
+            result.bestScore = current.empty() ? kNoScore : current.front();
+            steps.Drop();
+        }
+        if (T != 0) out << i << ":\t" << steps.BestGroupSize() << '\t' << result.bestScore << '\n';
+
+        ++result.steps;
+        // A new pass makes the last n steps again.
+        i = newPass ? total - n : i + 1;
+        T = T * r;
+        if (options.progress) options.progress(i, total, result.bestScore);
+    }
+    return result;
+}
+
 }  // namespace
 
 std::vector<NodeId> Move(const Graph& graph, NodeMap<bool>& selection, NodeId node,
@@ -42,17 +290,12 @@ std::vector<NodeId> Move(const Graph& graph, NodeMap<bool>& selection, NodeId no
     std::vector<NodeId> toggled{node};
     selection[node] = !selection.get(node);
     if (bestGroup.empty() || !selection.get(node) || graph.Degree(node) <= hub) return toggled;
-    // A newly selected hub would join most of its neighbourhood into one
-    // group; its selected neighbours are cut loose unless they already belong
-    // to the best group.
-    graph.ForEachAdjacent(node, [&](EdgeId, NodeId next) {
-        if (!selection.get(next)) return false;
-        if (std::find(bestGroup.begin(), bestGroup.end(), next) == bestGroup.end()) {
-            selection[next] = false;
-            toggled.push_back(next);
-        }
-        return true;
-    });
+    CutHubNeighbours(
+        selection, toggled,
+        [&](auto&& f) { graph.ForEachAdjacent(node, [&](EdgeId, NodeId next) { return f(next); }); },
+        [&](NodeId next) {
+            return std::find(bestGroup.begin(), bestGroup.end(), next) != bestGroup.end();
+        });
     return toggled;
 }
 
@@ -76,71 +319,22 @@ AnnealResult AnnealRun(Graph& graph, const ScoreInputs& inputs, NodeMap<bool>& s
     graph.RestoreGraph();
     graph.MakeUndirected();
     const std::vector<NodeId> nodes = graph.Nodes();
-    const std::uint64_t n = nodes.size();
 
     Initialize(options.heuristic, graph, selection, inputs.nodeScores, moveRng, out);
     out << "initialization: done!\n";
-    std::uint64_t quenchIndex = 0;
-    std::vector<NodeId> bestGroup;
     out << "Start SA\n";
 
-    AnnealResult result;
-    if (n < 2) {
+    if (nodes.size() < 2) {
         // No two nodes, no group: nothing to search.
         for (NodeId node : nodes) selection[node] = false;
-        return result;
+        return AnnealResult{};
     }
-
-    const std::uint64_t total = N + n;
-    const auto lastIndex = static_cast<std::int32_t>(n - 1);
-    std::vector<float> current;
-    bool firstStep = true;
-    bool requench = false;
-    float T = options.tStart;
-    std::uint64_t i = 0;
-    while (i < total) {
-        if (total - i <= n) {
-            if (options.quenching == 0) break;
-            T = 0;
-        }
-        // The index is drawn at every step, also when T = 0 discards it, so
-        // that the move generator's sequence does not depend on the phase.
-        const std::uint64_t index = StepIndex(moveRng.Integer(0, lastIndex), T, quenchIndex, n);
-
-        graph.RestoreGraph();
-        const std::vector<NodeId> toggled =
-            Move(graph, selection, nodes[index], bestGroup, inputs.context.hub);
-        RankedState proposal = EvaluateAfterMove(graph, selection, inputs, options.nmax);
-        result.bestScore = proposal.scores.empty() ? kNoScore : proposal.scores.front();
-        if (!proposal.bestGroup.empty()) bestGroup = std::move(proposal.bestGroup);
-
-        Align(proposal.scores, current, firstStep);
-        firstStep = false;
-        const bool accepted = Accept(proposal.scores, current, T, acceptRng);
-        if (accepted && T == 0) requench = true;
-
-        bool newPass = false;
-        if (requench && i == total - 1) {
-            requench = false;
-            quenchIndex = 0;
-            newPass = true;
-            out << "\nQuenching again..\n";
-        }
-
-        if (accepted) {
-            current = std::move(proposal.scores);
-        } else {
-            result.bestScore = current.empty() ? kNoScore : current.front();
-            Undo(selection, toggled);
-        }
-        if (T != 0) out << i << ":\t" << bestGroup.size() << '\t' << result.bestScore << '\n';
-
-        ++result.steps;
-        // A new pass makes the last n steps again.
-        i = newPass ? total - n : i + 1;
-        T = T * r;
+    if (options.evaluation == StepEvaluation::FromScratch) {
+        FromScratchSteps steps(graph, inputs, selection, options.nmax);
+        return RunSteps(steps, nodes, options, r, moveRng, acceptRng, out);
     }
-    return result;
+    IncrementalSteps steps(graph, nodes, inputs, selection, options.nmax);
+    return RunSteps(steps, nodes, options, r, moveRng, acceptRng, out);
 }
 
 float Anneal(Graph& graph, const ScoreInputs& inputs, NodeMap<bool>& selection,

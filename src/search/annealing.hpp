@@ -2,6 +2,7 @@
 // One simulated annealing run over the selection state of the graph.
 
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <vector>
 
@@ -10,6 +11,18 @@
 
 namespace tarnvale {
 
+// How a step's proposal is evaluated. Both give the same run, step for step.
+enum class StepEvaluation {
+    // Keeps the groups of the accepted state and updates them by the move
+    // (see group_tracker.hpp): a step costs about the moved nodes'
+    // neighbourhoods.
+    Incremental,
+    // Restores the graph, hides the unselected nodes and finds and scores
+    // every group again: a step costs the whole graph. Kept as the reference
+    // the incremental evaluation is checked against.
+    FromScratch,
+};
+
 struct AnnealOptions {
     std::uint64_t iterations = 10000;  // N, already scaled by the driver
     float tStart = 2.0f;
@@ -17,13 +30,21 @@ struct AnnealOptions {
     int nmax = 5;
     int heuristic = 1;
     int quenching = 1;
+    // Called after every step with the position in the schedule (which goes
+    // back by n when a quench pass is made again), the schedule's length and
+    // the best group score of the accepted state. Empty: no call.
+    std::function<void(std::uint64_t position, std::uint64_t total, float best)> progress;
+    StepEvaluation evaluation = StepEvaluation::Incremental;
+    // Stops the run after this many steps (0: no limit), so that the cost of
+    // a step can be measured on the start of a long run.
+    std::uint64_t stepLimit = 0;
 };
 
 // Runs the heuristic, N annealing steps and (when quenching) the quench
 // passes, printing the run's lines to out. Both generators of the run are
 // seeded with `seed`. Leaves the final accepted state in `selection` and
-// returns its best group score (-10000 when it has no group). The graph comes
-// back with nodes hidden.
+// returns its best group score (-10000 when it has no group). The graph may
+// come back with nodes hidden: restore it before further use.
 float Anneal(Graph& graph, const ScoreInputs& inputs, NodeMap<bool>& selection,
              const AnnealOptions& options, std::uint32_t seed, std::ostream& out);
 

@@ -11,9 +11,52 @@ namespace {
 // so equal seeds still give equal sequences.
 constexpr unsigned long long kDiscardedWords = 37;
 
+constexpr int kShift = 397;  // the middle word of the recurrence
+constexpr std::uint32_t kMatrixA = 0x9908b0dfu;
+constexpr std::uint32_t kUpperMask = 0x80000000u;
+constexpr std::uint32_t kLowerMask = 0x7fffffffu;
+
+// One word of the recurrence: the upper bit of `a`, the lower 31 bits of `b`,
+// shifted and folded with `far`. The multiplication by the low bit replaces
+// the branch "if odd, add the matrix".
+inline std::uint32_t Twist(std::uint32_t a, std::uint32_t b, std::uint32_t far) {
+    const std::uint32_t y = (a & kUpperMask) | (b & kLowerMask);
+    return far ^ (y >> 1) ^ ((y & 1u) * kMatrixA);
+}
+
 }  // namespace
 
-Random::Random(std::uint32_t seed) : mt_(seed) { mt_.discard(kDiscardedWords); }
+Mt19937::Mt19937(std::uint32_t seed) {
+    state_[0] = seed;
+    for (int i = 1; i < kStateSize; ++i) {
+        const std::uint32_t previous = state_[i - 1];
+        state_[i] = 1812433253u * (previous ^ (previous >> 30)) + static_cast<std::uint32_t>(i);
+    }
+}
+
+void Mt19937::Refill() {
+    constexpr int n = kStateSize;
+    constexpr int m = kShift;
+    std::uint32_t* s = state_;
+    // Three loops without wrap-around inside any of them. The second reads
+    // words the first wrote, always 227 places back, which is far enough for
+    // vector code.
+    for (int i = 0; i < n - m; ++i) s[i] = Twist(s[i], s[i + 1], s[i + m]);
+    for (int i = n - m; i < n - 1; ++i) s[i] = Twist(s[i], s[i + 1], s[i + m - n]);
+    s[n - 1] = Twist(s[n - 1], s[0], s[m - 1]);
+
+    for (int i = 0; i < n; ++i) {
+        std::uint32_t z = s[i];
+        z ^= z >> 11;
+        z ^= (z << 7) & 0x9d2c5680u;
+        z ^= (z << 15) & 0xefc60000u;
+        z ^= z >> 18;
+        block_[i] = z;
+    }
+    pos_ = 0;
+}
+
+Random::Random(std::uint32_t seed) : mt_(seed) { mt_.Discard(kDiscardedWords); }
 
 std::int32_t Random::Integer(std::int32_t min, std::int32_t max) {
     if (max < min) return std::numeric_limits<std::int32_t>::min();

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "search/exact_sum.hpp"
+
 namespace tarnvale {
 
 namespace {
@@ -13,17 +15,34 @@ float CorrectedPart(const FloatList& scores, const BackgroundModel& model) {
     return (GroupScore(scores, model.mean, model.sd) - model.MeanAt(size)) / model.SdAt(size);
 }
 
+// CorrectedPart of a list of `count` scores that sum to `sum`.
+float CorrectedPartOfSum(Extended sum, std::size_t count, const BackgroundModel& model) {
+    const int size = static_cast<int>(count);
+    return (GroupScoreOfSum(sum, count, model.mean, model.sd) - model.MeanAt(size)) /
+           model.SdAt(size);
+}
+
+// The parts are added in float; only the division by the square root of two
+// is done in double before the result is narrowed again.
+float Combine(float nodePart, float edgePart) {
+    const float sum = nodePart + edgePart;
+    return static_cast<float>(static_cast<double>(sum) / std::pow(2.0, 0.5));
+}
+
 }  // namespace
 
 float SubnetworkScore(const FloatList& nodeScores, const FloatList& edgeScores,
                       const ScoreContext& context) {
     const float nodePart = CorrectedPart(nodeScores, context.nodeModel);
     if (context.nodeOnly) return nodePart;
-    const float edgePart = CorrectedPart(edgeScores, context.edgeModel);
-    // The parts are added in float; only the division by the square root of
-    // two is done in double before the result is narrowed again.
-    const float sum = nodePart + edgePart;
-    return static_cast<float>(static_cast<double>(sum) / std::pow(2.0, 0.5));
+    return Combine(nodePart, CorrectedPart(edgeScores, context.edgeModel));
+}
+
+float SubnetworkScoreOfSums(Extended nodeSum, std::size_t nodeCount, Extended edgeSum,
+                            std::size_t edgeCount, const ScoreContext& context) {
+    const float nodePart = CorrectedPartOfSum(nodeSum, nodeCount, context.nodeModel);
+    if (context.nodeOnly) return nodePart;
+    return Combine(nodePart, CorrectedPartOfSum(edgeSum, edgeCount, context.edgeModel));
 }
 
 }  // namespace tarnvale

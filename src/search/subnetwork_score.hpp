@@ -3,6 +3,8 @@
 // unless node-only, edge-score sum) corrected by the background models at the
 // group's size.
 
+#include <cstddef>
+
 #include "search/score_context.hpp"
 #include "stats/statistics.hpp"
 
@@ -11,5 +13,11 @@ namespace tarnvale {
 // nodeScores: one float per node of the group; edgeScores: one per edge.
 float SubnetworkScore(const FloatList& nodeScores, const FloatList& edgeScores,
                       const ScoreContext& context);
+
+// The same score from the lists' lengths and their extended-precision sums
+// (each list added in its own order), for callers that keep sums instead of
+// lists: equal to SubnetworkScore of any lists of those lengths and sums.
+float SubnetworkScoreOfSums(Extended nodeSum, std::size_t nodeCount, Extended edgeSum,
+                            std::size_t edgeCount, const ScoreContext& context);
 
 }  // namespace tarnvale

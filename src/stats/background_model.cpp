@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <stdexcept>
 
+#include "search/group_sampler.hpp"
+
 namespace tarnvale {
 
 float BackgroundModel::MeanAt(int n) const {
@@ -17,7 +19,8 @@ float BackgroundModel::SdAt(int n) const {
 }
 
 std::array<float, 5> CalculateBackground(const FloatList& scores, int kmax, int imax,
-                                         Random& rng, std::ostream& out) {
+                                         Random& rng, std::ostream& out,
+                                         const BackgroundProgress& progress) {
     // Drawing from an empty list has no meaning; the caller must not ask.
     if (scores.empty()) throw std::invalid_argument("CalculateBackground: empty score list");
 
@@ -27,30 +30,35 @@ std::array<float, 5> CalculateBackground(const FloatList& scores, int kmax, int 
     // No line end after the last number: the next message starts with its own.
     out << '\n' << "Mean(data)= " << mean << '\n' << "StdDev(data)= " << sd;
 
-    const auto lastIndex = static_cast<std::int32_t>(scores.size() - 1);
     FloatList sizes;
     FloatList sds;
     FloatList means;
-    // Both are cleared and refilled, so after the first groups the sampling
-    // loop allocates nothing.
-    FloatList group;
+    // Cleared and refilled for every size, so the sampling loop allocates
+    // nothing after the first size.
     FloatList groupScores;
     // 64-bit bound so that a kmax near the int limit cannot overflow; every
     // even size up to kmax, and kmax + 1 when kmax is odd.
     const std::int64_t sizeLimit = static_cast<std::int64_t>(kmax) + 2;
+    const GroupSampler sampler(scores, sizeLimit - 1, mean, sd);
+    // Every size k draws k scores imax times: imax * (2 + 4 + ... + last).
+    std::uint64_t drawn = 0;
+    std::uint64_t total = 0;
+    if (progress) {
+        for (std::int64_t k = 2; k < sizeLimit; k += 2)
+            total += static_cast<std::uint64_t>(k) * static_cast<std::uint64_t>(imax);
+        progress(0, total);
+    }
     for (std::int64_t k = 2; k < sizeLimit; k += 2) {
         sizes.push_back(static_cast<float>(k));
         groupScores.clear();
-        for (int i = 0; i < imax; ++i) {
-            group.clear();
-            // With replacement: one score may be drawn several times.
-            for (std::int64_t j = 0; j < k; ++j) {
-                group.push_back(scores[static_cast<std::size_t>(rng.Integer(0, lastIndex))]);
-            }
-            groupScores.push_back(GroupScore(group, mean, sd));
-        }
+        // With replacement: one score may be drawn several times.
+        sampler.Sample(k, imax, rng, groupScores);
         sds.push_back(static_cast<float>(StdDev(groupScores, out)));
         means.push_back(static_cast<float>(Mean(groupScores)));
+        if (progress) {
+            drawn += static_cast<std::uint64_t>(k) * static_cast<std::uint64_t>(imax);
+            progress(drawn, total);
+        }
     }
 
     float exponent = 0.0f;

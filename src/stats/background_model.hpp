@@ -3,6 +3,8 @@
 // size is distributed, condensed into a mean and a power law for the spread.
 
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <ostream>
 
 #include "search/random.hpp"
@@ -24,12 +26,18 @@ struct BackgroundModel {
     float SdAt(int n) const;
 };
 
+// Called before the first group size (with 0) and after each one with the
+// number of scores drawn so far and the number the whole background draws.
+using BackgroundProgress = std::function<void(std::uint64_t drawn, std::uint64_t total)>;
+
 // Samples imax groups (with replacement) for every even size 2, 4, ... below
 // kmax + 2 and returns {mean, sd, mean of per-size means, sd exponent, sd
-// coefficient}. Prints the progress block to out. Throws std::invalid_argument
-// for an empty score list, before printing anything.
+// coefficient}. Prints the progress block to out and, when given, reports to
+// `progress`. Throws std::invalid_argument for an empty score list, before
+// printing anything.
 std::array<float, 5> CalculateBackground(const FloatList& scores, int kmax, int imax,
-                                         Random& rng, std::ostream& out);
+                                         Random& rng, std::ostream& out,
+                                         const BackgroundProgress& progress = {});
 
 // The model the driver fills from a CalculateBackground result (meanExp 0).
 BackgroundModel ModelFromBackground(const std::array<float, 5>& r);

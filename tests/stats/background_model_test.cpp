@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <vector>
 
+#include "search/exact_sum.hpp"
 #include "stats/normal.hpp"
 
 namespace tarnvale {
@@ -108,6 +112,69 @@ TEST(CalculateBackgroundTest, NormalScoresGiveUnitSpreadAtEverySize) {
     EXPECT_NEAR(r[2], 0.0f, 0.02f);
     EXPECT_NEAR(r[3], 0.0f, 0.02f);
     EXPECT_NEAR(r[4], 1.0f, 0.03f);
+}
+
+// The background build drawn the plain way: every group built as a list and
+// scored with GroupScore.
+std::array<float, 5> ReferenceBackground(const FloatList& scores, int kmax, int imax, Random& rng,
+                                         std::ostream& out) {
+    out << '\n' << "Calculating background scores.." << '\n';
+    const auto mean = static_cast<float>(Mean(scores));
+    const auto sd = static_cast<float>(StdDev(scores, out));
+    out << '\n' << "Mean(data)= " << mean << '\n' << "StdDev(data)= " << sd;
+    const auto last = static_cast<std::int32_t>(scores.size() - 1);
+    FloatList sizes, sds, means;
+    for (std::int64_t k = 2; k < static_cast<std::int64_t>(kmax) + 2; k += 2) {
+        sizes.push_back(static_cast<float>(k));
+        FloatList groupScores;
+        for (int i = 0; i < imax; ++i) {
+            FloatList group;
+            for (std::int64_t j = 0; j < k; ++j)
+                group.push_back(scores[static_cast<std::size_t>(rng.Integer(0, last))]);
+            groupScores.push_back(GroupScore(group, mean, sd));
+        }
+        sds.push_back(static_cast<float>(StdDev(groupScores, out)));
+        means.push_back(static_cast<float>(Mean(groupScores)));
+    }
+    float exponent = 0, coefficient = 0;
+    PowerFit(sizes, sds, exponent, coefficient, out);
+    return {mean, sd, static_cast<float>(Mean(means)), exponent, coefficient};
+}
+
+std::vector<std::uint32_t> Bits(const std::array<float, 5>& r) {
+    std::vector<std::uint32_t> bits;
+    for (float x : r) bits.push_back(std::bit_cast<std::uint32_t>(x));
+    return bits;
+}
+
+TEST(CalculateBackgroundTest, SameResultsAndOutputAsBuildingEveryGroup) {
+    // Normal scores take the integer sums. Scores that cancel (+-1) next to
+    // 2^-40 (kept in extended precision, lost in float) and 2^-62 (beyond
+    // 63 bits from 1) are added in draw order instead, and there the order
+    // and the precision show in the group scores.
+    std::mt19937 rng(kSeed);
+    std::uniform_real_distribution<float> z(-3.0f, 3.0f);
+    FloatList normal(3000);
+    for (float& v : normal) v = z(rng);
+    const FloatList tiny = {1.0f, -1.0f, 0x1p-40f, 0x1p-62f, 0.5f, -0.5f};
+    ASSERT_TRUE(CheckSumExactness(normal.data(), normal.size(), 101, 63).exact);
+    ASSERT_FALSE(CheckSumExactness(tiny.data(), tiny.size(), 101, 63).exact);
+    struct Case {
+        const FloatList* scores;
+        int kmax, imax;
+    };
+    const FloatList few = {0.5f, -1.25f, 2.0f};
+    for (const Case c : {Case{&normal, 100, 300}, Case{&normal, 7, 1000}, Case{&tiny, 60, 300},
+                         Case{&few, 11, 50}, Case{&normal, 20, 1}}) {
+        Random fast(kSeed);
+        Random plain(kSeed);
+        std::ostringstream fastOut, plainOut;
+        const auto expected = ReferenceBackground(*c.scores, c.kmax, c.imax, plain, plainOut);
+        const auto result = CalculateBackground(*c.scores, c.kmax, c.imax, fast, fastOut);
+        EXPECT_EQ(Bits(result), Bits(expected)) << "kmax " << c.kmax << ", imax " << c.imax;
+        EXPECT_EQ(fastOut.str(), plainOut.str());
+        EXPECT_EQ(fast.NextWord(), plain.NextWord()) << "both drew as many words";
+    }
 }
 
 TEST(BackgroundModelTest, FilledFromResultInDriverOrder) {

@@ -33,6 +33,53 @@ TEST(RandomTest, WordsEqualStdMt19937FromThe38thOn) {
     for (int i = 0; i < 2000; ++i) ASSERT_EQ(rng.NextWord(), reference()) << "word " << i;
 }
 
+TEST(Mt19937Test, MillionsOfWordsEqualStdMt19937ForSeveralSeeds) {
+    // Across thousands of regenerations of the state, including the seeds at
+    // both ends of the range.
+    for (std::uint32_t seed : {kSeed, 0u, 5489u, 0xffffffffu}) {
+        Mt19937 ours(seed);
+        std::mt19937 reference(seed);
+        for (int i = 0; i < 2'500'000; ++i) ASSERT_EQ(ours(), reference()) << "seed " << seed << ", word " << i;
+    }
+}
+
+TEST(Mt19937Test, WordRunsAcrossBlockEdgesContinueTheSequence) {
+    Mt19937 ours(kSeed);
+    std::mt19937 reference(kSeed);
+    std::mt19937 lengths(kSeed + 1);
+    for (int run = 0; run < 400; ++run) {
+        const std::uint64_t length = lengths() % 1500;  // often more than a block
+        std::uint64_t seen = 0;
+        ours.ForEachWord(length, [&](std::uint32_t word) {
+            ASSERT_EQ(word, reference()) << "run " << run;
+            ++seen;
+        });
+        ASSERT_EQ(seen, length);
+        ASSERT_EQ(ours(), reference()) << "single word after run " << run;
+    }
+}
+
+TEST(RandomTest, IndexRunsGiveWhatIntegerGives) {
+    // ForEachIndex(last, count) must be count calls of Integer(0, last), for
+    // one-value ranges (no word drawn), the widest range (clamped at the
+    // top) and runs that cross block edges.
+    const std::int32_t lasts[] = {0, 1, 2, 999, 24999, std::numeric_limits<std::int32_t>::max()};
+    Random runs(kSeed);
+    Random single(kSeed);
+    std::mt19937 lengths(kSeed + 2);
+    for (int round = 0; round < 300; ++round) {
+        const std::int32_t last = lasts[round % 6];
+        const std::uint64_t count = lengths() % 1300;
+        std::uint64_t seen = 0;
+        runs.ForEachIndex(last, count, [&](std::int32_t index) {
+            ASSERT_EQ(index, single.Integer(0, last)) << "round " << round << ", last " << last;
+            ++seen;
+        });
+        ASSERT_EQ(seen, count);
+        ASSERT_EQ(runs.NextWord(), single.NextWord()) << "round " << round;
+    }
+}
+
 TEST(RandomTest, IntegerZeroOneIsOneExactlyWhenUniformIsAtLeastHalf) {
     // Two generators of one seed: one draws integers, its twin the uniforms.
     Random integers(kSeed);

@@ -1,0 +1,215 @@
+#pragma once
+// The groups of a selection, kept up to date one move at a time.
+//
+// Every selected node carries the label of its component (the connected
+// piece of the subgraph the selected nodes induce, single nodes included);
+// every component keeps its nodes, node count, node-score sum, edge count,
+// edge-score sum and subnetwork score. Selecting a node merges the
+// components of its selected neighbours into the largest of them, so only
+// the smaller ones are relabelled. Unselecting a node starts one search from
+// each of its selected neighbours and advances them in turn, one node each;
+// searches that meet are joined, and as soon as at most one search is still
+// growing, every finished search has found a whole piece. Those pieces get
+// new labels; the piece still growing, usually the largest, keeps the old
+// label and its sums are what is left. A move costs about its neighbourhood
+// and the pieces it splits off, not the graph.
+//
+// A move is applied tentatively and then either committed or undone from a
+// journal, at the cost of applying it. The ranked scores of the applied state
+// come from an ordered set of the committed groups' scores merged with the
+// changed groups', so ranking costs the changed groups and the list's length.
+//
+// Exactness: scores are sums of floats in extended precision. When every sum
+// over the graph's node scores, and edge scores while they take part, is
+// exact (see exact_sum.hpp), sums are kept by addition and subtraction in
+// any order and equal the sums in the search's visiting order. Otherwise
+// every changed group is summed again in its visiting order: a depth-first
+// search from its first node in node order along the adjacency order, as the
+// component search of the graph makes it. Ties between equal scores are
+// broken by component order (first node in node order), which a component
+// keeps or finds again on demand.
+
+#include <cstddef>
+#include <cstdint>
+#include <set>
+#include <span>
+#include <vector>
+
+#include "network/graph.hpp"
+#include "search/score_context.hpp"
+#include "stats/statistics.hpp"
+
+namespace tarnvale {
+
+using ComponentId = std::int32_t;
+constexpr ComponentId kNoComponent = -1;
+
+class GroupTracker {
+public:
+    // One incident edge of a node, in the graph's adjacency order (outgoing
+    // edges, then incoming ones; a loop comes twice).
+    struct Adjacent {
+        NodeId node;       // the far end
+        EdgeId edge;
+        float edgeScore;   // 0 while edge scores take no part
+    };
+
+    // Reads the adjacency of `nodes` (the visible nodes in node order) once.
+    // The graph must be fully visible; the maps and context that `inputs`
+    // refers to, and `nodes`, must outlive the tracker.
+    GroupTracker(const Graph& graph, const std::vector<NodeId>& nodes, const ScoreInputs& inputs);
+
+    // Builds the components of `selection` from scratch.
+    void Reset(const NodeMap<bool>& selection);
+
+    // True when sums are kept incrementally (see above).
+    bool SumsAreExact() const { return exact_; }
+
+    bool Selected(NodeId v) const { return selected_[Index(v)] != 0; }
+    std::span<const Adjacent> Neighbours(NodeId v) const {
+        return {adjacent_.data() + rowStart_[Index(v)], adjacent_.data() + rowStart_[Index(v) + 1]};
+    }
+    // Incident edges, loops counted twice, as Graph::Degree of the full graph.
+    std::int64_t Degree(NodeId v) const {
+        return static_cast<std::int64_t>(rowStart_[Index(v) + 1] - rowStart_[Index(v)]);
+    }
+
+    // Flips the selection of every node of `flips` (each at most once) and
+    // brings the components and scores up to date. Pending until Commit()
+    // or Undo(); only one move can be pending.
+    void Apply(std::span<const NodeId> flips);
+    // Keeps the pending move.
+    void Commit();
+    // Returns to the state before the pending move.
+    void Undo();
+
+    // The ranked state of the current (pending or committed) selection: the
+    // first min(groups, max(nmax, 1)) scores, highest first (not-a-number
+    // last), each tie in component order, as RankState gives them; and the
+    // best group, the first group in component order with the top score
+    // (kNoComponent when there is no group).
+    ComponentId Rank(int nmax, std::vector<float>& scores);
+
+    ComponentId ComponentOf(NodeId v) const { return label_[Index(v)]; }
+    // A component's nodes, in no particular order.
+    const std::vector<NodeId>& ComponentNodes(ComponentId c) const {
+        return components_[Index(c)].nodes;
+    }
+    float ComponentScore(ComponentId c) const { return components_[Index(c)].summary.score; }
+    // A component's nodes in the visiting order of the graph's component
+    // search; for checks, it costs a search of the component.
+    std::vector<NodeId> NodesInVisitingOrder(ComponentId c);
+
+private:
+    static std::size_t Index(std::int32_t id) { return static_cast<std::size_t>(id); }
+
+    // What a move changes of a component besides its node list.
+    struct Summary {
+        Extended nodeSum = 0;
+        Extended edgeSum = 0;
+        std::int64_t edges = 0;
+        float score = 0;
+        std::int32_t first = 0;  // smallest node-list position, when firstKnown
+        bool firstKnown = false;
+        bool alive = false;
+    };
+    struct Component {
+        std::vector<NodeId> nodes;
+        Summary summary;
+    };
+    // One step of a move, with what its undoing needs.
+    struct Op {
+        bool select;
+        NodeId node;
+        ComponentId component;  // select: the one x joined; unselect: the one x left
+        std::size_t oldSize;    // select: that component's node count before
+        std::size_t listBegin, listEnd;        // in componentLog_: absorbed or split-off
+        std::size_t removalBegin, removalEnd;  // in removalLog_ (unselect)
+    };
+    // A search of the split that unselecting a node may cause; searches
+    // that meet are joined under one root (union-find over `parent`).
+    using SearchId = std::int32_t;
+    struct Search {
+        std::vector<NodeId> stack;
+        std::vector<NodeId> visited;
+        SearchId parent = 0;
+    };
+    // Ranking order: higher score first, not-a-number last, then id.
+    struct RankKey {
+        float score;
+        ComponentId id;
+    };
+    struct RankLess {
+        bool operator()(const RankKey& a, const RankKey& b) const;
+    };
+
+    void SelectNode(NodeId x);
+    void UnselectNode(NodeId x);
+    // Splits c after the removal of a node whose distinct selected
+    // neighbours are starts_ (x is already unselected, so no search passes it).
+    void SplitAfterRemoval(ComponentId c, std::size_t opIndex);
+    SearchId FindSearch(SearchId s);
+    SearchId JoinSearches(SearchId a, SearchId b);
+    SearchId StepSearch(SearchId r, SearchId& growing);
+
+    ComponentId NewComponent();
+    void Touch(ComponentId c);
+    void Release(ComponentId c);
+    void RemoveFromList(ComponentId c, NodeId v);
+    void ScoreChanged();
+    void SumInVisitingOrder(ComponentId c);
+    float Score(const Component& c) const;
+    std::int32_t FirstPosition(ComponentId c);
+    bool Changed(ComponentId c) const { return touched_[Index(c)] == moveStamp_ && pending_; }
+
+    const ScoreInputs inputs_;  // its members refer to the caller's maps
+    const std::vector<NodeId>& nodes_;
+    bool withEdges_ = false;
+    bool exact_ = false;
+
+    // Adjacency rows by node id.
+    std::vector<std::size_t> rowStart_;
+    std::vector<Adjacent> adjacent_;
+    std::vector<float> nodeScore_;
+    std::vector<std::int32_t> position_;  // in the node list; -1 outside it
+    std::vector<std::int64_t> loopCount_;
+    std::vector<Extended> loopSum_;
+
+    // The current state.
+    std::vector<unsigned char> selected_;
+    std::vector<ComponentId> label_;
+    std::vector<std::int32_t> slot_;  // index in the component's node list
+    std::vector<Component> components_;
+    std::vector<ComponentId> free_;
+    std::set<RankKey, RankLess> ranked_;  // committed groups
+    std::vector<unsigned char> inRanked_;
+    std::vector<float> rankedScore_;
+
+    // The pending move.
+    bool pending_ = false;
+    std::uint32_t moveStamp_ = 1;
+    std::vector<std::uint32_t> touched_;
+    std::vector<Op> ops_;
+    std::vector<ComponentId> componentLog_;
+    std::vector<std::pair<NodeId, std::int32_t>> removalLog_;
+    std::vector<std::pair<ComponentId, Summary>> saved_;
+    std::vector<ComponentId> created_;
+    std::vector<ComponentId> changed_;  // touched or created, in that order
+
+    // Scratch space.
+    std::uint32_t stamp_ = 0;
+    std::vector<std::uint32_t> nodeMark_;
+    std::vector<std::uint32_t> edgeMark_;
+    std::vector<std::uint32_t> componentMark_;
+    std::vector<SearchId> owner_;  // by node: the search that reached it
+    std::vector<Search> searches_;
+    std::vector<SearchId> round_;
+    std::vector<ComponentId> neighbourComponents_;
+    std::vector<NodeId> starts_;
+    std::vector<NodeId> joining_;
+    std::vector<std::pair<NodeId, std::size_t>> dfs_;
+    std::vector<RankKey> fresh_;
+    std::vector<RankKey> top_;
+};
+
+}  // namespace tarnvale
