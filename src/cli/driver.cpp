@@ -3,12 +3,22 @@
 #include <tclap/ArgException.h>
 
 #include <algorithm>
+#include <array>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+#include <string_view>
 
 #include "base/run_error.hpp"
+#include "cli/cytoscape_export.hpp"
+#include "cli/dot_export.hpp"
+#include "cli/mapping_diagnostics.hpp"
 #include "cli/output_file.hpp"
+#include "cli/permutation_test.hpp"
+#include "cli/progress.hpp"
 #include "cli/report.hpp"
 #include "cli/scoring.hpp"
 #include "network/association_reader.hpp"
@@ -31,15 +41,32 @@ struct Network {
     EdgeMap<float> edgeScores;
 };
 
-// Opens a user's input file, or stops the run with status 1.
-std::ifstream OpenInput(const std::string& name) {
-    std::ifstream in;
+// Opens a user's input file, or stops the run with status 1. The readers
+// rewind their stream, so input that cannot seek (a pipe, a process
+// substitution) is read into memory first.
+std::unique_ptr<std::istream> OpenInput(const std::string& name) {
+    auto file = std::make_unique<std::ifstream>();
     std::error_code ignored;
     // A directory opens as a stream on Linux but reads nothing.
-    if (!std::filesystem::is_directory(name, ignored)) in.open(name, std::ios::binary);
-    if (!in.is_open())
+    if (!std::filesystem::is_directory(name, ignored)) file->open(name, std::ios::binary);
+    if (!file->is_open())
         throw RunError("\nWarning: File opening failed. Check name of the file " + name + "\n", 1);
-    return in;
+    // Spreadsheets save "Unicode text" as UTF-16, which reads as garbage.
+    char head[2] = {};
+    file->read(head, 2);
+    const std::string_view start(head, static_cast<std::size_t>(file->gcount()));
+    if (start == "\xFF\xFE" || start == "\xFE\xFF")
+        throw RunError("\nError: " + name + " is encoded in UTF-16; save it as UTF-8 or plain text\n",
+                       1);
+    if (std::filesystem::is_regular_file(name, ignored)) {
+        file->clear();
+        file->seekg(0);
+        return file;
+    }
+    // A pipe cannot give back what it has handed out: keep all of it.
+    std::string content(start);
+    content.append(std::istreambuf_iterator<char>(*file), std::istreambuf_iterator<char>());
+    return std::make_unique<std::istringstream>(std::move(content));
 }
 
 bool AllEqual(const FloatList& v) {
@@ -57,25 +84,36 @@ FloatList NodeScoreList(const Network& net) {
 // Reads the three input files and shapes the graph for the first run.
 void LoadNetwork(const Options& options, Network& net, std::ostream& out) {
     {
-        std::ifstream in = OpenInput(options.input);
-        SifReader(in, options.input, net.graph, {net.names, net.types, net.values}, true, out);
+        const auto in = OpenInput(options.input);
+        SifReader(*in, options.input, net.graph, {net.names, net.types, net.values}, true, out);
     }
-    if (net.graph.NumberOfNodes() == 0) throw RunError("\nError:G.number_of_nodes() = 0\n", 1);
+    if (net.graph.NumberOfNodes() == 0)
+        throw RunError("\nError:G.number_of_nodes() = 0\nError: " + options.input +
+                           " holds no interaction line that could be read\n",
+                       1);
     out << "\nNumber_of_nodes in the graph = " << net.graph.NumberOfNodes() << '\n';
     out << "\nNumber_of_edges in the graph = " << net.graph.NumberOfEdges() << '\n';
     const auto removed = RDE(net.graph, out);
     out << "Number of edges removed " << removed << '\n';
 
-    {
-        std::ifstream in = OpenInput(options.association);
-        AssociationReader(in, net.names, net.associations, net.graph.Nodes(), "name");
+    try {
+        const auto in = OpenInput(options.association);
+        AssociationReader(*in, net.names, net.associations, net.graph.Nodes(), "name");
+    } catch (const RunError& e) {
+        // The table reader's own message does not say which file it read.
+        throw RunError(std::string(e.what()) + "\nError: " + options.association +
+                           " holds no line that is not empty\n",
+                       e.status());
     }
     PValueTable pvalues;
     {
-        std::ifstream in = OpenInput(options.data);
-        pvalues = ReadPValues(in, options.data, out);
+        const auto in = OpenInput(options.data);
+        pvalues = ReadPValues(*in, options.data, out);
     }
-    ScoreNodes(net.graph.Nodes(), net.associations, pvalues, net.nodeScores);
+    const std::vector<NodeId> scored = net.graph.Nodes();
+    ScoreNodes(scored, net.associations, pvalues, net.nodeScores);
+    std::int64_t withData = 0;
+    net.graph.ForEachNode([&](NodeId n) { withData += net.nodeScores.get(n) != kNoData; });
 
     DeleteIsolatedNodes(net.graph);
     const auto before = net.graph.NumberOfNodes();
@@ -83,26 +121,58 @@ void LoadNetwork(const Options& options, Network& net, std::ostream& out) {
         if (net.nodeScores.get(n) == kNoData) net.graph.DelNode(n);
     net.graph.Compact();
     out << "\nNumber of nodes without data = " << before - net.graph.NumberOfNodes() << '\n';
+    const std::string mapping =
+        MappingWarning(before, net.graph.NumberOfNodes(), pvalues, scored, net.associations);
+    if (!mapping.empty()) out << mapping << '\n';
 
     MergeByAssociation(net.graph, net.associations, net.values);
     DeleteIsolatedNodes(net.graph);
 
-    if (net.graph.NumberOfNodes() == 0)
-        throw RunError(
-            "\nError: no node with data and an interaction is left; check that the identifiers "
-            "of " + options.data + " match the node names of " + options.input +
-                " or the identifiers of " + options.association + "\n",
-            1);
+    if (net.graph.NumberOfNodes() == 0 && withData > 0)
+        throw RunError("\nError: no node with data and an interaction is left: no interaction of " +
+                           options.input + " joins two different nodes that have data\n",
+                       1);
+    if (net.graph.NumberOfNodes() == 0) {
+        const std::string cause =
+            pvalues.first.empty()
+                ? options.data + " holds no identifier with a usable p-value"
+                : "none of the " + std::to_string(pvalues.first.size()) + " identifiers of " +
+                      options.data + " matches a node of " + options.input +
+                      ", by its name or through " + options.association;
+        throw RunError("\nError: " + cause +
+                           "\nError: no node with data and an interaction is left; check that "
+                           "the identifiers of " + options.data + " match the node names of " +
+                           options.input + " or the identifiers of " + options.association + "\n",
+                       1);
+    }
     if (AllEqual(NodeScoreList(net)))
         throw RunError("\nError: all nodes left have the same node score; there is nothing to "
                        "search for\n",
                        1);
 }
 
+// CalculateBackground with its progress drawn as `phase` on the bar.
+std::array<float, 5> Background(const FloatList& scores, const Options& options, Random& rng,
+                                const std::string& phase, ProgressBar& progress,
+                                std::ostream& out) {
+    BackgroundProgress report;
+    if (progress.enabled()) {
+        report = [&](std::uint64_t drawn, std::uint64_t total) {
+            if (drawn == 0)
+                progress.Begin(phase, total, "draws");
+            else
+                progress.Update(drawn);
+        };
+    }
+    const auto result = CalculateBackground(scores, options.kmax, options.imax, rng, out, report);
+    progress.End();
+    return result;
+}
+
 // Scores the edges and builds the edge background model when edge scores
 // can take part.
 void PrepareEdgeScoring(const Options& options, const SeedSource& seeds, Network& net,
-                        ScoreContext& context, std::ostream& out) {
+                        ScoreContext& context, ProgressBar& progress, std::ostream& out) {
     const FloatList edgeScores = ScoreEdges(net.graph, net.values, net.edgeScores);
     context.nodeOnly = true;
     if (!edgeScores.empty() && AllEqual(edgeScores)) {
@@ -111,7 +181,7 @@ void PrepareEdgeScoring(const Options& options, const SeedSource& seeds, Network
     } else if (!edgeScores.empty()) {
         Random rng(seeds.Next());
         context.edgeModel = ModelFromBackground(
-            CalculateBackground(edgeScores, options.kmax, options.imax, rng, out));
+            Background(edgeScores, options, rng, "edge background", progress, out));
         if (IsUsable(context.edgeModel))
             context.nodeOnly = false;
         else
@@ -123,7 +193,8 @@ void PrepareEdgeScoring(const Options& options, const SeedSource& seeds, Network
 
 // One annealing run with its report. Returns false when the runs end here.
 bool AnnealingRun(int r, const Options& options, const SeedSource& seeds, Network& net,
-                  ScoreContext& context, NodeMap<bool>& selection, std::ostream& out) {
+                  ScoreContext& context, NodeMap<bool>& selection, ProgressBar& progress,
+                  std::ostream& out) {
     const char letter = static_cast<char>('A' + r);
     out << "\nSimulated annealing Algorithm:Iteration no " << r << "..\n";
     if (r > 0) context.nodeOnly = true;
@@ -142,8 +213,8 @@ bool AnnealingRun(int r, const Options& options, const SeedSource& seeds, Networ
         return false;
     }
     Random rng(seeds.Next());
-    context.nodeModel = ModelFromBackground(
-        CalculateBackground(nodeScores, options.kmax, options.imax, rng, out));
+    context.nodeModel = ModelFromBackground(Background(
+        nodeScores, options, rng, std::string("node background, run ") + letter, progress, out));
     if (!IsUsable(context.nodeModel)) {
         if (r == 0)
             throw RunError("\nError: the node background model is degenerate; try a larger imax\n",
@@ -161,19 +232,38 @@ bool AnnealingRun(int r, const Options& options, const SeedSource& seeds, Networ
     anneal.heuristic = options.degree;
     anneal.quenching = options.quenching;
     const ScoreInputs inputs{net.nodeScores, net.edgeScores, context};
+    if (progress.enabled()) {
+        progress.Begin(std::string("annealing, run ") + letter, iterations + nodeScores.size(),
+                       "steps");
+        anneal.progress = [&progress](std::uint64_t position, std::uint64_t, float best) {
+            progress.Update(position, best);
+        };
+    }
     Anneal(net.graph, inputs, selection, anneal, seeds.Next(), out);
+    progress.End();
+    anneal.progress = nullptr;
 
     const std::string name = options.out + letter;
     AtomicOutputFile file;
     if (!file.Open(name))
-        throw RunError("\nWarning: File opening (for write) failed. Check name of the file(/s)\n",
+        throw RunError("\nWarning: File opening (for write) failed. Check name of the file(/s)\n"
+                       "Error: cannot create the report " + name + ": " + file.openError() + "\n",
                        1);
-    WriteReport(net.graph, selection, inputs, net.names, file.stream(), out);
+    const std::vector<Group> groups =
+        WriteReport(net.graph, selection, inputs, net.names, file.stream(), out);
     std::string error;
     if (!file.Commit(error))
         throw RunError("\nError: writing " + name + " failed: " + error +
                            "; no report was written for this run\n",
                        1);
+
+    // What the report's groups give beyond the report, only when asked for.
+    const ExportInputs exports{net.graph, groups, net.names, net.nodeScores, net.values};
+    if (options.cytoscape) WriteCytoscapeFiles(name, exports);
+    if (options.dot) WriteDotFiles(name, exports, out);
+    if (options.permutations > 0)
+        PermutationTest({net.graph, net.nodeScores, net.edgeScores, context, anneal}, groups,
+                        options.nmax, options.permutations, seeds.Next(), r, name, progress, out);
 
     net.graph.RestoreGraph();
     DeleteUnselectedNodes(net.graph, selection);
@@ -182,30 +272,38 @@ bool AnnealingRun(int r, const Options& options, const SeedSource& seeds, Networ
 
 }  // namespace
 
-void Run(const Options& options, std::ostream& out) {
+void Run(const Options& options, std::ostream& out, ProgressBar& progress) {
     const std::time_t start = std::time(nullptr);
     const SeedSource seeds{options.seed};
     Network net;
     ScoreContext context;
     LoadNetwork(options, net, out);
-    PrepareEdgeScoring(options, seeds, net, context, out);
+    PrepareEdgeScoring(options, seeds, net, context, progress, out);
 
     NodeMap<bool> selection;
     for (int r = 0; r < options.repeat; ++r)
-        if (!AnnealingRun(r, options, seeds, net, context, selection, out)) break;
+        if (!AnnealingRun(r, options, seeds, net, context, selection, progress, out)) break;
 
     out << "\nProgram finished";
     out << "\nTime taken = " << std::difftime(std::time(nullptr), start) << " seconds";
 }
 
-int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+                   bool errIsTerminal) {
     try {
         const ParseResult parsed = ParseCommandLine(argc, argv);
         if (!parsed.options) return parsed.status;
         const auto errors = parsed.options->validate();
         for (const auto& line : errors) err << line << '\n';
         if (!errors.empty()) return 1;
-        Run(*parsed.options, out);
+        ProgressBar progress(err, errIsTerminal);
+        Run(*parsed.options, out, progress);
+        // Lost progress output (a full disk under a redirected log) is a
+        // failed run too, not a success.
+        if (!out.flush()) {
+            err << "Error: writing standard output failed" << std::endl;
+            return 1;
+        }
         return 0;
     } catch (const TCLAP::ArgException& e) {
         err << "error: " << e.error() << " for arg " << e.argId() << std::endl;

@@ -1,5 +1,7 @@
 // Entry point: turns the command line into a run and returns its status.
 
+#include <unistd.h>
+
 #include <csignal>
 #include <iostream>
 
@@ -10,7 +12,9 @@ int main(int argc, char** argv) {
     // reported), not kill the process and leave a temporary file behind.
     std::signal(SIGXFSZ, SIG_IGN);
     std::ios::sync_with_stdio(false);
-    const int status = tarnvale::RunCommandLine(argc, argv, std::cout, std::cerr);
+    // The progress bar is for a person watching: only a terminal gets it.
+    const int status =
+        tarnvale::RunCommandLine(argc, argv, std::cout, std::cerr, ::isatty(STDERR_FILENO) != 0);
     std::cout.flush();
     return status;
 }

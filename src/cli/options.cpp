@@ -53,6 +53,7 @@ std::vector<std::string> Options::validate() const {
     positive(tEnd, "e", "Tend");
     atLeast(kmax, 4, "k", "kmax");
     atLeast(imax, 2, "i", "imax");
+    atLeast(permutations, 0, "", "permutations");
     return errors;
 }
 
@@ -98,6 +99,20 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         "Seed every random generator with this value instead of the calendar time, so that "
         "runs are reproducible (0 to 4294967295)",
         false, 0, "integer", cmd);
+    TCLAP::SwitchArg cytoscape(
+        "", "cytoscape",
+        "Also write OUT<letter>.sif (each group's edges, the group number as interaction type) "
+        "and OUT<letter>.nodes.tsv (name, group, group score, node score, p-value) for Cytoscape",
+        cmd, defaults.cytoscape);
+    TCLAP::SwitchArg dot("", "dot",
+                         "Also write OUT<letter>.dot, a Graphviz drawing of the groups, and "
+                         "OUT<letter>.svg when the dot program is installed",
+                         cmd, defaults.dot);
+    TCLAP::ValueArg<int> permutations(
+        "", "permutations",
+        "After each run, repeat its search this many times with the node scores shuffled and "
+        "print each group's empirical p-value (also in OUT<letter>.significance.tsv)",
+        false, defaults.permutations, "integer", cmd);
 
     ParseResult result;
     try {
@@ -132,6 +147,9 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
     options.degree = degree.getValue();
     options.input = input.getValue();
     options.out = out.getValue();
+    options.cytoscape = cytoscape.getValue();
+    options.dot = dot.getValue();
+    options.permutations = permutations.getValue();
     if (seed.isSet()) {
         const long long value = seed.getValue();
         if (value < 0 || value > static_cast<long long>(std::numeric_limits<std::uint32_t>::max())) {

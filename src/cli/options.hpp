@@ -26,6 +26,9 @@ struct Options {
     std::string input;                 // SIF file
     std::string out = "Out.txt";       // output base name
     std::optional<std::uint32_t> seed; // --seed
+    bool cytoscape = false;            // --cytoscape: OUT<letter>.sif and .nodes.tsv
+    bool dot = false;                  // --dot: OUT<letter>.dot (and .svg)
+    int permutations = 0;              // --permutations: searches on shuffled scores
 
     // Every value out of range, each as the driver's error line
     // "error: TEXT for arg Argument: -x (--name)"; empty when all are fine.

@@ -15,8 +15,12 @@ bool AtomicOutputFile::Open(const std::string& path) {
     path_ = path;
     temporary_ = path + ".tmp." + std::to_string(::getpid());
     stream_.clear();
+    errno = 0;
     stream_.open(temporary_, std::ios::out | std::ios::trunc | std::ios::binary);
     open_ = stream_.is_open();
+    const int openErrno = errno;
+    openError_ = open_ ? "" : openErrno != 0 ? std::strerror(openErrno) : "cannot be opened";
+    errno = openErrno;  // callers may still read it
     return open_;
 }
 

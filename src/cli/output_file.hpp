@@ -15,8 +15,10 @@ public:
     // Removes the temporary file if Commit() did not succeed.
     ~AtomicOutputFile();
 
-    // Opens the temporary file beside `path`; false when it cannot be made.
+    // Opens the temporary file beside `path`; false when it cannot be made,
+    // with the reason in openError().
     bool Open(const std::string& path);
+    const std::string& openError() const { return openError_; }
     std::ostream& stream() { return stream_; }
     // Flushes and closes the temporary file and renames it to the final
     // name. On any failure removes it and returns false with the reason.
@@ -27,6 +29,7 @@ private:
 
     std::string path_;
     std::string temporary_;
+    std::string openError_;
     std::ofstream stream_;
     bool open_ = false;
 };

@@ -5,9 +5,16 @@
 
 namespace tarnvale {
 
-std::size_t WriteReport(Graph& graph, const NodeMap<bool>& selection, const ScoreInputs& inputs,
-                        const NodeMap<std::string>& names, std::ostream& file, std::ostream& out) {
-    const Evaluation evaluation = Evaluate(graph, selection, inputs);
+float NodePValue(double nodeScore) {
+    // For a node scored from one p-value this gives back that p-value (after
+    // clamping).
+    return static_cast<float>(1.0 - NormCdf(nodeScore));
+}
+
+std::vector<Group> WriteReport(Graph& graph, const NodeMap<bool>& selection,
+                               const ScoreInputs& inputs, const NodeMap<std::string>& names,
+                               std::ostream& file, std::ostream& out) {
+    Evaluation evaluation = Evaluate(graph, selection, inputs);
     out << "Number of components = " << evaluation.components << '\n';
     const auto ranked = RankGroups(evaluation.groups);
     out << "Top.size()=" << ranked.size() << '\n';
@@ -19,13 +26,13 @@ std::size_t WriteReport(Graph& graph, const NodeMap<bool>& selection, const Scor
         }
         for (NodeId n : group.nodes) {
             const double score = inputs.nodeScores.get(n);
-            // The upper-tail probability of the score: for a node scored from
-            // one p-value this gives back that p-value (after clamping).
-            const auto p = static_cast<float>(1.0 - NormCdf(score));
-            file << names.at(n) << '\t' << score << '\t' << p << '\n';
+            file << names.at(n) << '\t' << score << '\t' << NodePValue(score) << '\n';
         }
     }
-    return ranked.size();
+    std::vector<Group> best;
+    best.reserve(ranked.size());
+    for (std::size_t index : ranked) best.push_back(std::move(evaluation.groups[index]));
+    return best;
 }
 
 }  // namespace tarnvale

@@ -4,8 +4,10 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "network/graph.hpp"
+#include "search/evaluate.hpp"
 #include "search/score_context.hpp"
 
 namespace tarnvale {
@@ -14,8 +16,13 @@ namespace tarnvale {
 // and each group's two header lines to `out`, and writes every group, best
 // first, to `file`: an empty line, "Group No. g: size(k)", "Group s-score =
 // s", then one "name<TAB>node score<TAB>p-value" line per node. Leaves the
-// unselected and isolated nodes hidden. Returns the number of groups.
-std::size_t WriteReport(Graph& graph, const NodeMap<bool>& selection, const ScoreInputs& inputs,
-                        const NodeMap<std::string>& names, std::ostream& file, std::ostream& out);
+// unselected and isolated nodes hidden. Returns the groups, best first.
+std::vector<Group> WriteReport(Graph& graph, const NodeMap<bool>& selection,
+                               const ScoreInputs& inputs, const NodeMap<std::string>& names,
+                               std::ostream& file, std::ostream& out);
+
+// The p-value a node score stands for, as the report lists it: the upper
+// tail 1 - Phi(score) in double, narrowed to float.
+float NodePValue(double nodeScore);
 
 }  // namespace tarnvale

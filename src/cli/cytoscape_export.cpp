@@ -1,0 +1,37 @@
+#include "cli/cytoscape_export.hpp"
+
+#include "cli/export_file.hpp"
+#include "cli/group_edges.hpp"
+#include "cli/report.hpp"
+
+namespace tarnvale {
+
+void WriteGroupSif(std::ostream& out, const ExportInputs& inputs) {
+    const auto edges = GroupEdges(inputs.graph, inputs.groups);
+    for (std::size_t g = 0; g < edges.size(); ++g) {
+        for (EdgeId e : edges[g]) {
+            out << inputs.names.at(inputs.graph.Source(e)) << '\t' << g << '\t'
+                << inputs.names.at(inputs.graph.Target(e)) << '\t' << inputs.edgeValues.get(e)
+                << '\n';
+        }
+    }
+}
+
+void WriteNodeTable(std::ostream& out, const ExportInputs& inputs) {
+    out << "name\tgroup\tgroup_score\tnode_score\tp_value\n";
+    for (std::size_t g = 0; g < inputs.groups.size(); ++g) {
+        const Group& group = inputs.groups[g];
+        for (NodeId n : group.nodes) {
+            const double score = inputs.nodeScores.get(n);
+            out << inputs.names.at(n) << '\t' << g << '\t' << group.score << '\t' << score << '\t'
+                << NodePValue(score) << '\n';
+        }
+    }
+}
+
+void WriteCytoscapeFiles(const std::string& base, const ExportInputs& inputs) {
+    WriteExportFile(base + ".sif", [&](std::ostream& out) { WriteGroupSif(out, inputs); });
+    WriteExportFile(base + ".nodes.tsv", [&](std::ostream& out) { WriteNodeTable(out, inputs); });
+}
+
+}  // namespace tarnvale

@@ -1,0 +1,243 @@
+#include "cli/dot_export.hpp"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <initializer_list>
+#include <sstream>
+#include <vector>
+
+#include "cli/export_file.hpp"
+#include "cli/group_edges.hpp"
+#include "cli/report.hpp"
+
+extern char** environ;
+
+namespace tarnvale {
+namespace {
+
+struct Rgb {
+    double r, g, b;
+};
+
+// The ends and middle of the red-blue diverging scheme (ColorBrewer RdBu).
+constexpr Rgb kLow{33, 102, 172};
+constexpr Rgb kMiddle{247, 247, 247};
+constexpr Rgb kHigh{178, 24, 43};
+// Beyond this share of the limit the fill is dark enough for white text.
+constexpr double kDarkFill = 0.6;
+constexpr int kLegendSteps = 5;
+
+Rgb Mix(const Rgb& from, const Rgb& to, double t) {
+    return {from.r + (to.r - from.r) * t, from.g + (to.g - from.g) * t,
+            from.b + (to.b - from.b) * t};
+}
+
+double Share(double score, double limit) { return std::clamp(score / limit, -1.0, 1.0); }
+
+// Lines of text inside double quotes of the DOT language, where labels also
+// give the backslash a meaning of its own; "\\n" ends each line but the last.
+std::string Quoted(std::initializer_list<std::string> lines) {
+    std::string quoted = "\"";
+    bool first = true;
+    for (const std::string& line : lines) {
+        if (!first) quoted += "\\n";
+        first = false;
+        for (char c : line) {
+            if (c == '"' || c == '\\') quoted += '\\';
+            quoted += c;
+        }
+    }
+    return quoted + '"';
+}
+
+template <class T>
+std::string Text(T value, int precision = 6) {
+    std::ostringstream s;
+    s.precision(precision);
+    s << value;
+    return s.str();
+}
+
+std::string DotId(NodeId n) { return "n" + std::to_string(n); }
+
+std::string FontColour(double score, double limit) {
+    return std::abs(Share(score, limit)) > kDarkFill ? "white" : "black";
+}
+
+void WriteLegend(std::ostream& out, double limit) {
+    out << "  subgraph cluster_legend {\n"
+        << "    label=\"node score (z); red: small p-value\";\n"
+        << "    style=rounded; color=\"#888888\";\n"
+        << "    node [shape=box, width=1.1];\n";
+    for (int i = 0; i < kLegendSteps; ++i) {
+        const double z = limit * (2.0 * i / (kLegendSteps - 1) - 1.0);
+        out << "    legend" << i
+            << " [label=" << Quoted({Text(z, 3), "p = " + Text(NodePValue(z), 2)})
+            << ", fillcolor=\"" << ScoreColour(z, limit) << "\", fontcolor=" << FontColour(z, limit)
+            << "];\n";
+    }
+    // Invisible edges within one rank keep the swatches in a row, low to high.
+    out << "    { rank=same; ";
+    for (int i = 0; i < kLegendSteps; ++i) out << "legend" << i << "; ";
+    out << "}\n    ";
+    for (int i = 0; i < kLegendSteps; ++i) out << (i > 0 ? " -- " : "") << "legend" << i;
+    out << " [style=invis];\n  }\n";
+}
+
+}  // namespace
+
+std::string ScoreColour(double score, double limit) {
+    const double t = Share(score, limit);
+    const Rgb c = t < 0 ? Mix(kMiddle, kLow, -t) : Mix(kMiddle, kHigh, t);
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02x%02x%02x", static_cast<unsigned>(std::lround(c.r)),
+                  static_cast<unsigned>(std::lround(c.g)), static_cast<unsigned>(std::lround(c.b)));
+    return text;
+}
+
+double ScaleLimit(const ExportInputs& inputs) {
+    double largest = 0;
+    for (const Group& group : inputs.groups)
+        for (NodeId n : group.nodes) largest = std::max(largest, std::abs(inputs.nodeScores.get(n)));
+    // The small allowance keeps a score of exactly 4.2 (42.000000000000004
+    // tenths in binary) from rounding up to 4.3.
+    const double limit = std::ceil(largest * 10.0 - 1e-9) / 10.0;
+    return limit > 0 ? limit : 1.0;
+}
+
+void WriteDot(std::ostream& out, const ExportInputs& inputs, const std::string& title) {
+    const double limit = ScaleLimit(inputs);
+    const auto edges = GroupEdges(inputs.graph, inputs.groups);
+    // Groups share no edge, so each is a component of its own; packing them
+    // as an array in the order written (the legend first, then the groups in
+    // rank order) keeps many groups from making one long row.
+    out << "graph tarnvale {\n"
+        << "  graph [pack=true, packmode=\"array_u\", fontname=\"Helvetica\", labelloc=t, "
+           "fontsize=16, label="
+        << Quoted({title + ": " + std::to_string(inputs.groups.size()) +
+                  (inputs.groups.size() == 1 ? " group" : " groups") +
+                  ", fill colour = node score"})
+        << "];\n"
+        << "  node [shape=ellipse, style=filled, fontname=\"Helvetica\", fontsize=10];\n"
+        << "  edge [color=\"#606060\"];\n";
+    WriteLegend(out, limit);
+    for (std::size_t g = 0; g < inputs.groups.size(); ++g) {
+        const Group& group = inputs.groups[g];
+        out << "  subgraph cluster_" << g << " {\n"
+            << "    label=" << Quoted({"Group No. " + std::to_string(g) + ": s-score = " +
+                                       Text(group.score)})
+            << ";\n    style=rounded; color=\"#888888\";\n";
+        for (NodeId n : group.nodes) {
+            const double score = inputs.nodeScores.get(n);
+            const std::string& name = inputs.names.at(n);
+            out << "    " << DotId(n) << " [label=" << Quoted({name}) << ", fillcolor=\""
+                << ScoreColour(score, limit) << "\", fontcolor=" << FontColour(score, limit)
+                << ", tooltip="
+                << Quoted({name + ": node score " + Text(score) + ", p-value " +
+                           Text(NodePValue(score))})
+                << "];\n";
+        }
+        for (EdgeId e : edges[g]) {
+            const float value = inputs.edgeValues.get(e);
+            out << "    " << DotId(inputs.graph.Source(e)) << " -- "
+                << DotId(inputs.graph.Target(e)) << " [tooltip=" << Quoted({"edge value " + Text(value)})
+                << "];\n";
+        }
+        out << "  }\n";
+    }
+    out << "}\n";
+}
+
+SvgResult DrawSvg(const std::string& dotFile, const std::string& svgFile,
+                  const std::string& program) {
+    SvgResult result;
+    const std::string temporary = svgFile + ".tmp." + std::to_string(::getpid());
+    int pipeEnds[2];
+    if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
+        result.reason = std::strerror(errno);
+        return result;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 2);
+    std::vector<std::string> args{program, "-Tsvg", "-o", temporary, dotFile};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawned =
+        ::posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeEnds[1]);
+    if (spawned != 0) {
+        ::close(pipeEnds[0]);
+        result.status = spawned == ENOENT ? SvgResult::Status::noProgram : SvgResult::Status::failed;
+        result.reason = std::strerror(spawned);
+        return result;
+    }
+    // Read all it says before waiting, so that a talkative dot cannot block
+    // on a full pipe.
+    std::string said;
+    std::array<char, 4096> buffer;
+    for (;;) {
+        const ssize_t got = ::read(pipeEnds[0], buffer.data(), buffer.size());
+        if (got > 0) {
+            said.append(buffer.data(), static_cast<std::size_t>(got));
+        } else if (got == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    ::close(pipeEnds[0]);
+    int wstatus = 0;
+    while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0) {
+        std::error_code ignored;
+        if (!std::filesystem::exists(temporary, ignored)) {
+            result.reason = "it wrote no file";
+            return result;
+        }
+        if (std::rename(temporary.c_str(), svgFile.c_str()) == 0) {
+            result.status = SvgResult::Status::drawn;
+            return result;
+        }
+        result.reason = std::strerror(errno);
+        std::remove(temporary.c_str());
+        return result;
+    }
+    std::remove(temporary.c_str());
+    result.reason = said.substr(0, said.find('\n'));
+    if (result.reason.empty())
+        result.reason = WIFEXITED(wstatus) ? "exit status " + std::to_string(WEXITSTATUS(wstatus))
+                                           : "signal " + std::to_string(WTERMSIG(wstatus));
+    return result;
+}
+
+void WriteDotFiles(const std::string& base, const ExportInputs& inputs, std::ostream& out) {
+    const std::string dotFile = base + ".dot";
+    const std::string svgFile = base + ".svg";
+    const std::string title = std::filesystem::path(base).filename().string();
+    WriteExportFile(dotFile, [&](std::ostream& file) { WriteDot(file, inputs, title); });
+    const SvgResult svg = DrawSvg(dotFile, svgFile);
+    if (svg.status == SvgResult::Status::noProgram) {
+        out << "\nNOTE: the dot program (Debian package graphviz) is not installed; " << svgFile
+            << " is not drawn\n";
+    } else if (svg.status == SvgResult::Status::failed) {
+        out << "\nWarning: dot could not draw " << svgFile << ": " << svg.reason << "; "
+            << dotFile << " is written\n";
+    }
+}
+
+}  // namespace tarnvale

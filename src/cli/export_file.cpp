@@ -1,0 +1,27 @@
+#include "cli/export_file.hpp"
+
+#include <cerrno>
+#include <cstring>
+
+#include "base/run_error.hpp"
+#include "cli/output_file.hpp"
+
+namespace tarnvale {
+namespace {
+
+[[noreturn]] void Fail(const std::string& path, const std::string& reason) {
+    throw RunError("\nError: writing " + path + " failed: " + reason + "\n", 1);
+}
+
+}  // namespace
+
+void WriteExportFile(const std::string& path, const std::function<void(std::ostream&)>& write) {
+    AtomicOutputFile file;
+    errno = 0;
+    if (!file.Open(path)) Fail(path, errno != 0 ? std::strerror(errno) : "cannot create the file");
+    write(file.stream());
+    std::string error;
+    if (!file.Commit(error)) Fail(path, error);
+}
+
+}  // namespace tarnvale

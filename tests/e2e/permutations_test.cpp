@@ -1,0 +1,171 @@
+// The permutation test of the real binary: a planted module is more than
+// shuffled scores on the same network give, pure noise is not, and the
+// p-values are reproducible and the same on standard output and in the file.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/planted_network.hpp"
+#include "support/run_binary.hpp"
+
+namespace tarnvale::testing {
+namespace {
+
+// Every random choice of the networks and the runs follows from these.
+constexpr std::uint32_t kPlantedSeed = 4711u;
+constexpr std::uint32_t kNoiseSeed = 77u;
+constexpr const char* kRunSeed = "31";
+constexpr int kPermutations = 19;  // the smallest p-value is 1 / 20
+
+struct RankLine {
+    std::string score;
+    double pValue = 0;
+    int atLeast = 0;
+};
+
+// The summary lines of run `letter` on standard output.
+std::vector<RankLine> Summary(const std::string& out, char letter) {
+    const std::string head = std::string("\nPermutation test of run ") + letter + ": " +
+                             std::to_string(kPermutations) +
+                             " searches with the node scores shuffled\n";
+    const auto at = out.find(head);
+    EXPECT_NE(at, std::string::npos) << out.substr(out.size() > 3000 ? out.size() - 3000 : 0);
+    std::vector<RankLine> lines;
+    if (at == std::string::npos) return lines;
+    std::istringstream in(out.substr(at + head.size()));
+    const std::regex pattern("Group No\\. ([0-9]+): s-score = (\\S+), empirical p-value = (\\S+) "
+                             "\\(([0-9]+) of 19 permutations at least as high\\)");
+    std::smatch m;
+    for (std::string line; std::getline(in, line) && std::regex_match(line, m, pattern);) {
+        EXPECT_EQ(std::stoul(m[1]), lines.size());
+        lines.push_back({m[2], std::stod(m[3]), std::stoi(m[4])});
+        EXPECT_DOUBLE_EQ(lines.back().pValue, (1.0 + lines.back().atLeast) / (kPermutations + 1));
+    }
+    return lines;
+}
+
+class Permutations : public ::testing::Test {
+protected:
+    // Small backgrounds and searches with the P0 start, which puts a
+    // module's nodes into the start selection.
+    RunResult Run(const PlantedNetwork& net, std::vector<std::string> extra,
+                  const std::string& seed = kRunSeed,
+                  std::vector<std::string> search = {"-k", "10", "-i", "100", "-n", "1000", "-p",
+                                                     "2"}) {
+        std::vector<std::string> args{"-d", dir_.Write("p.txt", net.pvalues),
+                                      "-a", dir_.Write("a.txt", net.association),
+                                      "--seed", seed, "--permutations",
+                                      std::to_string(kPermutations)};
+        args.insert(args.end(), search.begin(), search.end());
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.push_back(dir_.Write("net.sif", net.sif));
+        args.push_back("out");
+        return RunTarnvale(args, dir_.path());
+    }
+
+    ScratchDir dir_;
+};
+
+TEST_F(Permutations, ThePlantedModuleIsSignificant) {
+    const PlantedNetwork net = MakePlantedNetwork(kPlantedSeed, 200, 12);
+    const RunResult r = Run(net, {"-r", "1", "-g", "3"});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    // The best group is the module (most of it) ...
+    const std::string report = dir_.Read("outA");
+    const std::string best = report.substr(0, report.find("\nGroup No. 1:"));
+    const auto planted = std::count_if(net.module.begin(), net.module.end(), [&](const auto& n) {
+        return best.find("\n" + n + "\t") != std::string::npos;
+    });
+    EXPECT_GE(planted, 9) << report;
+    // ... and no search on shuffled scores comes near it.
+    const auto lines = Summary(r.out, 'A');
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].atLeast, 0);
+    EXPECT_DOUBLE_EQ(lines[0].pValue, 0.05);
+    EXPECT_EQ(best.substr(best.find("Group s-score = ") + 16, lines[0].score.size() + 1),
+              lines[0].score + "\n");
+}
+
+TEST_F(Permutations, OnPureNoiseThePValuesSpreadOut) {
+    const PlantedNetwork net = MakePlantedNetwork(kNoiseSeed, 120, 0);
+    std::vector<double> all;
+    for (const char* seed : {"1", "2", "3"}) {
+        SCOPED_TRACE(seed);
+        const RunResult r = Run(net, {"-r", "1", "-g", "5"}, seed);
+        ASSERT_EQ(r.status, 0) << r.out << r.err;
+        const auto lines = Summary(r.out, 'A');
+        ASSERT_EQ(lines.size(), 5u);
+        // The best noise group is nothing that shuffled scores do not give.
+        EXPECT_GT(lines[0].pValue, 0.1);
+        for (const auto& line : lines) all.push_back(line.pValue);
+    }
+    // Over the ranks of three searches the p-values reach both ends of the
+    // scale instead of piling up at the smallest one.
+    EXPECT_LE(*std::min_element(all.begin(), all.end()), 0.25);
+    EXPECT_GE(*std::max_element(all.begin(), all.end()), 0.75);
+    EXPECT_GE(std::set<double>(all.begin(), all.end()).size(), 5u);
+}
+
+TEST_F(Permutations, TheSameSeedGivesTheSamePValuesOnScreenAndInTheFile) {
+    const PlantedNetwork net = MakePlantedNetwork(kNoiseSeed, 60, 0);
+    const RunResult first = Run(net, {"-r", "2", "-g", "4"});
+    ASSERT_EQ(first.status, 0) << first.out;
+    const std::string tableA = dir_.Read("outA.significance.tsv");
+    const std::string tableB = dir_.Read("outB.significance.tsv");
+    const RunResult again = Run(net, {"-r", "2", "-g", "4"});
+    EXPECT_EQ(again.out.substr(0, again.out.rfind("\nTime taken")),
+              first.out.substr(0, first.out.rfind("\nTime taken")));
+    EXPECT_EQ(dir_.Read("outA.significance.tsv"), tableA);
+    EXPECT_EQ(dir_.Read("outB.significance.tsv"), tableB);
+
+    for (const auto& [letter, table] : {std::pair{'A', tableA}, std::pair{'B', tableB}}) {
+        SCOPED_TRACE(letter);
+        const auto lines = Summary(first.out, letter);
+        ASSERT_FALSE(lines.empty());
+        std::string expected = "group\tsize\ts_score\tat_least_as_high\tpermutations\tp_value\n";
+        const std::string report = dir_.Read(std::string("out") + letter);
+        for (std::size_t g = 0; g < lines.size(); ++g) {
+            const std::string head = "Group No. " + std::to_string(g) + ": size(";
+            const auto at = report.find(head) + head.size();
+            std::ostringstream p;
+            p << lines[g].pValue;
+            expected += std::to_string(g) + "\t" + report.substr(at, report.find(')', at) - at) +
+                        "\t" + lines[g].score + "\t" + std::to_string(lines[g].atLeast) + "\t19\t" +
+                        p.str() + "\n";
+        }
+        EXPECT_EQ(table, expected);
+    }
+}
+
+TEST_F(Permutations, ARunWithoutGroupsHasNothingToCompare) {
+    // Two pairs of weak nodes: with this seed the first run selects no group.
+    const PlantedNetwork net{"A pp B 0.5\nC pp D 0.6\n", "A 0.9\nB 0.8\nC 0.95\nD 0.7\n",
+                             "A\tA\n", {}};
+    const RunResult r = Run(net, {"-r", "1"}, "8", {"-n", "20", "-k", "6", "-i", "50"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    ASSERT_EQ(dir_.Read("outA"), "");
+    EXPECT_NE(r.out.find("Top.size()=0\n\nPermutation test of run A: the run reported no group; "
+                         "nothing to compare\n\nProgram finished"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(dir_.Read("outA.significance.tsv"),
+              "group\tsize\ts_score\tat_least_as_high\tpermutations\tp_value\n");
+}
+
+TEST_F(Permutations, ANegativeCountIsRefused) {
+    const RunResult r = RunTarnvale({"-d", "p", "-a", "a", "--permutations", "-1", "n", "o"},
+                                    dir_.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "error: value -1 is below the smallest allowed, 0 for arg Argument: --permutations\n");
+    EXPECT_EQ(r.out, "");
+}
+
+}  // namespace
+}  // namespace tarnvale::testing
