@@ -1,7 +1,36 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the whole test suite.
+# Installs what is missing, builds, and runs the whole test suite in four
+# stages:
+#   1. every test of the normal build (build/), the million-node scale tests
+#      included;
+#   2. the same tests once more under AddressSanitizer and
+#      UndefinedBehaviorSanitizer (build-asan/), without the scale tests;
+#   3. each libFuzzer target for FUZZ_SECONDS seconds (default 30; clang,
+#      build-fuzz/); an input that breaks one is kept in
+#      tests/data/fuzz_regressions/ and fails the stage;
+#   4. the bundled example under valgrind, which must report no error and no
+#      definitely lost bytes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh clang libclang-rt-14-dev valgrind
+
+echo "== 1. Tests"
 bash scripts/build.sh -DTARNVALE_TESTS=ON -DTARNVALE_WERROR=ON
 ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 600
+
+echo "== 2. Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+# No -Werror here: the sanitizers make GCC warn inside the standard library.
+BUILD_DIR=build-asan bash scripts/build.sh -DTARNVALE_TESTS=ON -DTARNVALE_SANITIZE=ON
+# A million nodes under the sanitizers would take minutes; the scale tests
+# ran in stage 1.
+ctest --test-dir build-asan --output-on-failure -j"$(nproc)" --timeout 600 -E '^e2e\.Scale\.'
+
+echo "== 3. Fuzzing, ${FUZZ_SECONDS:-30} s per target"
+bash fuzz/run.sh "${FUZZ_SECONDS:-30}"
+
+echo "== 4. valgrind on the bundled example"
+mkdir -p build/valgrind
+valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite -q \
+  ./build/tarnvale -d examples/string/pvalues.txt -a examples/string/association.txt \
+  --seed 2026 examples/string/network.sif build/valgrind/string > build/valgrind/string.log
+echo "valgrind: no error, no definitely lost bytes"

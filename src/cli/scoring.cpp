@@ -1,6 +1,7 @@
 #include "cli/scoring.hpp"
 
 #include <limits>
+#include <sstream>
 #include <string_view>
 
 #include "network/input_text.hpp"
@@ -46,12 +47,19 @@ PValueTable ReadPValues(std::istream& in, const std::string& fileName, std::ostr
     SkipReporter skips(fileName, out);
     std::string line;
     std::vector<std::string_view> tokens;
+    std::vector<std::int64_t> lineOfFirst;  // per entry of table.ids
     std::string pendingId;  // an identifier still waiting for its value
     std::int64_t pendingLine = 0;
     bool havePending = false;
 
-    for (std::int64_t lineNo = 1; std::getline(in, line); ++lineNo) {
-        if (lineNo == 1) StripByteOrderMark(line);
+    LineReader lines(in);
+    while (lines.Next(line)) {
+        const std::int64_t lineNo = lines.number();
+        if (line.find('\0') != std::string::npos) {
+            // Binary data, not identifiers and numbers.
+            skips.Skip(lineNo, "holds a NUL byte, which no text line has");
+            continue;
+        }
         Tokens(line, tokens);
         for (std::string_view token : tokens) {
             if (!havePending) {
@@ -64,12 +72,12 @@ PValueTable ReadPValues(std::istream& in, const std::string& fileName, std::ostr
             bool underflowed = false;
             const auto value = ParseNumber(token, &underflowed);
             if (!value) {
-                skips.Skip(lineNo, "p-value '" + std::string(token) + "' of '" + pendingId +
+                skips.Skip(lineNo, "p-value '" + Shown(token) + "' of '" + Shown(pendingId) +
                                        "' is not a number");
                 break;  // resume with the next line
             }
             if (!(*value >= 0.0 && *value <= 1.0)) {
-                skips.Skip(lineNo, "p-value " + std::string(token) + " of '" + pendingId +
+                skips.Skip(lineNo, "p-value " + Shown(token) + " of '" + Shown(pendingId) +
                                        "' lies outside [0, 1]");
                 break;
             }
@@ -80,12 +88,23 @@ PValueTable ReadPValues(std::istream& in, const std::string& fileName, std::ostr
                 p = std::numeric_limits<float>::denorm_min();
             if (p == 1.0f) p = 0.9999f;
             if (p == 0.0f) p = 0.0001f;
-            table.first.emplace(pendingId, table.ids.size());
+            const auto [first, added] = table.first.emplace(pendingId, table.ids.size());
+            // The first occurrence counts; a later, different value is most
+            // likely a mistake in the file and is named, not silently dropped.
+            if (!added && table.values[first->second] != p) {
+                std::ostringstream reason;
+                reason << "identifier '" << Shown(pendingId) << "' already has the p-value "
+                       << table.values[first->second] << " of line "
+                       << lineOfFirst[first->second] << ", not " << Shown(token);
+                skips.Skip(lineNo, reason.str());
+            }
             table.ids.push_back(pendingId);
             table.values.push_back(p);
+            lineOfFirst.push_back(lineNo);
         }
     }
-    if (havePending) skips.Skip(pendingLine, "identifier '" + pendingId + "' has no p-value");
+    if (havePending)
+        skips.Skip(pendingLine, "identifier '" + Shown(pendingId) + "' has no p-value");
     skips.Finish();
     return table;
 }

@@ -29,7 +29,10 @@ struct PValueTable {
 // that is not a number, or lies outside [0, 1], is skipped with a warning
 // naming fileName and its line, and reading resumes at the next line. Exact
 // 1 and 0 become 0.9999 and 0.0001; a positive value too small for a float
-// becomes the smallest positive float.
+// becomes the smallest positive float. An identifier given again with a
+// different value is named in a warning (the first value counts). A line
+// holding a NUL byte is skipped with a warning. Lines end at LF, CR LF or a
+// lone CR.
 PValueTable ReadPValues(std::istream& in, const std::string& fileName, std::ostream& out);
 
 // Gives every node of `nodes` the median of -NormInv(p) over the p-values of

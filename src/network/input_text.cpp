@@ -1,5 +1,6 @@
 #include "network/input_text.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cstddef>
 #include <limits>
@@ -79,6 +80,50 @@ std::optional<double> ParseNumber(std::string_view token, bool* underflowed) {
 
 void StripByteOrderMark(std::string& firstLine) {
     if (firstLine.starts_with("\xEF\xBB\xBF")) firstLine.erase(0, 3);
+}
+
+bool LineReader::Next(std::string& line) {
+    if (!pending_) {
+        if (!std::getline(in_, physical_)) return false;
+        if (number_ == 0) StripByteOrderMark(physical_);
+        pos_ = 0;
+    }
+    ++number_;
+    // A CR at the very end is the first half of CR LF (or the file's last
+    // byte); any earlier CR ends a line of its own.
+    const std::size_t cr = physical_.find('\r', pos_);
+    if (cr != std::string::npos && cr + 1 < physical_.size()) {
+        line.assign(physical_, pos_, cr - pos_);
+        pos_ = cr + 1;
+        pending_ = true;
+        return true;
+    }
+    if (pos_ == 0) {
+        line.swap(physical_);
+    } else {
+        line.assign(physical_, pos_);
+    }
+    pending_ = false;
+    return true;
+}
+
+std::string Shown(std::string_view token) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string shown;
+    const std::size_t length = std::min(token.size(), kMaxShown);
+    shown.reserve(length + 3);
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(token[i]);
+        if (byte < 0x20 || byte == 0x7f) {
+            shown += "\\x";
+            shown += kHex[byte >> 4];
+            shown += kHex[byte & 0xf];
+        } else {
+            shown += token[i];
+        }
+    }
+    if (token.size() > length) shown += "...";
+    return shown;
 }
 
 void SkipReporter::Skip(std::int64_t line, std::string_view reason) {

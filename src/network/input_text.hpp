@@ -3,6 +3,7 @@
 // depend on the process locale, and the "line skipped" warnings.
 
 #include <cstdint>
+#include <istream>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -21,6 +22,32 @@ std::optional<double> ParseNumber(std::string_view token, bool* underflowed = nu
 
 // Removes a UTF-8 byte-order mark from the start of a file's first line.
 void StripByteOrderMark(std::string& firstLine);
+
+// Reads a user's file line by line. A line ends at LF, at CR LF or at a lone
+// CR (files saved by old Mac programs), so every line ending gives the same
+// lines and line numbers. The CR of a CR LF pair stays at the end of its line,
+// as std::getline leaves it; a lone CR is dropped. The first line loses a
+// UTF-8 byte-order mark.
+class LineReader {
+public:
+    explicit LineReader(std::istream& in) : in_(in) {}
+    // The next line, or false at the end of the input.
+    bool Next(std::string& line);
+    // The 1-based number of the line that Next() gave last.
+    std::int64_t number() const { return number_; }
+
+private:
+    std::istream& in_;
+    std::string physical_;  // what std::getline gave, split further at lone CRs
+    std::size_t pos_ = 0;   // start of the part of physical_ not yet given out
+    bool pending_ = false;  // physical_ still holds lines after pos_
+    std::int64_t number_ = 0;
+};
+
+// A token as a message shows it: control bytes as \xNN, and cut after
+// kMaxShown bytes with "..." so that a runaway field cannot flood the output.
+std::string Shown(std::string_view token);
+inline constexpr std::size_t kMaxShown = 60;
 
 // Prints "Warning: FILE:LINE: REASON; line skipped" for the first ten
 // skipped lines of one file and counts all of them; Finish() prints the total

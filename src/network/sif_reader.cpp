@@ -124,10 +124,8 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
     std::int64_t interactions = 0;
     in.clear();
     in.seekg(0);
-    for (bool first = true; std::getline(in, line); first = false) {
-        if (first) StripByteOrderMark(line);
+    for (LineReader lines(in); lines.Next(line);)
         if (!IsBlank(line)) ++interactions;
-    }
     const std::int64_t step = interactions > 100 ? interactions / 100 : 1;
 
     auto resolve = [&](std::string_view name) {
@@ -140,16 +138,22 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
     };
 
     SkipReporter skipped(fileName, out);
-    std::int64_t lineNumber = 0;
     std::int64_t i = 0;
     in.clear();
     in.seekg(0);
-    while (std::getline(in, line)) {
-        if (++lineNumber == 1) StripByteOrderMark(line);
+    LineReader lines(in);
+    while (lines.Next(line)) {
+        const std::int64_t lineNumber = lines.number();
         if (IsBlank(line)) continue;
         if (i % step == 0) out << "Reading interaction " << i << '\n';
         ++i;
 
+        // A NUL byte is never part of a name in a text file; such a line
+        // is binary data (or a UTF-16 file) and its names would be garbage.
+        if (line.find('\0') != std::string::npos) {
+            skipped.Skip(lineNumber, "holds a NUL byte, which no text line has");
+            continue;
+        }
         const Fields fields = SplitFields(line);
         if (fields.count < 4) {
             skipped.Skip(lineNumber, "fewer than four fields");
@@ -158,12 +162,11 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
         const std::string_view valueText = fields.field[3];
         const auto value = ParseNumber(valueText);
         if (!value) {
-            skipped.Skip(lineNumber, "edge value '" + std::string(valueText) + "' is not a number");
+            skipped.Skip(lineNumber, "edge value '" + Shown(valueText) + "' is not a number");
             continue;
         }
         if (!(*value >= 0.0 && *value <= 1.0)) {  // NaN fails both
-            skipped.Skip(lineNumber,
-                         "edge value " + std::string(valueText) + " lies outside [0, 1]");
+            skipped.Skip(lineNumber, "edge value " + Shown(valueText) + " lies outside [0, 1]");
             continue;
         }
 

@@ -22,9 +22,10 @@ struct SifMaps {
 // allowDuplicates is false and the two nodes are already joined). Prints
 // "NOTE:SifReader:Duplicate edges allowed" (when allowed), the "Reading
 // interaction i" progress lines and, without a line end, the text after the
-// fourth field of each line. A non-blank line with fewer than four fields or
-// an edge value that is not a finite number in [0, 1] is skipped with a
-// warning naming fileName and the line. Returns 0.
+// fourth field of each line. A non-blank line with fewer than four fields,
+// an edge value that is not a finite number in [0, 1] or a NUL byte is
+// skipped with a warning naming fileName and the line. Lines end at LF, CR LF or a lone CR.
+// Returns 0.
 int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMaps maps,
               bool allowDuplicates, std::ostream& out);
 

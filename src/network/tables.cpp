@@ -35,11 +35,10 @@ Matrix ReadMatrix(std::istream& in, const std::string& delimiter) {
     in.seekg(0);
     Matrix matrix;
     std::string line;
-    for (bool first = true; std::getline(in, line); first = false) {
-        // A byte-order mark is an encoding artefact, never part of the first field.
-        if (first) StripByteOrderMark(line);
+    // LineReader drops a byte-order mark, an encoding artefact that is never
+    // part of the first field.
+    for (LineReader lines(in); lines.Next(line);)
         if (!line.empty()) matrix.push_back(SplitLine(line, delimiter));
-    }
     return matrix;
 }
 

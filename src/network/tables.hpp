@@ -24,7 +24,8 @@ std::string_view TrimView(std::string_view text);
 std::vector<std::string> SplitLine(const std::string& line, const std::string& delimiter);
 
 // Reads the whole stream from its start; every line of length > 0 becomes a
-// row of SplitLine fields. A UTF-8 byte-order mark at the start is dropped.
+// row of SplitLine fields. Lines end at LF, CR LF or a lone CR (LineReader);
+// a UTF-8 byte-order mark at the start is dropped.
 Matrix ReadMatrix(std::istream& in, const std::string& delimiter);
 
 // The column-th field of every row. Throws RunError (status 1) with

@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace tarnvale {
 namespace {
@@ -113,6 +115,42 @@ TEST(SkipReporter, PrintsEveryWarningUpToTenAndNoTotal) {
 TEST(SkipReporter, PrintsTenWarningsThenTheTotal) {
     EXPECT_EQ(Report(11), Warnings(10) + "Warning: net.sif: 11 lines skipped in all\n");
     EXPECT_EQ(Report(25), Warnings(10) + "Warning: net.sif: 25 lines skipped in all\n");
+}
+
+// Every line the reader gives, with its number, as "number:text" items.
+std::vector<std::string> Lines(const std::string& text) {
+    std::istringstream in(text);
+    LineReader reader(in);
+    std::vector<std::string> lines;
+    for (std::string line; reader.Next(line);)
+        lines.push_back(std::to_string(reader.number()) + ":" + line);
+    return lines;
+}
+
+TEST(LineReader, EveryLineEndGivesTheSameLinesAndNumbers) {
+    using L = std::vector<std::string>;
+    EXPECT_EQ(Lines("a b\nc\n"), (L{"1:a b", "2:c"}));
+    EXPECT_EQ(Lines("a b\rc\r"), (L{"1:a b", "2:c\r"}));  // a last CR is left to trimming
+    EXPECT_EQ(Lines("a b\rc"), (L{"1:a b", "2:c"}));
+    // CR LF keeps its CR, as std::getline does, for callers that echo it.
+    EXPECT_EQ(Lines("a b\r\nc\r\n"), (L{"1:a b\r", "2:c\r"}));
+    EXPECT_EQ(Lines("a\r\rb\nc\r\nd\re"), (L{"1:a", "2:", "3:b", "4:c\r", "5:d", "6:e"}));
+    EXPECT_EQ(Lines(""), L{});
+    EXPECT_EQ(Lines("\n\n"), (L{"1:", "2:"}));
+}
+
+TEST(LineReader, DropsAByteOrderMarkOnlyAtTheStartOfTheFile) {
+    using L = std::vector<std::string>;
+    EXPECT_EQ(Lines("\xEF\xBB\xBF" "a\rb\xEF\xBB\xBF\n"), (L{"1:a", "2:b\xEF\xBB\xBF"}));
+    EXPECT_EQ(Lines("x\n\xEF\xBB\xBF" "a"), (L{"1:x", "2:\xEF\xBB\xBF" "a"}));
+}
+
+TEST(Shown, EscapesControlBytesAndCutsLongTokens) {
+    EXPECT_EQ(Shown("0.5"), "0.5");
+    EXPECT_EQ(Shown(std::string_view("a\0b\x7f\x1b", 5)), "a\\x00b\\x7f\\x1b");
+    EXPECT_EQ(Shown("caf\xC3\xA9"), "caf\xC3\xA9");  // UTF-8 stays readable
+    const std::string shown = Shown(std::string(10'000'000, 'x'));
+    EXPECT_EQ(shown, std::string(kMaxShown, 'x') + "...");
 }
 
 }  // namespace

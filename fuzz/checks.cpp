@@ -1,0 +1,348 @@
+#include "fuzz/checks.hpp"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <optional>
+#include <set>
+#include <unordered_map>
+#include <sstream>
+#include <unordered_set>
+#include <vector>
+
+#include "base/run_error.hpp"
+#include "cli/driver.hpp"
+#include "cli/scoring.hpp"
+#include "network/association_reader.hpp"
+#include "network/graph.hpp"
+#include "network/preparation.hpp"
+#include "network/sif_reader.hpp"
+
+namespace tarnvale::fuzz {
+namespace {
+
+namespace fs = std::filesystem;
+
+// An upper bound of the file's line count under any line-end convention.
+std::int64_t MaxLines(std::string_view data) {
+    return 1 + static_cast<std::int64_t>(std::count(data.begin(), data.end(), '\n') +
+                                         std::count(data.begin(), data.end(), '\r'));
+}
+
+// Every "Warning: FILE:LINE: " at the start of a line of `out` names a line
+// between 1 and maxLines. The reader echoes the text after a line's fourth
+// field, which may look like a warning; that echo starts with the separator
+// after the field, never at the start of a line.
+std::string CheckWarningLines(const std::string& out, const std::string& file,
+                              std::int64_t maxLines) {
+    const std::string head = "Warning: " + file + ":";
+    for (auto at = out.find(head); at != std::string::npos; at = out.find(head, at + 1)) {
+        if (at > 0 && out[at - 1] != '\n') continue;
+        std::size_t pos = at + head.size();
+        if (pos < out.size() && out[pos] == ' ') continue;  // "FILE: N lines skipped in all"
+        std::int64_t line = 0;
+        bool digits = false;
+        for (; pos < out.size() && out[pos] >= '0' && out[pos] <= '9'; ++pos, digits = true)
+            line = std::min<std::int64_t>(line * 10 + (out[pos] - '0'), maxLines + 1);
+        if (!digits || pos >= out.size() || out[pos] != ':')
+            return "malformed warning: " + out.substr(at, 80);
+        if (line < 1 || line > maxLines)
+            return "warning names line " + std::to_string(line) + " of a file of at most " +
+                   std::to_string(maxLines);
+    }
+    return {};
+}
+
+bool HasSeparator(std::string_view text) {
+    return text.find_first_of(std::string_view(" \t\r\v\f\n\0", 7)) != std::string_view::npos;
+}
+
+// Finite numbers only in the lines of standard output that print numbers
+// of the program's own (not echoed user text).
+std::string CheckPrintedNumbers(const std::string& out) {
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        std::string numbers;
+        for (const char* prefix : {"Mean(data)= ", "StdDev(data)= ", "r= ", "Group s-score = "})
+            if (line.rfind(prefix, 0) == 0) numbers = line.substr(std::string(prefix).size());
+        if (numbers.empty() && !line.empty() && line[0] >= '0' && line[0] <= '9' &&
+            line.find(":\t") != std::string::npos)
+            numbers = line.substr(line.find(":\t") + 2);
+        std::istringstream fields(numbers);
+        for (std::string field; fields >> field;) {
+            char* end = nullptr;
+            const double value = std::strtod(field.c_str(), &end);
+            if (end == field.c_str() || !std::isfinite(value)) return "not finite: " + line;
+        }
+    }
+    return {};
+}
+
+std::optional<double> Number(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size()) return std::nullopt;
+    return value;
+}
+
+// A report file: groups of "", "Group No. g: size(k)", "Group s-score = x"
+// and k node lines "name<TAB>score<TAB>p-value", numbers finite, names
+// among `names`.
+std::string CheckReport(const std::string& text, const std::unordered_set<std::string>& names) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const auto end = text.find('\n', start);
+        if (end == std::string::npos) return "report does not end with a line end";
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    std::size_t i = 0;
+    for (long group = 0; i < lines.size(); ++group) {
+        if (lines[i] != "" || i + 2 >= lines.size()) return "report group " + std::to_string(group) + " malformed";
+        const std::string head = "Group No. " + std::to_string(group) + ": size(";
+        if (lines[i + 1].rfind(head, 0) != 0 || lines[i + 1].back() != ')')
+            return "bad group header: " + lines[i + 1];
+        const auto size = Number(lines[i + 1].substr(head.size(), lines[i + 1].size() - head.size() - 1));
+        if (!size || *size < 2) return "bad group size: " + lines[i + 1];
+        if (lines[i + 2].rfind("Group s-score = ", 0) != 0) return "bad score line: " + lines[i + 2];
+        const auto score = Number(lines[i + 2].substr(16));
+        if (!score || !std::isfinite(*score)) return "score not finite: " + lines[i + 2];
+        i += 3;
+        for (long k = 0; k < static_cast<long>(*size); ++k, ++i) {
+            if (i >= lines.size()) return "group " + std::to_string(group) + " is cut short";
+            const std::string& line = lines[i];
+            const auto tab2 = line.rfind('\t');
+            const auto tab1 = tab2 == std::string::npos || tab2 == 0 ? std::string::npos
+                                                                     : line.rfind('\t', tab2 - 1);
+            if (tab1 == std::string::npos) return "bad node line: " + line;
+            const auto nodeScore = Number(line.substr(tab1 + 1, tab2 - tab1 - 1));
+            const auto pvalue = Number(line.substr(tab2 + 1));
+            if (!nodeScore || !pvalue || !std::isfinite(*nodeScore) || !std::isfinite(*pvalue))
+                return "node numbers not finite: " + line;
+            if (names.count(line.substr(0, tab1)) == 0) return "unknown node: " + line;
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string CheckSif(std::string_view data) {
+    std::istringstream in{std::string(data)};
+    Graph graph;
+    NodeMap<std::string> names;
+    EdgeMap<std::string> types;
+    EdgeMap<float> values;
+    std::ostringstream out;
+    SifReader(in, "net.sif", graph, {names, types, values}, true, out);
+
+    if (auto problem = CheckWarningLines(out.str(), "net.sif", MaxLines(data)); !problem.empty())
+        return problem;
+    std::set<std::string> seen;
+    std::string problem;
+    graph.ForEachNode([&](NodeId n) {
+        const std::string& name = names.at(n);
+        if (name.empty() || HasSeparator(name)) problem = "bad node name '" + name + "'";
+        if (!seen.insert(name).second) problem = "two nodes named '" + name + "'";
+    });
+    graph.ForEachEdge([&](EdgeId e) {
+        for (NodeId end : {graph.Source(e), graph.Target(e)})
+            if (end < 0 || static_cast<std::size_t>(end) >= graph.NumberOfNodeIds() ||
+                !graph.IsNodeVisible(end))
+                problem = "an edge end is not a node";
+        const float v = values.get(e);
+        if (!(std::isfinite(v) && v >= 0.0f && v <= 1.0f))
+            problem = "edge value " + std::to_string(v) + " stored";
+        if (types.at(e).empty() || HasSeparator(types.at(e))) problem = "bad interaction type";
+    });
+    if (!problem.empty()) return problem;
+
+    std::ostringstream ignored;
+    RDE(graph, ignored);
+    std::set<std::pair<NodeId, NodeId>> pairs;
+    graph.ForEachEdge([&](EdgeId e) {
+        const NodeId a = std::min(graph.Source(e), graph.Target(e));
+        const NodeId b = std::max(graph.Source(e), graph.Target(e));
+        if (a == b) problem = "a loop survives duplicate edge removal";
+        if (!pairs.insert({a, b}).second) problem = "a parallel edge survives duplicate edge removal";
+    });
+    DeleteIsolatedNodes(graph);
+    graph.ForEachNode([&](NodeId n) {
+        if (graph.Degree(n) == 0) problem = "an isolated node survives";
+    });
+    return problem;
+}
+
+std::string CheckAssociation(std::string_view data) {
+    const auto lineEnd = data.find('\n');
+    const std::string_view nameLine = data.substr(0, lineEnd);
+    const std::string_view file =
+        lineEnd == std::string_view::npos ? std::string_view() : data.substr(lineEnd + 1);
+
+    NodeMap<std::string> names;
+    std::vector<NodeId> nodes;
+    std::istringstream nameStream{std::string(nameLine)};
+    for (std::string name; nameStream >> name;) {
+        nodes.push_back(static_cast<NodeId>(nodes.size()));
+        names[nodes.back()] = name;
+    }
+    NodeMap<AssociationList> associations;
+    std::istringstream in{std::string(file)};
+    // Only LF line ends make empty lines: a CR, alone or before LF, leaves
+    // a line of its own or stays at the end of one.
+    std::string_view body = file;
+    if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
+    const bool onlyEmptyLines = body.find_first_not_of('\n') == std::string_view::npos;
+    try {
+        AssociationReader(in, names, associations, nodes, "name");
+    } catch (const RunError&) {
+        if (!onlyEmptyLines) return "association file refused though it has a non-empty line";
+        return {};
+    }
+    if (onlyEmptyLines) return "association file of empty lines accepted";
+    for (NodeId n : nodes) {
+        const AssociationList& list = associations.at(n);
+        if (!std::is_sorted(list.begin(), list.end())) return "association list not sorted";
+        for (const std::string& id : list) {
+            if (id.empty()) return "empty identifier";
+            if (id.find('\t') != std::string::npos || id.find('\n') != std::string::npos)
+                return "identifier holds a tab or line end";
+            for (char edge : {id.front(), id.back()})
+                if (edge == ' ' || edge == '\t' || edge == '\r')
+                    return "identifier '" + id + "' is not trimmed";
+        }
+        const std::string& name = names.at(n);
+        // A node whose name is no key falls back to its own name; a key
+        // row with identifiers gives those. Either way a one-entry list of
+        // a different text must come from a row.
+        const bool keyed = file.find(name) != std::string_view::npos;
+        if (!keyed && list != AssociationList{name})
+            return "node '" + name + "' without a row did not get its own name";
+    }
+    return {};
+}
+
+std::string CheckPValues(std::string_view data) {
+    std::istringstream in{std::string(data)};
+    std::ostringstream out;
+    const PValueTable table = ReadPValues(in, "p.txt", out);
+    if (auto problem = CheckWarningLines(out.str(), "p.txt", MaxLines(data)); !problem.empty())
+        return problem;
+    if (table.ids.size() != table.values.size()) return "identifier and value lists differ";
+    std::unordered_map<std::string, std::size_t> firstSeen;
+    for (std::size_t i = 0; i < table.ids.size(); ++i) {
+        firstSeen.emplace(table.ids[i], i);
+        const float p = table.values[i];
+        if (!(std::isfinite(p) && p > 0.0f && p < 1.0f))
+            return "p-value " + std::to_string(p) + " stored";
+        const std::string& id = table.ids[i];
+        if (id.empty() || id.find_first_of(std::string_view("\t\n\0", 3)) != std::string::npos)
+            return "bad identifier";
+        const auto first = table.first.find(id);
+        if (first == table.first.end() || first->second != firstSeen.at(id))
+            return "identifier '" + id + "' does not map to its first occurrence";
+    }
+    if (table.first.size() != firstSeen.size()) return "the index holds identifiers not listed";
+
+    // Every node score from the table is finite (or the no-data marker).
+    NodeMap<AssociationList> associations;
+    std::vector<NodeId> nodes;
+    for (std::size_t i = 0; i < table.ids.size() && i < 64; ++i) {
+        nodes.push_back(static_cast<NodeId>(i));
+        associations[nodes.back()] = {table.ids[i], table.ids[table.ids.size() - 1 - i]};
+    }
+    NodeMap<double> scores;
+    ScoreNodes(nodes, associations, table, scores);
+    for (NodeId n : nodes)
+        if (!std::isfinite(scores.get(n)) || scores.get(n) == kNoData)
+            return "node score " + std::to_string(scores.get(n)) + " from a listed identifier";
+    return {};
+}
+
+std::string CheckPipeline(std::string_view data) {
+    // One working directory for the whole process, emptied after each input.
+    static const fs::path dir = [] {
+        std::string pattern = (fs::temp_directory_path() / "tarnvale-fuzz-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+        return fs::path(pattern);
+    }();
+    std::string_view parts[3];
+    std::string_view rest = data;
+    for (int k = 0; k < 3; ++k) {
+        const auto cut = k < 2 ? rest.find(kPartSeparator) : std::string_view::npos;
+        parts[k] = rest.substr(0, cut);
+        rest = cut == std::string_view::npos ? std::string_view() : rest.substr(cut + 1);
+    }
+    const char* files[3] = {"net.sif", "p.txt", "a.txt"};
+    for (int k = 0; k < 3; ++k) {
+        std::ofstream file(dir / files[k], std::ios::binary);
+        file << parts[k];
+    }
+    // Vary the start heuristic and quenching with the input.
+    const std::string heuristic = std::to_string(1 + data.size() % 7);
+    const std::string quench = data.size() % 2 == 0 ? "1" : "0";
+    const std::string base = (dir / "out").string();
+    const std::string args[] = {"tarnvale", "-d", (dir / "p.txt").string(), "-a",
+                                (dir / "a.txt").string(), "--seed", "7", "-k", "4", "-i", "6",
+                                "-n", "12", "-r", "2", "-q", quench, "-p", heuristic,
+                                (dir / "net.sif").string(), base};
+    std::vector<const char*> argv;
+    for (const auto& a : args) argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    const int status = RunCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
+
+    std::string problem;
+    const std::string text = out.str();
+    const bool finished = text.find("\nProgram finished") != std::string::npos;
+    if (status != 0 && status != 1) problem = "exit status " + std::to_string(status);
+    if (problem.empty() && status == 0 && !finished) problem = "status 0 without finishing";
+    if (problem.empty() && status == 1 && finished) problem = "status 1 after finishing";
+    if (problem.empty() && status == 1 && text.find("Error") == std::string::npos &&
+        text.find("Warning: File opening") == std::string::npos && err.str().empty())
+        problem = "status 1 without a message";
+    if (problem.empty()) problem = CheckPrintedNumbers(text);
+    if (problem.empty() && status == 1 && fs::exists(dir / "outA"))
+        problem = "a failed run left a report";
+
+    std::unordered_set<std::string> names;
+    {
+        std::istringstream sif{std::string(parts[0])};
+        for (std::string token; sif >> token;) names.insert(token);
+        // Names may also come from lines split at a lone CR; whole tokens
+        // of the network text bound them.
+        std::string all(parts[0]);
+        std::replace(all.begin(), all.end(), '\r', ' ');
+        std::istringstream split(all);
+        for (std::string token; split >> token;) names.insert(token);
+        if (all.rfind("\xEF\xBB\xBF", 0) == 0) {
+            std::istringstream first(all.substr(3));
+            std::string token;
+            if (first >> token) names.insert(token);
+        }
+    }
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (problem.empty() && name.find(".tmp.") != std::string::npos)
+            problem = "temporary file " + name + " left behind";
+        if (name.rfind("out", 0) == 0 && name.size() == 4) {
+            std::ifstream report(entry.path(), std::ios::binary);
+            std::ostringstream content;
+            content << report.rdbuf();
+            if (problem.empty()) {
+                const std::string bad = CheckReport(content.str(), names);
+                if (!bad.empty()) problem = name + ": " + bad;
+            }
+        }
+    }
+    for (const auto& entry : fs::directory_iterator(dir)) fs::remove(entry.path());
+    return problem;
+}
+
+}  // namespace tarnvale::fuzz
