@@ -17,7 +17,8 @@ build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 
 mkdir -p "$build_dir"
 cmake -S . -B "$build_dir" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTARNVALE_FUZZ=ON -DTARNVALE_TESTS=OFF > "$build_dir/configure.log" 2>&1 ||
+  "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1" -DTARNVALE_FUZZ=ON -DTARNVALE_TESTS=OFF \
+  > "$build_dir/configure.log" 2>&1 ||
   { cat "$build_dir/configure.log"; exit 1; }
 cmake --build "$build_dir" -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
 
