@@ -78,32 +78,72 @@ std::optional<double> ParseNumber(std::string_view token, bool* underflowed) {
     return negative ? -0.0 : 0.0;
 }
 
-void StripByteOrderMark(std::string& firstLine) {
-    if (firstLine.starts_with("\xEF\xBB\xBF")) firstLine.erase(0, 3);
+void LineReader::Refill() {
+    const std::size_t keep = block_.size() - pos_;
+    // A line longer than a block doubles the read, so that it is copied a
+    // bounded number of times however long it is.
+    const std::size_t want = std::max(blockSize_, keep);
+    if (!refilled_) {
+        // The old block moves aside, still backing the views given out;
+        // the block before it is reused, since its views have expired.
+        block_.swap(previous_);
+        block_.assign(previous_.begin() + static_cast<std::ptrdiff_t>(pos_), previous_.end());
+        refilled_ = true;
+    } else {
+        // A second refill in one call: the block holds only the line being
+        // assembled, nothing has been given out of it.
+        block_.erase(block_.begin(), block_.begin() + static_cast<std::ptrdiff_t>(pos_));
+    }
+    pos_ = 0;
+    block_.resize(keep + want);
+    std::streamsize got = 0;
+    if (std::streambuf* buffer = in_.rdbuf(); buffer != nullptr)
+        got = buffer->sgetn(block_.data() + keep, static_cast<std::streamsize>(want));
+    if (got <= 0) {
+        got = 0;
+        end_ = true;
+        in_.setstate(std::ios_base::eofbit);
+    }
+    block_.resize(keep + static_cast<std::size_t>(got));
 }
 
-bool LineReader::Next(std::string& line) {
-    if (!pending_) {
-        if (!std::getline(in_, physical_)) return false;
-        if (number_ == 0) StripByteOrderMark(physical_);
-        pos_ = 0;
+bool LineReader::NextPhysical() {
+    for (;;) {
+        const std::string_view rest(block_.data() + pos_, block_.size() - pos_);
+        const std::size_t lf = rest.find('\n');
+        if (lf != std::string_view::npos || (end_ && !rest.empty())) {
+            physical_ = rest.substr(0, lf);
+            pos_ = lf == std::string_view::npos ? block_.size() : pos_ + lf + 1;
+            if (number_ == 0 && physical_.starts_with("\xEF\xBB\xBF")) physical_.remove_prefix(3);
+            return true;
+        }
+        if (end_) return false;
+        Refill();
     }
+}
+
+bool LineReader::Next(std::string_view& line) {
+    refilled_ = false;
+    if (!pending_ && !NextPhysical()) return false;
     ++number_;
     // A CR at the very end is the first half of CR LF (or the file's last
     // byte); any earlier CR ends a line of its own.
-    const std::size_t cr = physical_.find('\r', pos_);
-    if (cr != std::string::npos && cr + 1 < physical_.size()) {
-        line.assign(physical_, pos_, cr - pos_);
-        pos_ = cr + 1;
+    const std::size_t cr = physical_.find('\r');
+    if (cr != std::string_view::npos && cr + 1 < physical_.size()) {
+        line = physical_.substr(0, cr);
+        physical_.remove_prefix(cr + 1);
         pending_ = true;
         return true;
     }
-    if (pos_ == 0) {
-        line.swap(physical_);
-    } else {
-        line.assign(physical_, pos_);
-    }
+    line = physical_;
     pending_ = false;
+    return true;
+}
+
+bool LineReader::Next(std::string& line) {
+    std::string_view view;
+    if (!Next(view)) return false;
+    line.assign(view);
     return true;
 }
 

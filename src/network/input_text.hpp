@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace tarnvale {
 
@@ -20,27 +21,44 @@ namespace tarnvale {
 // *underflowed set.
 std::optional<double> ParseNumber(std::string_view token, bool* underflowed = nullptr);
 
-// Removes a UTF-8 byte-order mark from the start of a file's first line.
-void StripByteOrderMark(std::string& firstLine);
-
-// Reads a user's file line by line. A line ends at LF, at CR LF or at a lone
-// CR (files saved by old Mac programs), so every line ending gives the same
-// lines and line numbers. The CR of a CR LF pair stays at the end of its line,
-// as std::getline leaves it; a lone CR is dropped. The first line loses a
-// UTF-8 byte-order mark.
+// Reads a user's file line by line, from where the stream stands, in blocks.
+// A line ends at LF, at CR LF or at a lone CR (files saved by old Mac
+// programs), so every line ending gives the same lines and line numbers. The
+// CR of a CR LF pair stays at the end of its line, as std::getline leaves it;
+// a lone CR is dropped. The first line loses a UTF-8 byte-order mark.
 class LineReader {
 public:
-    explicit LineReader(std::istream& in) : in_(in) {}
-    // The next line, or false at the end of the input.
+    explicit LineReader(std::istream& in, std::size_t blockSize = kBlockSize)
+        : in_(in), blockSize_(blockSize) {}
+    // The next line, or false at the end of the input. The view points into
+    // the reader's block: it stays valid until the next call, and when that
+    // call reports refilled(), until the call after it.
+    bool Next(std::string_view& line);
+    // The same, copied.
     bool Next(std::string& line);
     // The 1-based number of the line that Next() gave last.
     std::int64_t number() const { return number_; }
+    // Whether the last Next() read a new block. Views given out before it
+    // are still valid now, and no longer after the following Next().
+    bool refilled() const { return refilled_; }
+
+    static constexpr std::size_t kBlockSize = std::size_t{1} << 18;
 
 private:
+    bool NextPhysical();
+    void Refill();
+
     std::istream& in_;
-    std::string physical_;  // what std::getline gave, split further at lone CRs
-    std::size_t pos_ = 0;   // start of the part of physical_ not yet given out
-    bool pending_ = false;  // physical_ still holds lines after pos_
+    std::size_t blockSize_;
+    // Vectors, not strings: swapping them never moves the bytes, which a
+    // short string's inline buffer would.
+    std::vector<char> block_;    // the current block; text before pos_ is given out
+    std::vector<char> previous_; // the block before, kept for the views it backs
+    std::size_t pos_ = 0;
+    bool end_ = false;           // the stream has nothing more
+    std::string_view physical_;  // what is left of the current LF-ended line
+    bool pending_ = false;       // physical_ still holds lines
+    bool refilled_ = false;
     std::int64_t number_ = 0;
 };
 

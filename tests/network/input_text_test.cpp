@@ -69,26 +69,6 @@ TEST(ParseNumber, UnderflowGivesSignedZeroAndSaysSo) {
     EXPECT_FALSE(underflowed);
 }
 
-TEST(StripByteOrderMark, RemovesOnlyACompleteLeadingMark) {
-    std::string line =
-        "\xEF\xBB\xBF"
-        "A pp B 1";
-    StripByteOrderMark(line);
-    EXPECT_EQ(line, "A pp B 1");
-
-    std::string partial =
-        "\xEF\xBB"
-        "A";
-    StripByteOrderMark(partial);
-    EXPECT_EQ(partial,
-              "\xEF\xBB"
-              "A");
-
-    std::string inside = "A\xEF\xBB\xBF";
-    StripByteOrderMark(inside);
-    EXPECT_EQ(inside, "A\xEF\xBB\xBF");
-}
-
 std::string Report(int skips) {
     std::ostringstream out;
     SkipReporter reporter("net.sif", out);
@@ -143,6 +123,43 @@ TEST(LineReader, DropsAByteOrderMarkOnlyAtTheStartOfTheFile) {
     using L = std::vector<std::string>;
     EXPECT_EQ(Lines("\xEF\xBB\xBF" "a\rb\xEF\xBB\xBF\n"), (L{"1:a", "2:b\xEF\xBB\xBF"}));
     EXPECT_EQ(Lines("x\n\xEF\xBB\xBF" "a"), (L{"1:x", "2:\xEF\xBB\xBF" "a"}));
+    EXPECT_EQ(Lines("\xEF\xBB" "a\n"), (L{"1:\xEF\xBB" "a"}));  // not a whole mark
+    EXPECT_EQ(Lines("\xEF\xBB\xBF"), (L{"1:"}));               // a mark alone is an empty line
+}
+
+// Lines longer than a block, lines split across blocks and views kept
+// across a refill: tiny blocks give the same lines as the default ones.
+TEST(LineReader, GivesTheSameLinesWhateverTheBlockSize) {
+    const std::string text = "\xEF\xBB\xBF" "a\r\rbb\ncc\r\nd\re\r" + std::string(100, 'x') +
+                             "\n\nyz\rlast";
+    for (std::size_t block : {1, 2, 3, 7, 64, 1 << 18}) {
+        std::istringstream in(text), reference(text);
+        LineReader reader(in, block), whole(reference);
+        std::string_view line, kept;
+        std::string expected, keptCopy;
+        while (whole.Next(expected)) {
+            ASSERT_TRUE(reader.Next(line)) << block;
+            EXPECT_EQ(line, expected) << block;
+            EXPECT_EQ(reader.number(), whole.number());
+            // The line before a refill is still intact right after it.
+            if (reader.refilled()) {
+                EXPECT_EQ(kept, keptCopy) << block;
+            }
+            kept = line;
+            keptCopy = std::string(line);
+        }
+        EXPECT_FALSE(reader.Next(line));
+    }
+}
+
+TEST(LineReader, StartsWhereTheStreamStands) {
+    std::istringstream in("skip\nkeep\n");
+    in.ignore(5);
+    LineReader reader(in);
+    std::string line;
+    ASSERT_TRUE(reader.Next(line));
+    EXPECT_EQ(line, "keep");
+    EXPECT_FALSE(reader.Next(line));
 }
 
 TEST(Shown, EscapesControlBytesAndCutsLongTokens) {
