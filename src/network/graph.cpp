@@ -33,6 +33,26 @@ EdgeId Graph::NewEdge(NodeId source, NodeId target) {
     return id;
 }
 
+EdgeId Graph::NewEdges(const std::vector<std::pair<NodeId, NodeId>>& ends) {
+    const auto first = static_cast<EdgeId>(edgeAlive_.size());
+    std::vector<std::int32_t> outgoing(out_.size(), 0), incoming(in_.size(), 0);
+    for (const auto& [source, target] : ends) {
+        ++outgoing[Index(source)];
+        ++incoming[Index(target)];
+    }
+    for (std::size_t n = 0; n < out_.size(); ++n) {
+        if (outgoing[n] > 0) out_[n].reserve(out_[n].size() + Index(outgoing[n]));
+        if (incoming[n] > 0) in_[n].reserve(in_[n].size() + Index(incoming[n]));
+    }
+    const std::size_t total = edgeAlive_.size() + ends.size();
+    edgeAlive_.reserve(total);
+    source_.reserve(total);
+    target_.reserve(total);
+    edgeOrder_.reserve(edgeOrder_.size() + ends.size());
+    for (const auto& [source, target] : ends) NewEdge(source, target);
+    return first;
+}
+
 void Graph::DelEdge(EdgeId e) {
     const auto i = Index(e);
     if (edgeAlive_[i] == 0) return;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tarnvale {
 namespace {
@@ -40,6 +42,29 @@ TEST(GraphAdjacency, LoopIsMetTwiceAndCountsTwice) {
     EXPECT_EQ(FarEnds(graph, 0), (Ids{0, 1, 0}));
     EXPECT_EQ(graph.Degree(0), 3);
     EXPECT_EQ(graph.NumberOfEdges(), 2u);
+}
+
+// Adding edges in bulk is adding them one by one: same ids, adjacency
+// order, degrees and counts, also next to earlier edges and a hidden node.
+TEST(GraphAdjacency, BulkEdgesEqualEdgesAddedOneByOne) {
+    const std::vector<std::pair<NodeId, NodeId>> ends{{1, 0}, {0, 2}, {3, 0}, {0, 1}, {2, 2}, {3, 1}};
+    Graph single = WithNodes(4), bulk = WithNodes(4);
+    for (Graph* graph : {&single, &bulk}) {
+        graph->NewEdge(2, 0);
+        graph->HideNode(3);
+    }
+    for (const auto& [source, target] : ends) single.NewEdge(source, target);
+    EXPECT_EQ(bulk.NewEdges(ends), 1);
+    for (Graph* graph : {&single, &bulk}) {
+        graph->RestoreGraph();
+        graph->MakeUndirected();
+    }
+    EXPECT_EQ(bulk.NumberOfEdges(), single.NumberOfEdges());
+    for (NodeId n = 0; n < 4; ++n) {
+        EXPECT_EQ(FarEnds(bulk, n), FarEnds(single, n)) << n;
+        EXPECT_EQ(bulk.Degree(n), single.Degree(n)) << n;
+    }
+    EXPECT_EQ(bulk.Edges(), single.Edges());
 }
 
 TEST(IdMap, GrowsWithTheTypesOwnDefaultNotTheFillValue) {
