@@ -1,9 +1,8 @@
 #include "network/preparation.hpp"
 
-#include <functional>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
+
+#include "network/hash_index.hpp"
 
 namespace tarnvale {
 
@@ -41,20 +40,13 @@ void DeleteIsolatedNodes(Graph& graph) {
 
 namespace {
 
-// Hashing and comparing whole lists, so that equal lists meet in one group.
-struct ListHash {
-    std::size_t operator()(const AssociationList* list) const {
-        std::size_t hash = list->size();
-        for (const std::string& id : *list)
-            hash ^= std::hash<std::string_view>{}(id) + 0x9e3779b97f4a7c15ULL + (hash << 6) +
-                    (hash >> 2);
-        return hash;
-    }
-};
-
-struct ListEqual {
-    bool operator()(const AssociationList* a, const AssociationList* b) const { return *a == *b; }
-};
+// A hash of a whole list, so that equal lists meet in one group.
+std::size_t HashList(const AssociationList& list) {
+    std::size_t hash = list.size();
+    for (const std::string& id : list)
+        hash ^= HashText(id) + 0x9e3779b97f4a7c15ULL + (hash << 6) + (hash >> 2);
+    return hash;
+}
 
 }  // namespace
 
@@ -65,13 +57,21 @@ void MergeByAssociation(Graph& graph, const NodeMap<AssociationList>& associatio
     // Nodes with equal lists, each group in node order and the groups in the
     // order of their first nodes, which are the anchors.
     std::vector<std::vector<NodeId>> groups;
-    std::unordered_map<const AssociationList*, std::size_t, ListHash, ListEqual> groupOf;
+    std::vector<std::size_t> groupOfAnchor(graph.NumberOfNodeIds());
+    HashIndex anchors;
     graph.ForEachNode([&](NodeId n) {
         const AssociationList& list = associations.at(n);
         if (list.empty()) return;
-        const auto [it, added] = groupOf.emplace(&list, groups.size());
-        if (added) groups.emplace_back();
-        groups[it->second].push_back(n);
+        const std::size_t hash = HashList(list);
+        const NodeId anchor =
+            anchors.Find(hash, [&](NodeId a) { return associations.at(a) == list; });
+        if (anchor < 0) {
+            anchors.Add(n, hash);
+            groupOfAnchor[static_cast<std::size_t>(n)] = groups.size();
+            groups.emplace_back(1, n);
+        } else {
+            groups[groupOfAnchor[static_cast<std::size_t>(anchor)]].push_back(n);
+        }
     });
 
     // neighbourOf[r] == p marks r as joined to anchor p at the moment.

@@ -8,66 +8,12 @@
 #include <vector>
 
 #include "network/input_text.hpp"
+#include "network/hash_index.hpp"
 #include "network/tables.hpp"
 
 namespace tarnvale {
 
 namespace {
-
-// Field separators: the white space that formatted stream input skips, so a
-// CR before the line break ends the fourth field instead of joining it.
-constexpr std::string_view kSeparators = " \t\r\v\f";
-
-// The node of each name, looked up straight from the line. Open addressing
-// over (hash, node) slots, with the names kept only in the node name map: a
-// lookup touches one slot and, on a hash match, one name, which keeps
-// million-line files fast.
-class NameIndex {
-public:
-    explicit NameIndex(const NodeMap<std::string>& names) : names_(names), slots_(64) {}
-
-    // The node with this name, or -1 when there is none.
-    NodeId Find(std::string_view name, std::size_t hash) const {
-        for (std::size_t i = hash & Mask();; i = (i + 1) & Mask()) {
-            const Slot& slot = slots_[i];
-            if (slot.node < 0) return -1;
-            if (slot.hash == Fragment(hash) && names_.at(slot.node) == name) return slot.node;
-        }
-    }
-    // Adds a node whose name the index does not hold yet.
-    void Add(NodeId node, std::size_t hash) {
-        if (2 * (count_ + 1) > slots_.size()) Grow();
-        Place({Fragment(hash), node});
-        ++count_;
-    }
-
-private:
-    // Slots keep the low half of the hash: enough to skip almost every
-    // unequal name, and the slot stays eight bytes.
-    struct Slot {
-        std::uint32_t hash = 0;
-        NodeId node = -1;
-    };
-    static std::uint32_t Fragment(std::size_t hash) { return static_cast<std::uint32_t>(hash); }
-    std::size_t Mask() const { return slots_.size() - 1; }
-    void Place(const Slot& slot) {
-        std::size_t i = slot.hash & Mask();
-        while (slots_[i].node >= 0) i = (i + 1) & Mask();
-        slots_[i] = slot;
-    }
-    void Grow() {
-        std::vector<Slot> old(2 * slots_.size());
-        old.swap(slots_);
-        for (const Slot& slot : old)
-            if (slot.node >= 0) Place(slot);
-    }
-
-    const NodeMap<std::string>& names_;
-    std::vector<Slot> slots_;  // size a power of two, at most half full
-    std::size_t count_ = 0;
-};
-
-std::size_t HashName(std::string_view name) { return std::hash<std::string_view>{}(name); }
 
 bool IsBlank(std::string_view line) { return TrimView(line).empty(); }
 
@@ -79,16 +25,21 @@ struct Fields {
     std::size_t end = 0;
 };
 
+// Field separators: the white space that formatted stream input skips, so a
+// CR before the line break ends the fourth field instead of joining it.
+bool IsSeparator(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
 Fields SplitFields(std::string_view line) {
     Fields fields;
     std::size_t pos = 0;
+    const std::size_t size = line.size();
     while (fields.count < 4) {
-        const auto begin = line.find_first_not_of(kSeparators, pos);
-        if (begin == std::string_view::npos) break;
-        auto stop = line.find_first_of(kSeparators, begin);
-        if (stop == std::string_view::npos) stop = line.size();
-        fields.field[fields.count++] = line.substr(begin, stop - begin);
-        pos = fields.end = stop;
+        while (pos < size && IsSeparator(line[pos])) ++pos;
+        if (pos == size) break;
+        const std::size_t begin = pos;
+        while (pos < size && !IsSeparator(line[pos])) ++pos;
+        fields.field[fields.count++] = line.substr(begin, pos - begin);
+        fields.end = pos;
     }
     return fields;
 }
@@ -106,12 +57,20 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
     if (allowDuplicates) out << "NOTE:SifReader:Duplicate edges allowed\n";
 
     // Names of the nodes already in the graph; the first node of a name wins.
-    NameIndex known(maps.names);
+    HashIndex known;
+    auto find = [&](std::string_view name, std::size_t hash) {
+        return known.Find(hash, [&](NodeId n) { return maps.names.at(n) == name; });
+    };
     graph.ForEachNode([&](NodeId n) {
         const std::string& name = maps.names.at(n);
-        const std::size_t hash = HashName(name);
-        if (known.Find(name, hash) < 0) known.Add(n, hash);
+        const std::size_t hash = HashText(name);
+        if (find(name, hash) < 0) known.Add(n, hash);
     });
+    // Asks for a name's slot and then its text ahead of the lookup.
+    auto fetchSlot = [&](std::size_t hash) { known.Prefetch(hash); };
+    auto fetchName = [&](std::size_t hash) {
+        if (const NodeId n = known.Candidate(hash); n >= 0) PrefetchAddress(maps.names.at(n).data());
+    };
 
     // Pairs already joined, in either direction; only needed when a second
     // edge between two nodes is to be refused.
@@ -120,21 +79,64 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
         graph.ForEachEdge(
             [&](EdgeId e) { joined.insert(PairKey(graph.Source(e), graph.Target(e))); });
 
-    std::string line;
     std::int64_t interactions = 0;
+    std::string_view line;
     in.clear();
     in.seekg(0);
     for (LineReader lines(in); lines.Next(line);)
         if (!IsBlank(line)) ++interactions;
     const std::int64_t step = interactions > 100 ? interactions / 100 : 1;
 
-    auto resolve = [&](std::string_view name) {
-        const std::size_t hash = HashName(name);
-        if (const NodeId found = known.Find(name, hash); found >= 0) return found;
+    // Edges are added once the file is read, all at once, so that every
+    // adjacency list is sized once; they take the ids from `first` on in
+    // the order of the lines, so their types and values go in place now.
+    const auto first = static_cast<EdgeId>(graph.NumberOfEdgeIds());
+    std::vector<std::pair<NodeId, NodeId>> ends;
+    ends.reserve(static_cast<std::size_t>(interactions));
+    maps.types.reserve(static_cast<std::size_t>(first) + ends.capacity());
+    maps.values.reserve(static_cast<std::size_t>(first) + ends.capacity());
+
+    auto resolve = [&](std::string_view name, std::size_t hash) {
+        if (const NodeId found = find(name, hash); found >= 0) return found;
         const NodeId node = graph.NewNode();
         maps.names[node] = std::string(name);
         known.Add(node, hash);
         return node;
+    };
+
+    // Checked lines wait in small batches: their names are hashed and
+    // fetched ahead together, then resolved strictly in line order (source
+    // before target), so nodes are numbered as if read one by one.
+    struct Interaction {
+        std::string_view source, type, target;
+        float value = 0;
+        std::size_t sourceHash = 0, targetHash = 0;
+    };
+    constexpr std::size_t kBatch = 32;
+    std::vector<Interaction> batch;
+    batch.reserve(kBatch);
+    auto resolveBatch = [&] {
+        for (Interaction& x : batch) {
+            x.sourceHash = HashText(x.source);
+            x.targetHash = HashText(x.target);
+            fetchSlot(x.sourceHash);
+            fetchSlot(x.targetHash);
+        }
+        for (const Interaction& x : batch) {
+            fetchName(x.sourceHash);
+            fetchName(x.targetHash);
+        }
+        for (const Interaction& x : batch) {
+            const NodeId source = resolve(x.source, x.sourceHash);
+            const NodeId target = resolve(x.target, x.targetHash);
+            if (allowDuplicates || joined.insert(PairKey(source, target)).second) {
+                const auto edge = static_cast<EdgeId>(static_cast<std::size_t>(first) + ends.size());
+                ends.emplace_back(source, target);
+                maps.types[edge] = std::string(x.type);
+                maps.values[edge] = x.value;
+            }
+        }
+        batch.clear();
     };
 
     SkipReporter skipped(fileName, out);
@@ -143,6 +145,9 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
     in.seekg(0);
     LineReader lines(in);
     while (lines.Next(line)) {
+        // The waiting lines point into the block before this one, which
+        // the next read will reuse.
+        if (lines.refilled()) resolveBatch();
         const std::int64_t lineNumber = lines.number();
         if (IsBlank(line)) continue;
         if (i % step == 0) out << "Reading interaction " << i << '\n';
@@ -150,7 +155,7 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
 
         // A NUL byte is never part of a name in a text file; such a line
         // is binary data (or a UTF-16 file) and its names would be garbage.
-        if (line.find('\0') != std::string::npos) {
+        if (line.find('\0') != std::string_view::npos) {
             skipped.Skip(lineNumber, "holds a NUL byte, which no text line has");
             continue;
         }
@@ -170,16 +175,15 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
             continue;
         }
 
-        const NodeId source = resolve(fields.field[0]);
-        const NodeId target = resolve(fields.field[2]);
-        if (allowDuplicates || joined.insert(PairKey(source, target)).second) {
-            const EdgeId edge = graph.NewEdge(source, target);
-            maps.types[edge] = std::string(fields.field[1]);
-            maps.values[edge] = static_cast<float>(*value);
-        }
+        batch.push_back({fields.field[0], fields.field[1], fields.field[2],
+                         static_cast<float>(*value)});
+        if (batch.size() == kBatch) resolveBatch();
         // Further targets, comments or a CR are not read, only passed on.
-        out << std::string_view(line).substr(fields.end);
+        out << line.substr(fields.end);
     }
+
+    resolveBatch();
+    graph.NewEdges(ends);
     skipped.Finish();
     return 0;
 }

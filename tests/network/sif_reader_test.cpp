@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <cstdint>
 #include <sstream>
+#include <unordered_set>
 
+#include "network/input_text.hpp"
 #include "network/preparation.hpp"
 
 namespace tarnvale {
@@ -181,7 +183,7 @@ TEST_F(SifReaderTest, WithoutDuplicatesTheFirstEdgeBetweenTwoNodesStays) {
     EXPECT_EQ(EdgeTexts(), (Texts{"A-pp-B:0.5", "A-pp-C:0.1"}));
 }
 
-TEST_F(SifReaderTest, MillionLineHubReadsAndDeduplicatesInLinearTime) {
+TEST_F(SifReaderTest, MillionLineHubReadsAndDeduplicates) {
     std::string text;
     text.reserve(20'000'000);
     for (int i = 0; i < 1'000'000; ++i) {
@@ -189,16 +191,48 @@ TEST_F(SifReaderTest, MillionLineHubReadsAndDeduplicatesInLinearTime) {
         text += std::to_string(i % 500'000);
         text += " 0.5\n";
     }
-    const auto start = std::chrono::steady_clock::now();
     Read(text);
     std::ostringstream rdeOut;
     EXPECT_EQ(RDE(graph, rdeOut), 500'000);
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(graph.NumberOfNodes(), 500'001u);
     EXPECT_EQ(graph.NumberOfEdges(), 500'000u);
     EXPECT_EQ(graph.Degree(0), 500'000);
-    // Linear work takes about a second; a quadratic scan would take hours.
-    EXPECT_LT(elapsed.count(), 30.0);
+}
+
+// A file of many read blocks, with names repeating at random distances and
+// a bad line now and then: nodes, edges and warnings come out as a plain
+// one-line-at-a-time reading gives them.
+TEST_F(SifReaderTest, LargeFileReadsLikeOneLineAtATime) {
+    std::string text;
+    Texts expectedNodes, expectedEdges;
+    std::unordered_set<std::string> seen;
+    std::uint32_t state = 12345;
+    auto next = [&] { return state = state * 1664525u + 1013904223u; };
+    auto mention = [&](const std::string& name) {
+        if (seen.insert(name).second) expectedNodes.push_back(name);
+    };
+    int skippedLines = 0;
+    for (int i = 0; i < 120'000; ++i) {
+        const std::string a = "gene" + std::to_string(next() % 30'000);
+        const std::string b = "prot" + std::to_string(next() % 50'000) + std::string(next() % 40, 'x');
+        if (next() % 1000 == 0) {
+            text += a + " pp " + b + " 2\r\n";  // outside [0, 1]: skipped
+            ++skippedLines;
+            continue;
+        }
+        const std::string type = next() % 2 ? "pp" : "pd";
+        text += a + '\t' + type + ' ' + b + " 0.25\r\n";
+        mention(a);
+        mention(b);
+        expectedEdges.push_back(a + '-' + type + '-' + b + ":0.25");
+    }
+    ASSERT_GT(text.size(), 8 * LineReader::kBlockSize);
+    Read(text);
+    EXPECT_EQ(NodeNames(), expectedNodes);
+    EXPECT_EQ(EdgeTexts(), expectedEdges);
+    EXPECT_NE(Rest().find("Warning: net.sif: " + std::to_string(skippedLines) +
+                          " lines skipped in all"),
+              std::string::npos);
 }
 
 }  // namespace

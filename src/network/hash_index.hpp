@@ -1,0 +1,85 @@
+#pragma once
+// A flat hash index from keys to integer ids (nodes, rows) for the readers
+// and preparation steps, where std::unordered_map's node per entry costs a
+// cache miss per lookup on large networks. Internal to the network module.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+namespace tarnvale {
+
+inline std::size_t HashText(std::string_view text) { return std::hash<std::string_view>{}(text); }
+
+// Fetches the memory at address ahead of its use; a hint only.
+inline void PrefetchAddress(const void* address) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(address);
+#else
+    (void)address;
+#endif
+}
+
+// Open addressing over (hash, id) slots; the keys stay wherever the caller
+// keeps them, and Find asks the caller whether an id's key is the one
+// sought. A lookup touches one slot and, on a hash match, one key. Callers
+// that know their next keys early can fetch both ahead (Prefetch, then the
+// key of Candidate) and overlap the waits.
+class HashIndex {
+public:
+    HashIndex() : slots_(64) {}
+
+    // The first id added under this hash whose key `same(id)` confirms, or
+    // -1 when there is none.
+    template <class Same>
+    std::int32_t Find(std::size_t hash, Same&& same) const {
+        for (std::size_t i = hash & Mask();; i = (i + 1) & Mask()) {
+            const Slot& slot = slots_[i];
+            if (slot.id < 0) return -1;
+            if (slot.hash == Fragment(hash) && same(slot.id)) return slot.id;
+        }
+    }
+    // Adds an id (at least 0) whose key the index does not hold yet.
+    void Add(std::int32_t id, std::size_t hash) {
+        if (2 * (count_ + 1) > slots_.size()) Grow();
+        Place({Fragment(hash), id});
+        ++count_;
+    }
+
+    // Hints only: they change nothing.
+    void Prefetch(std::size_t hash) const { PrefetchAddress(&slots_[hash & Mask()]); }
+    // The id that a lookup of this hash will most likely compare first, or
+    // -1, so that its key can be fetched ahead.
+    std::int32_t Candidate(std::size_t hash) const {
+        const Slot& slot = slots_[hash & Mask()];
+        return slot.hash == Fragment(hash) ? slot.id : -1;
+    }
+
+private:
+    // Slots keep the low half of the hash: enough to skip almost every
+    // unequal key, and the slot stays eight bytes.
+    struct Slot {
+        std::uint32_t hash = 0;
+        std::int32_t id = -1;
+    };
+    static std::uint32_t Fragment(std::size_t hash) { return static_cast<std::uint32_t>(hash); }
+    std::size_t Mask() const { return slots_.size() - 1; }
+    void Place(const Slot& slot) {
+        std::size_t i = slot.hash & Mask();
+        while (slots_[i].id >= 0) i = (i + 1) & Mask();
+        slots_[i] = slot;
+    }
+    void Grow() {
+        std::vector<Slot> old(2 * slots_.size());
+        old.swap(slots_);
+        for (const Slot& slot : old)
+            if (slot.id >= 0) Place(slot);
+    }
+
+    std::vector<Slot> slots_;  // size a power of two, at most half full
+    std::size_t count_ = 0;
+};
+
+}  // namespace tarnvale
