@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/prefetch.hpp"
+
 namespace tarnvale {
 
 NodeId Graph::NewNode() {
@@ -49,7 +51,24 @@ EdgeId Graph::NewEdges(const std::vector<std::pair<NodeId, NodeId>>& ends) {
     source_.reserve(total);
     target_.reserve(total);
     edgeOrder_.reserve(edgeOrder_.size() + ends.size());
-    for (const auto& [source, target] : ends) NewEdge(source, target);
+    // The lists of a large graph are scattered in memory: fetch the list
+    // headers two rounds ahead and the list ends one round ahead.
+    constexpr std::size_t kAhead = 8;
+    for (std::size_t k = 0; k < ends.size(); ++k) {
+        if (k + 2 * kAhead < ends.size()) {
+            const auto& [source, target] = ends[k + 2 * kAhead];
+            PrefetchAddress(&out_[Index(source)]);
+            PrefetchAddress(&in_[Index(target)]);
+        }
+        if (k + kAhead < ends.size()) {
+            const auto& [source, target] = ends[k + kAhead];
+            PrefetchAddress(out_[Index(source)].data() + out_[Index(source)].size());
+            PrefetchAddress(in_[Index(target)].data() + in_[Index(target)].size());
+            PrefetchAddress(&degree_[Index(source)]);
+            PrefetchAddress(&degree_[Index(target)]);
+        }
+        NewEdge(ends[k].first, ends[k].second);
+    }
     return first;
 }
 

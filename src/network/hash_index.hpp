@@ -9,18 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#include "base/prefetch.hpp"
+
 namespace tarnvale {
 
 inline std::size_t HashText(std::string_view text) { return std::hash<std::string_view>{}(text); }
-
-// Fetches the memory at address ahead of its use; a hint only.
-inline void PrefetchAddress(const void* address) {
-#if defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(address);
-#else
-    (void)address;
-#endif
-}
 
 // Open addressing over (hash, id) slots; the keys stay wherever the caller
 // keeps them, and Find asks the caller whether an id's key is the one
