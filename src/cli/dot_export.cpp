@@ -68,7 +68,7 @@ std::string Text(T value, int precision = 6) {
     return s.str();
 }
 
-std::string DotId(NodeId n) { return "n" + std::to_string(n); }
+std::string DotId(NodeId n) { return std::string("n").append(std::to_string(n)); }
 
 std::string FontColour(double score, double limit) {
     return std::abs(Share(score, limit)) > kDarkFill ? "white" : "black";
