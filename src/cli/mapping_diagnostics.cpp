@@ -2,6 +2,8 @@
 
 #include <unordered_set>
 
+#include "network/input_text.hpp"
+
 namespace tarnvale {
 
 std::string MappingWarning(std::size_t nodes, std::size_t withData, const PValueTable& pvalues,
@@ -21,7 +23,9 @@ std::string MappingWarning(std::size_t nodes, std::size_t withData, const PValue
         if (pvalues.first.at(id) != i || used.count(id) != 0) continue;
         ++unmatched;
         if (named < kUnmatchedExamples) {
-            examples += (named > 0 ? ", " : "") + id;
+            // Shown as messages show user text: a control byte or a runaway
+            // identifier must not reach the terminal raw.
+            examples += (named > 0 ? ", " : "") + Shown(id);
             ++named;
         }
     }

@@ -6,6 +6,8 @@
 
 #include <sstream>
 
+#include "network/input_text.hpp"
+
 namespace tarnvale {
 namespace {
 
@@ -66,6 +68,15 @@ TEST_F(MappingWarningTest, AFewUnusedIdentifiersAreAllNamed) {
               "Warning: only 2 of 50 nodes found a p-value; the p-value file holds 4 "
               "identifiers, of which 2 match no node (GENE1, GENE2)" +
                   std::string(kHint));
+}
+
+TEST_F(MappingWarningTest, IdentifiersAreShownEscapedAndCut) {
+    Nodes(50);
+    PValues("P0 0.1\n\x1b[2J\t0.2\n" + std::string(100, 'G') + "\t0.3\n");
+    EXPECT_EQ(Warning(50, 1),
+              "Warning: only 1 of 50 nodes found a p-value; the p-value file holds 3 "
+              "identifiers, of which 2 match no node (\\x1b[2J, " +
+                  std::string(kMaxShown, 'G') + "...)" + std::string(kHint));
 }
 
 TEST_F(MappingWarningTest, IdentifiersReachedThroughTheAssociationFileAreUsed) {
