@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "support/planted_network.hpp"
 #include "support/report_checker.hpp"
 #include "support/run_binary.hpp"
 
@@ -30,34 +31,10 @@ constexpr int kKmax = 20;
 constexpr int kImax = 200;
 
 // A noisy random network with one densely connected module of strongly
-// significant nodes, written as the three input files.
-struct SyntheticNetwork {
-    std::string sif, pvalues, association;
-    std::vector<std::string> module;  // names of the planted nodes
-};
-
-class Draw {
-public:
-    explicit Draw(std::uint32_t seed) : mt_(seed) {}
-    // Uniform in the open interval (0, 1), from one 32-bit word, so the
-    // network is the same with every standard library.
-    double Open() { return (static_cast<double>(mt_()) + 0.5) / 4294967296.0; }
-    double Between(double lo, double hi) { return lo + (hi - lo) * Open(); }
-    std::size_t Below(std::size_t n) {
-        return std::min(n - 1, static_cast<std::size_t>(Open() * static_cast<double>(n)));
-    }
-
-private:
-    std::mt19937 mt_;
-};
-
-std::string Format(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", value);
-    return text;
-}
-
-SyntheticNetwork MakeNetwork() {
+// significant nodes, denser than MakePlantedNetwork's and with the input
+// quirks of real files: interactions listed twice, identifiers shared,
+// several identifiers per node, nodes without data.
+PlantedNetwork MakeNetwork() {
     Draw draw(kNetworkSeed);
     const int total = kNoiseNodes + kModuleNodes;
     std::vector<std::string> names;
@@ -106,7 +83,7 @@ SyntheticNetwork MakeNetwork() {
     }
     for (std::size_t i = lines.size() - 1; i > 0; --i) std::swap(lines[i], lines[draw.Below(i + 1)]);
 
-    SyntheticNetwork net;
+    PlantedNetwork net;
     for (const auto& line : lines) net.sif += line + "\n";
     // Even-numbered nodes have their p-value under an identifier given by
     // the association file, the others under their own name; some noise
@@ -181,7 +158,7 @@ class SearchResults : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir_ = new ScratchDir();
-        net_ = new SyntheticNetwork(MakeNetwork());
+        net_ = new PlantedNetwork(MakeNetwork());
         files_ = new InputFiles{dir_->Write("net.sif", net_->sif),
                                 dir_->Write("pvalues.txt", net_->pvalues),
                                 dir_->Write("association.txt", net_->association)};
@@ -228,12 +205,12 @@ protected:
     }
 
     static ScratchDir* dir_;
-    static SyntheticNetwork* net_;
+    static PlantedNetwork* net_;
     static InputFiles* files_;
 };
 
 ScratchDir* SearchResults::dir_ = nullptr;
-SyntheticNetwork* SearchResults::net_ = nullptr;
+PlantedNetwork* SearchResults::net_ = nullptr;
 InputFiles* SearchResults::files_ = nullptr;
 
 TEST_F(SearchResults, TheGeneratedNetworkIsWhatTheTestsAssume) {

@@ -22,8 +22,7 @@ struct PlantedNetwork {
     std::vector<std::string> module;  // names of the planted nodes
 };
 
-namespace planted_detail {
-
+// The random choices of the synthetic networks, from one seed.
 class Draw {
 public:
     explicit Draw(std::uint32_t seed) : mt_(seed) {}
@@ -38,18 +37,17 @@ private:
     std::mt19937 mt_;
 };
 
+// A value as the synthetic files write it: six significant digits.
 inline std::string Format(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.6g", value);
     return text;
 }
 
-}  // namespace planted_detail
-
 // `noise` noise nodes and `planted` module nodes (0: pure noise),
 // everything drawn from `seed`.
 inline PlantedNetwork MakePlantedNetwork(std::uint32_t seed, int noise, int planted) {
-    planted_detail::Draw draw(seed);
+    Draw draw(seed);
     const auto total = static_cast<std::size_t>(noise + planted);
     std::vector<std::string> names;
     for (std::size_t i = 0; i < total; ++i) {
@@ -69,7 +67,7 @@ inline PlantedNetwork MakePlantedNetwork(std::uint32_t seed, int noise, int plan
     std::set<std::pair<std::size_t, std::size_t>> joined;
     auto edge = [&](std::size_t a, std::size_t b, double value) {
         if (a == b || !joined.insert(std::minmax(a, b)).second) return;
-        net.sif += names[a] + "\tpp\t" + names[b] + "\t" + planted_detail::Format(value) + "\n";
+        net.sif += names[a] + "\tpp\t" + names[b] + "\t" + Format(value) + "\n";
     };
     // A random spanning tree keeps the network connected; random edges bring
     // the average degree to about two and a half. In a network this sparse,
@@ -88,7 +86,7 @@ inline PlantedNetwork MakePlantedNetwork(std::uint32_t seed, int noise, int plan
 
     for (std::size_t i = 0; i < total; ++i) {
         const double p = inModule[i] ? std::pow(10.0, draw.Between(-6.0, -4.0)) : draw.Open();
-        net.pvalues += names[i] + "\t" + planted_detail::Format(p) + "\n";
+        net.pvalues += names[i] + "\t" + Format(p) + "\n";
         net.association += names[i] + "\t" + names[i] + "\n";
     }
     for (std::size_t m : module) net.module.push_back(names[m]);
