@@ -66,8 +66,7 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
         const std::size_t hash = HashText(name);
         if (find(name, hash) < 0) known.Add(n, hash);
     });
-    // Asks for a name's slot and then its text ahead of the lookup.
-    auto fetchSlot = [&](std::size_t hash) { known.Prefetch(hash); };
+    // Asks for the text of the name a lookup will most likely compare.
     auto fetchName = [&](std::size_t hash) {
         if (const NodeId n = known.Candidate(hash); n >= 0) PrefetchAddress(maps.names.at(n).data());
     };
@@ -119,8 +118,8 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
         for (Interaction& x : batch) {
             x.sourceHash = HashText(x.source);
             x.targetHash = HashText(x.target);
-            fetchSlot(x.sourceHash);
-            fetchSlot(x.targetHash);
+            known.Prefetch(x.sourceHash);
+            known.Prefetch(x.targetHash);
         }
         for (const Interaction& x : batch) {
             fetchName(x.sourceHash);
