@@ -19,6 +19,7 @@
 #include "cli/export_file.hpp"
 #include "cli/group_edges.hpp"
 #include "cli/report.hpp"
+#include "cli/signal_hold.hpp"
 
 extern char** environ;
 
@@ -161,6 +162,9 @@ void WriteDot(std::ostream& out, const ExportInputs& inputs, const std::string& 
 SvgResult DrawSvg(const std::string& dotFile, const std::string& svgFile,
                   const std::string& program) {
     SvgResult result;
+    // Until the drawing is renamed into place or removed, Ctrl-C waits;
+    // dot itself stays interruptible, and then its temporary file goes.
+    SignalHold hold;
     const std::string temporary = svgFile + ".tmp." + std::to_string(::getpid());
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
@@ -176,9 +180,14 @@ SvgResult DrawSvg(const std::string& dotFile, const std::string& svgFile,
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setsigmask(&attributes, &hold.before());
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
     pid_t pid = 0;
     const int spawned =
-        ::posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+        ::posix_spawnp(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipeEnds[1]);
     if (spawned != 0) {

@@ -12,6 +12,7 @@ AtomicOutputFile::~AtomicOutputFile() { Discard(); }
 
 bool AtomicOutputFile::Open(const std::string& path) {
     Discard();
+    hold_.emplace();
     path_ = path;
     temporary_ = path + ".tmp." + std::to_string(::getpid());
     stream_.clear();
@@ -20,6 +21,7 @@ bool AtomicOutputFile::Open(const std::string& path) {
     open_ = stream_.is_open();
     const int openErrno = errno;
     openError_ = open_ ? "" : openErrno != 0 ? std::strerror(openErrno) : "cannot be opened";
+    if (!open_) hold_.reset();
     errno = openErrno;  // callers may still read it
     return open_;
 }
@@ -41,14 +43,17 @@ bool AtomicOutputFile::Commit(std::string& error) {
         return false;
     }
     open_ = false;
+    hold_.reset();  // a held signal strikes here, with the report in place
     return true;
 }
 
 void AtomicOutputFile::Discard() {
-    if (!open_) return;
-    if (stream_.is_open()) stream_.close();
-    std::remove(temporary_.c_str());
-    open_ = false;
+    if (open_) {
+        if (stream_.is_open()) stream_.close();
+        std::remove(temporary_.c_str());
+        open_ = false;
+    }
+    hold_.reset();
 }
 
 }  // namespace tarnvale

@@ -1,9 +1,16 @@
 #pragma once
 // A report file that appears under its name only once it is complete: it is
 // written to a temporary file in the same directory and renamed into place.
+// While the temporary file exists, the signals that end a run are held back
+// (SignalHold), so an interrupted run leaves neither a half-written report
+// nor a stray temporary file. Writing a report takes a moment, so the delay
+// is short.
 
 #include <fstream>
+#include <optional>
 #include <string>
+
+#include "cli/signal_hold.hpp"
 
 namespace tarnvale {
 
@@ -32,6 +39,7 @@ private:
     std::string openError_;
     std::ofstream stream_;
     bool open_ = false;
+    std::optional<SignalHold> hold_;  // while the temporary file exists
 };
 
 }  // namespace tarnvale

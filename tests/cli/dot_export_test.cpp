@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <sstream>
+#include <string>
 
 #include "cli/export_fixture.hpp"
 #include "support/run_binary.hpp"
@@ -110,9 +113,10 @@ TEST(DotExport, QuotesAndBackslashesInNamesAreEscaped) {
 
 class DrawSvgTest : public ::testing::Test {
 protected:
-    // An executable shell script in the scratch directory.
-    std::string Script(const std::string& name, const std::string& body) {
-        const std::string path = dir_.Write(name, "#!/bin/sh\n" + body);
+    // An executable script in the scratch directory (shell by default).
+    std::string Script(const std::string& name, const std::string& body,
+                       const std::string& interpreter = "/bin/sh") {
+        const std::string path = dir_.Write(name, "#!" + interpreter + "\n" + body);
         ::chmod(path.c_str(), 0755);
         return path;
     }
@@ -160,6 +164,45 @@ TEST_F(DrawSvgTest, TheProgramIsAskedForSvgOfTheDotFile) {
     EXPECT_EQ(args.substr(0, 10), "-Tsvg|-o|" + std::string(1, '/'));
     EXPECT_NE(args.find("outA.svg.tmp."), std::string::npos);
     EXPECT_EQ(args.substr(args.size() - dotFile_.size() - 1), dotFile_ + "|");
+}
+
+// Ctrl-C while dot draws: dot can be interrupted, the program waits until
+// dot's temporary file is gone and only then gives way.
+const char* heldTemporary = nullptr;
+volatile std::sig_atomic_t interruptsSeen = 0, temporaryAtInterrupt = 0;
+void SeeInterrupt(int) {
+    interruptsSeen = interruptsSeen + 1;
+    temporaryAtInterrupt = ::access(heldTemporary, F_OK) == 0 ? 1 : 0;
+}
+
+TEST_F(DrawSvgTest, InterruptWaitsUntilTheTemporaryDrawingIsGone) {
+    const std::string temporary = svgFile_ + ".tmp." + std::to_string(::getpid());
+    heldTemporary = temporary.c_str();
+    interruptsSeen = 0;
+    const auto previous = std::signal(SIGINT, SeeInterrupt);
+    const SvgResult r = DrawSvg(
+        dotFile_, svgFile_,
+        Script("interrupted-dot", "echo half > \"$3\"\nkill -INT $PPID\nsleep 0.2\nexit 1\n"));
+    std::signal(SIGINT, previous);
+    EXPECT_EQ(r.status, SvgResult::Status::failed);
+    EXPECT_EQ(interruptsSeen, 1);
+    EXPECT_EQ(temporaryAtInterrupt, 0);
+    EXPECT_FALSE(dir_.Exists("outA.svg"));
+}
+
+TEST_F(DrawSvgTest, TheProgramItselfCanBeInterrupted) {
+    // Perl (part of every Debian system), not the shell: dash clears the
+    // signal mask it starts with, as dot does not.
+    const SvgResult r = DrawSvg(
+        dotFile_, svgFile_,
+        Script("mask-dot",
+               "open(my $f, '<', '/proc/self/status') or die;\n"
+               "while (<$f>) { print STDERR $_ if /^SigBlk/ }\nexit 1;\n",
+               "/usr/bin/perl"));
+    ASSERT_EQ(r.reason.rfind("SigBlk:", 0), 0u) << r.reason;
+    const unsigned long long blocked = std::stoull(r.reason.substr(7), nullptr, 16);
+    EXPECT_EQ(blocked & (1ull << (SIGINT - 1)), 0u) << r.reason;
+    EXPECT_EQ(blocked & (1ull << (SIGTERM - 1)), 0u);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "cli/output_file.hpp"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/resource.h>
 
 #include <csignal>
@@ -43,10 +44,48 @@ TEST(AtomicOutputFile, AbandonedFileLeavesNoTraceAndKeepsTheOldReport) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
+// Ctrl-C while a report is being written: the signal waits until the file
+// is in place (or gone), so no temporary file is ever left behind.
+volatile std::sig_atomic_t interrupts = 0;
+void CountInterrupt(int) { interrupts = interrupts + 1; }
+
+TEST(AtomicOutputFile, InterruptWaitsUntilTheFileIsInPlaceOrGone) {
+    testing::ScratchDir dir;
+    const auto previous = std::signal(SIGINT, CountInterrupt);
+    interrupts = 0;
+    {
+        AtomicOutputFile file;
+        ASSERT_TRUE(file.Open((dir.path() / "outA").string()));
+        file.stream() << "Group\n";
+        std::raise(SIGINT);
+        EXPECT_EQ(interrupts, 0);
+        std::string error;
+        ASSERT_TRUE(file.Commit(error)) << error;
+        EXPECT_EQ(interrupts, 1);
+    }
+    {
+        AtomicOutputFile file;
+        ASSERT_TRUE(file.Open((dir.path() / "outB").string()));
+        std::raise(SIGINT);
+        EXPECT_EQ(interrupts, 1);
+    }  // abandoned: removed, then the signal
+    EXPECT_EQ(interrupts, 2);
+    std::signal(SIGINT, previous);
+    EXPECT_EQ(dir.Read("outA"), "Group\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+    // Nothing stays held once no file is open.
+    sigset_t mask;
+    sigprocmask(SIG_BLOCK, nullptr, &mask);
+    EXPECT_FALSE(sigismember(&mask, SIGINT));
+}
+
 TEST(AtomicOutputFile, MissingDirectoryCannotBeOpened) {
     testing::ScratchDir dir;
     AtomicOutputFile file;
     EXPECT_FALSE(file.Open((dir.path() / "no" / "outA").string()));
+    sigset_t mask;  // a failed open holds nothing back
+    sigprocmask(SIG_BLOCK, nullptr, &mask);
+    EXPECT_FALSE(sigismember(&mask, SIGTERM));
 }
 
 TEST(AtomicOutputFile, WriteErrorIsReportedAndCleanedUp) {
