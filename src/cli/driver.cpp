@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <new>
 #include <sstream>
 #include <string_view>
 
@@ -311,6 +312,14 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     } catch (const RunError& e) {
         (e.stream() == RunError::Stream::out ? out : err) << e.what() << std::flush;
         return e.status();
+    } catch (const std::bad_alloc&) {
+        // A message, not an abort with a core dump: the usual causes are an
+        // input far too large for the machine or a device that never ends.
+        out << std::flush;
+        err << "Error: out of memory; the input is too large for this machine, or one of the "
+               "input files is not a text file\n"
+            << std::flush;
+        return 1;
     }
 }
 

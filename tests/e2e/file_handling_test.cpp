@@ -135,6 +135,23 @@ TEST_F(FileHandling, CharacterDeviceAsNetworkIsAnEmptyNetwork) {
         << r.out;
 }
 
+// A device that never ends fills memory; the program must say so and fail,
+// not abort with a core dump. A limit on address space makes the end come
+// soon (sanitizer builds reserve far more address space than any limit).
+TEST_F(FileHandling, EndlessInputRunsOutOfMemoryWithAMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address-space limit cannot be combined with AddressSanitizer";
+#endif
+    const RunResult r = RunShell("(ulimit -v 400000; exec '" + std::string(TARNVALE_BINARY) +
+                                 "'" + Quoted(Args("net.sif", "/dev/zero", "a.txt", "out")) + ")");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("Error: out of memory; the input is too large for this machine, or one of "
+                         "the input files is not a text file\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(TemporaryFiles(dir_.path()), std::vector<std::string>{});
+}
+
 TEST_F(FileHandling, InputsThroughPipesGiveTheSameReportsAsFiles) {
     ASSERT_EQ(RunPlain("file").status, 0);
     // Process substitution hands the program pipes, which cannot be rewound.
