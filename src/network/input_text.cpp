@@ -80,9 +80,11 @@ std::optional<double> ParseNumber(std::string_view token, bool* underflowed) {
 
 void LineReader::Refill() {
     const std::size_t keep = block_.size() - pos_;
-    // A line longer than a block doubles the read, so that it is copied a
-    // bounded number of times however long it is.
-    const std::size_t want = std::max(blockSize_, keep);
+    // Reads start small and double up to the block size, so that a short
+    // file costs little; a line longer than a block doubles the read too,
+    // so that it is copied a bounded number of times however long it is.
+    const std::size_t want = std::max(read_, keep);
+    read_ = std::min(2 * read_, blockSize_);
     if (!refilled_) {
         // The old block moves aside, still backing the views given out;
         // the block before it is reused, since its views have expired.

@@ -2,6 +2,7 @@
 // Helpers shared by the readers of user files: number parsing that does not
 // depend on the process locale, and the "line skipped" warnings.
 
+#include <algorithm>
 #include <cstdint>
 #include <istream>
 #include <optional>
@@ -29,7 +30,8 @@ std::optional<double> ParseNumber(std::string_view token, bool* underflowed = nu
 class LineReader {
 public:
     explicit LineReader(std::istream& in, std::size_t blockSize = kBlockSize)
-        : in_(in), blockSize_(blockSize) {}
+        : in_(in), blockSize_(std::max<std::size_t>(blockSize, 1)),
+          read_(std::min(kFirstRead, blockSize_)) {}
     // The next line, or false at the end of the input. The view points into
     // the reader's block: it stays valid until the next call, and when that
     // call reports refilled(), until the call after it.
@@ -43,6 +45,7 @@ public:
     bool refilled() const { return refilled_; }
 
     static constexpr std::size_t kBlockSize = std::size_t{1} << 18;
+    static constexpr std::size_t kFirstRead = std::size_t{1} << 12;
 
 private:
     bool NextPhysical();
@@ -50,6 +53,7 @@ private:
 
     std::istream& in_;
     std::size_t blockSize_;
+    std::size_t read_;           // the size of the next read
     // Vectors, not strings: swapping them never moves the bytes, which a
     // short string's inline buffer would.
     std::vector<char> block_;    // the current block; text before pos_ is given out
