@@ -34,6 +34,23 @@ bool GroupTracker::RankLess::operator()(const RankKey& a, const RankKey& b) cons
     return a.id < b.id;
 }
 
+template <class OnEdge, class Enter>
+void GroupTracker::DepthFirst(NodeId start, OnEdge&& onEdge, Enter&& enter) {
+    dfs_.clear();
+    dfs_.push_back({start, rowStart_[Index(start)]});
+    while (!dfs_.empty()) {
+        auto& [u, next] = dfs_.back();
+        if (next == rowStart_[Index(u) + 1]) {
+            dfs_.pop_back();
+            continue;
+        }
+        const Adjacent& a = adjacent_[next++];
+        if (selected_[Index(a.node)] == 0) continue;
+        onEdge(a);
+        if (enter(a.node)) dfs_.push_back({a.node, rowStart_[Index(a.node)]});
+    }
+}
+
 GroupTracker::GroupTracker(const Graph& graph, const std::vector<NodeId>& nodes,
                            const ScoreInputs& inputs)
     : inputs_(inputs), nodes_(nodes), withEdges_(!inputs.context.nodeOnly) {
@@ -110,21 +127,13 @@ void GroupTracker::Reset(const NodeMap<bool>& selection) {
         comp.nodes.push_back(start);
         slot_[Index(start)] = 0;
         label_[Index(start)] = c;
-        dfs_.clear();
-        dfs_.push_back({start, rowStart_[Index(start)]});
-        while (!dfs_.empty()) {
-            auto& [u, next] = dfs_.back();
-            if (next == rowStart_[Index(u) + 1]) {
-                dfs_.pop_back();
-                continue;
-            }
-            const Adjacent& a = adjacent_[next++];
-            if (selected_[Index(a.node)] == 0 || label_[Index(a.node)] != kNoComponent) continue;
-            label_[Index(a.node)] = c;
-            slot_[Index(a.node)] = static_cast<std::int32_t>(comp.nodes.size());
-            comp.nodes.push_back(a.node);
-            dfs_.push_back({a.node, rowStart_[Index(a.node)]});
-        }
+        DepthFirst(start, [](const Adjacent&) {}, [&](NodeId w) {
+            if (label_[Index(w)] != kNoComponent) return false;
+            label_[Index(w)] = c;
+            slot_[Index(w)] = static_cast<std::int32_t>(comp.nodes.size());
+            comp.nodes.push_back(w);
+            return true;
+        });
         comp.summary.first = position_[Index(start)];
         comp.summary.firstKnown = true;
         SumInVisitingOrder(c);
@@ -485,27 +494,20 @@ void GroupTracker::SumInVisitingOrder(ComponentId c) {
     sum.edges = 0;
     nodeMark_[Index(start)] = stamp_;
     sum.nodeSum += nodeScore_[Index(start)];
-    dfs_.clear();
-    dfs_.push_back({start, rowStart_[Index(start)]});
-    while (!dfs_.empty()) {
-        auto& [u, next] = dfs_.back();
-        if (next == rowStart_[Index(u) + 1]) {
-            dfs_.pop_back();
-            continue;
-        }
-        const Adjacent& a = adjacent_[next++];
-        if (selected_[Index(a.node)] == 0) continue;
-        if (edgeMark_[Index(a.edge)] != stamp_) {
+    DepthFirst(
+        start,
+        [&](const Adjacent& a) {
+            if (edgeMark_[Index(a.edge)] == stamp_) return;
             edgeMark_[Index(a.edge)] = stamp_;
             sum.edgeSum += a.edgeScore;
             ++sum.edges;
-        }
-        if (nodeMark_[Index(a.node)] != stamp_) {
-            nodeMark_[Index(a.node)] = stamp_;
-            sum.nodeSum += nodeScore_[Index(a.node)];
-            dfs_.push_back({a.node, rowStart_[Index(a.node)]});
-        }
-    }
+        },
+        [&](NodeId w) {
+            if (nodeMark_[Index(w)] == stamp_) return false;
+            nodeMark_[Index(w)] = stamp_;
+            sum.nodeSum += nodeScore_[Index(w)];
+            return true;
+        });
 }
 
 std::int32_t GroupTracker::FirstPosition(ComponentId c) {
@@ -524,20 +526,12 @@ std::vector<NodeId> GroupTracker::NodesInVisitingOrder(ComponentId c) {
     NextStamp(stamp_, nodeMark_, edgeMark_, componentMark_);
     std::vector<NodeId> order{start};
     nodeMark_[Index(start)] = stamp_;
-    dfs_.clear();
-    dfs_.push_back({start, rowStart_[Index(start)]});
-    while (!dfs_.empty()) {
-        auto& [u, next] = dfs_.back();
-        if (next == rowStart_[Index(u) + 1]) {
-            dfs_.pop_back();
-            continue;
-        }
-        const NodeId w = adjacent_[next++].node;
-        if (selected_[Index(w)] == 0 || nodeMark_[Index(w)] == stamp_) continue;
+    DepthFirst(start, [](const Adjacent&) {}, [&](NodeId w) {
+        if (nodeMark_[Index(w)] == stamp_) return false;
         nodeMark_[Index(w)] = stamp_;
         order.push_back(w);
-        dfs_.push_back({w, rowStart_[Index(w)]});
-    }
+        return true;
+    });
     return order;
 }
 

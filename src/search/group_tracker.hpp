@@ -158,6 +158,11 @@ private:
     void RemoveFromList(ComponentId c, NodeId v);
     void ScoreChanged();
     void SumInVisitingOrder(ComponentId c);
+    // The graph's depth-first search over selected nodes from start, in
+    // adjacency order: onEdge(a) for every entry that leads to a selected
+    // node, and a descent into a.node when enter(a.node) says it is new.
+    template <class OnEdge, class Enter>
+    void DepthFirst(NodeId start, OnEdge&& onEdge, Enter&& enter);
     float Score(const Component& c) const;
     std::int32_t FirstPosition(ComponentId c);
     bool Changed(ComponentId c) const { return touched_[Index(c)] == moveStamp_ && pending_; }
