@@ -12,7 +12,7 @@
 #include "network/graph.hpp"
 #include "search/annealing.hpp"
 #include "search/evaluate.hpp"
-#include "search/random.hpp"
+#include "stats/random.hpp"
 #include "search/score_context.hpp"
 
 namespace tarnvale {

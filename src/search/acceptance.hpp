@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "search/random.hpp"
+#include "stats/random.hpp"
 
 namespace tarnvale {
 

@@ -7,7 +7,7 @@
 #include "search/evaluate.hpp"
 #include "search/group_tracker.hpp"
 #include "search/heuristics.hpp"
-#include "search/random.hpp"
+#include "stats/random.hpp"
 
 namespace tarnvale {
 

@@ -5,7 +5,7 @@
 #include <ostream>
 
 #include "network/graph.hpp"
-#include "search/random.hpp"
+#include "stats/random.hpp"
 #include "stats/statistics.hpp"
 
 namespace tarnvale {

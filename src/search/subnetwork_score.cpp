@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "search/exact_sum.hpp"
+#include "stats/exact_sum.hpp"
 
 namespace tarnvale {
 

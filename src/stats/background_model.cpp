@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "search/group_sampler.hpp"
+#include "stats/group_sampler.hpp"
 
 namespace tarnvale {
 

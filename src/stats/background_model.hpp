@@ -7,7 +7,7 @@
 #include <functional>
 #include <ostream>
 
-#include "search/random.hpp"
+#include "stats/random.hpp"
 #include "stats/statistics.hpp"
 
 namespace tarnvale {

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <random>
+
+#include "stats/statistics.hpp"
 
 namespace tarnvale {
 namespace {
@@ -67,6 +72,27 @@ TEST(SubnetworkScore, EdgePartUsesTheEdgeModelAtTheEdgeCount) {
     const double expected = (2.0 * std::sqrt(2.0) - 2.0 - 2.0) / std::sqrt(2.0);
     EXPECT_NEAR(SubnetworkScore({2, 2}, {5}, Context(nodes, edges, false)), expected, 1e-5);
     EXPECT_GT(std::abs(SubnetworkScore({2, 2}, {5}, Context(edges, nodes, false)) - expected), 0.1);
+}
+
+TEST(SubnetworkScoreOfSums, MatchesTheListScoreWithAndWithoutEdges) {
+    std::mt19937 rng(5150u);
+    std::uniform_real_distribution<float> z(-3.0f, 3.0f);
+    ScoreContext context;
+    context.nodeModel = {0.1f, 1.2f, 0.9f, 0.25f, 0.3f, 0.0f};
+    context.edgeModel = {-0.3f, 0.8f, 1.1f, 0.1f, -0.2f, 0.0f};
+    for (bool nodeOnly : {true, false}) {
+        context.nodeOnly = nodeOnly;
+        for (int round = 0; round < 1000; ++round) {
+            FloatList nodes(2 + rng() % 100);
+            FloatList edges(1 + rng() % 200);
+            for (float& x : nodes) x = z(rng);
+            for (float& x : edges) x = z(rng);
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(SubnetworkScoreOfSums(
+                          Sum(nodes), nodes.size(), Sum(edges), edges.size(), context)),
+                      std::bit_cast<std::uint32_t>(SubnetworkScore(nodes, edges, context)))
+                << "round " << round << (nodeOnly ? " node-only" : " with edges");
+        }
+    }
 }
 
 }  // namespace

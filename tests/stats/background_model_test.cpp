@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "search/exact_sum.hpp"
+#include "stats/exact_sum.hpp"
 #include "stats/normal.hpp"
 
 namespace tarnvale {

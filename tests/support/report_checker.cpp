@@ -15,7 +15,7 @@
 #include "network/graph.hpp"
 #include "network/preparation.hpp"
 #include "network/sif_reader.hpp"
-#include "search/random.hpp"
+#include "stats/random.hpp"
 #include "stats/background_model.hpp"
 #include "stats/normal.hpp"
 

@@ -1,4 +1,4 @@
-#include "search/exact_sum.hpp"
+#include "stats/exact_sum.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,6 @@
 #include <random>
 #include <vector>
 
-#include "search/subnetwork_score.hpp"
 #include "stats/statistics.hpp"
 
 namespace tarnvale {
@@ -80,27 +79,6 @@ TEST(GroupScoreOfSum, MatchesGroupScoreOfTheListBitForBit) {
             << "round " << round;
     }
     EXPECT_EQ(GroupScoreOfSum(0, 0, 1, 1), GroupScore({}, 1, 1));
-}
-
-TEST(SubnetworkScoreOfSums, MatchesTheListScoreWithAndWithoutEdges) {
-    std::mt19937 rng(kSeed);
-    std::uniform_real_distribution<float> z(-3.0f, 3.0f);
-    ScoreContext context;
-    context.nodeModel = {0.1f, 1.2f, 0.9f, 0.25f, 0.3f, 0.0f};
-    context.edgeModel = {-0.3f, 0.8f, 1.1f, 0.1f, -0.2f, 0.0f};
-    for (bool nodeOnly : {true, false}) {
-        context.nodeOnly = nodeOnly;
-        for (int round = 0; round < 1000; ++round) {
-            FloatList nodes(2 + rng() % 100);
-            FloatList edges(1 + rng() % 200);
-            for (float& x : nodes) x = z(rng);
-            for (float& x : edges) x = z(rng);
-            ASSERT_EQ(std::bit_cast<std::uint32_t>(SubnetworkScoreOfSums(
-                          Sum(nodes), nodes.size(), Sum(edges), edges.size(), context)),
-                      std::bit_cast<std::uint32_t>(SubnetworkScore(nodes, edges, context)))
-                << "round " << round << (nodeOnly ? " node-only" : " with edges");
-        }
-    }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "search/random.hpp"
+#include "stats/random.hpp"
 
 #include <cmath>
 #include <ctime>

@@ -1,4 +1,4 @@
-#include "search/group_sampler.hpp"
+#include "stats/group_sampler.hpp"
 
 #include <gtest/gtest.h>
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "search/exact_sum.hpp"
-#include "search/random.hpp"
+#include "stats/exact_sum.hpp"
+#include "stats/random.hpp"
 
 namespace tarnvale {
 

@@ -1,0 +1,255 @@
+// One node at a time: selecting a node merges its neighbouring components;
+// unselecting one splits its component with interleaved searches.
+#include <algorithm>
+
+#include "search/group_tracker.hpp"
+#include "search/tracker_stamp.hpp"
+
+namespace tarnvale {
+
+void GroupTracker::SelectNode(NodeId x) {
+    selected_[Index(x)] = 1;
+    NextStamp(stamp_, nodeMark_, edgeMark_, componentMark_);
+    neighbourComponents_.clear();
+    std::int64_t edges = loopCount_[Index(x)];
+    Extended edgeSum = loopSum_[Index(x)];
+    for (const Adjacent& a : Neighbours(x)) {
+        if (a.node == x || selected_[Index(a.node)] == 0) continue;
+        ++edges;
+        edgeSum += a.edgeScore;
+        const ComponentId c = label_[Index(a.node)];
+        if (componentMark_[Index(c)] != stamp_) {
+            componentMark_[Index(c)] = stamp_;
+            neighbourComponents_.push_back(c);
+        }
+    }
+
+    Op op{true, x, kNoComponent, 0, componentLog_.size(), componentLog_.size(), 0, 0};
+    if (neighbourComponents_.empty()) {
+        const ComponentId c = NewComponent();
+        Component& comp = components_[Index(c)];
+        comp.nodes.push_back(x);
+        slot_[Index(x)] = 0;
+        label_[Index(x)] = c;
+        comp.summary.nodeSum = nodeScore_[Index(x)];
+        comp.summary.edges = edges;
+        comp.summary.edgeSum = edgeSum;
+        comp.summary.first = position_[Index(x)];
+        comp.summary.firstKnown = true;
+        op.component = c;
+        ops_.push_back(op);
+        return;
+    }
+
+    // The largest neighbouring component absorbs x and the others.
+    ComponentId keep = neighbourComponents_.front();
+    for (ComponentId c : neighbourComponents_)
+        if (components_[Index(c)].nodes.size() > components_[Index(keep)].nodes.size()) keep = c;
+    Touch(keep);
+    Component& target = components_[Index(keep)];
+    op.component = keep;
+    op.oldSize = target.nodes.size();
+    Summary& sum = target.summary;
+    sum.nodeSum += nodeScore_[Index(x)];
+    sum.edges += edges;
+    sum.edgeSum += edgeSum;
+    const std::int32_t xPosition = position_[Index(x)];
+    if (sum.firstKnown && xPosition < sum.first) sum.first = xPosition;
+    slot_[Index(x)] = static_cast<std::int32_t>(target.nodes.size());
+    label_[Index(x)] = keep;
+    target.nodes.push_back(x);
+    for (ComponentId c : neighbourComponents_) {
+        if (c == keep) continue;
+        Touch(c);
+        componentLog_.push_back(c);
+        Component& other = components_[Index(c)];
+        // The absorbed list stays as it is, so that undoing only relabels.
+        for (NodeId v : other.nodes) {
+            label_[Index(v)] = keep;
+            slot_[Index(v)] = static_cast<std::int32_t>(target.nodes.size());
+            target.nodes.push_back(v);
+        }
+        sum.nodeSum += other.summary.nodeSum;
+        sum.edges += other.summary.edges;
+        sum.edgeSum += other.summary.edgeSum;
+        if (!other.summary.firstKnown)
+            sum.firstKnown = false;
+        else if (sum.firstKnown && other.summary.first < sum.first)
+            sum.first = other.summary.first;
+        other.summary.alive = false;
+    }
+    op.listEnd = componentLog_.size();
+    ops_.push_back(op);
+}
+
+void GroupTracker::UnselectNode(NodeId x) {
+    const ComponentId c = label_[Index(x)];
+    Touch(c);
+    selected_[Index(x)] = 0;
+    const std::size_t opIndex = ops_.size();
+    ops_.push_back({false, x, c, 0, componentLog_.size(), componentLog_.size(), removalLog_.size(),
+                    removalLog_.size()});
+    RemoveFromList(c, x);
+    label_[Index(x)] = kNoComponent;
+
+    // x's edges to the rest, and its distinct selected neighbours.
+    NextStamp(stamp_, nodeMark_, edgeMark_, componentMark_);
+    starts_.clear();
+    std::int64_t edges = loopCount_[Index(x)];
+    Extended edgeSum = loopSum_[Index(x)];
+    for (const Adjacent& a : Neighbours(x)) {
+        if (a.node == x || selected_[Index(a.node)] == 0) continue;
+        ++edges;
+        edgeSum += a.edgeScore;
+        if (nodeMark_[Index(a.node)] != stamp_) {
+            nodeMark_[Index(a.node)] = stamp_;
+            starts_.push_back(a.node);
+        }
+    }
+    Component& comp = components_[Index(c)];
+    Summary& sum = comp.summary;
+    sum.nodeSum -= nodeScore_[Index(x)];
+    sum.edges -= edges;
+    sum.edgeSum -= edgeSum;
+    if (sum.firstKnown && sum.first == position_[Index(x)]) sum.firstKnown = false;
+    if (comp.nodes.empty()) {
+        sum.alive = false;
+    } else if (starts_.size() >= 2) {
+        SplitAfterRemoval(c, opIndex);
+    }
+    ops_[opIndex].removalEnd = removalLog_.size();
+}
+
+GroupTracker::SearchId GroupTracker::FindSearch(SearchId s) {
+    while (searches_[Index(s)].parent != s) {
+        const SearchId up = searches_[Index(s)].parent;
+        searches_[Index(s)].parent = searches_[Index(up)].parent;
+        s = up;
+    }
+    return s;
+}
+
+GroupTracker::SearchId GroupTracker::JoinSearches(SearchId a, SearchId b) {
+    if (searches_[Index(a)].visited.size() < searches_[Index(b)].visited.size()) std::swap(a, b);
+    Search& big = searches_[Index(a)];
+    Search& small = searches_[Index(b)];
+    big.stack.insert(big.stack.end(), small.stack.begin(), small.stack.end());
+    big.visited.insert(big.visited.end(), small.visited.begin(), small.visited.end());
+    small.stack.clear();
+    small.visited.clear();
+    small.parent = a;
+    return a;
+}
+
+// Expands one node of search r; returns the root of r's search afterwards,
+// which changes when r meets another search. Each meeting leaves one growing
+// search fewer.
+GroupTracker::SearchId GroupTracker::StepSearch(SearchId r, SearchId& growing) {
+    const NodeId u = searches_[Index(r)].stack.back();
+    searches_[Index(r)].stack.pop_back();
+    for (const Adjacent& a : Neighbours(u)) {
+        const NodeId w = a.node;
+        if (w == u || selected_[Index(w)] == 0) continue;
+        if (nodeMark_[Index(w)] == stamp_) {
+            const SearchId t = FindSearch(owner_[Index(w)]);
+            if (t != r) {
+                r = JoinSearches(r, t);
+                --growing;
+            }
+            continue;
+        }
+        nodeMark_[Index(w)] = stamp_;
+        owner_[Index(w)] = r;
+        searches_[Index(r)].stack.push_back(w);
+        searches_[Index(r)].visited.push_back(w);
+    }
+    return r;
+}
+
+void GroupTracker::SplitAfterRemoval(ComponentId c, std::size_t opIndex) {
+    const auto count = static_cast<SearchId>(starts_.size());
+    if (searches_.size() < starts_.size()) searches_.resize(starts_.size());
+    NextStamp(stamp_, nodeMark_, edgeMark_, componentMark_);
+    round_.clear();
+    for (SearchId s = 0; s < count; ++s) {
+        Search& search = searches_[Index(s)];
+        const NodeId v = starts_[Index(s)];
+        search.stack.assign(1, v);
+        search.visited.assign(1, v);
+        search.parent = s;
+        nodeMark_[Index(v)] = stamp_;
+        owner_[Index(v)] = s;
+        round_.push_back(s);
+    }
+
+    // Each growing search expands one node in turn. Two searches that meet
+    // become one; a search whose stack runs empty has found a whole piece,
+    // since every node it reached was expanded and every search it touched
+    // was joined. Stops when at most one search is still growing.
+    SearchId growing = count;
+    while (growing > 1) {
+        for (SearchId s : round_) {
+            if (searches_[Index(s)].parent != s || searches_[Index(s)].stack.empty()) continue;
+            const SearchId r = StepSearch(s, growing);
+            if (searches_[Index(r)].stack.empty()) --growing;
+            if (growing <= 1) break;
+        }
+        std::erase_if(round_, [&](SearchId s) {
+            return searches_[Index(s)].parent != s || searches_[Index(s)].stack.empty();
+        });
+    }
+
+    // The search still growing keeps the label; if none is, the largest.
+    SearchId keeper = -1;
+    for (SearchId s = 0; s < count; ++s) {
+        const Search& search = searches_[Index(s)];
+        if (search.parent != s) continue;
+        if (!search.stack.empty()) {
+            keeper = s;
+            break;
+        }
+        if (keeper < 0 || search.visited.size() > searches_[Index(keeper)].visited.size())
+            keeper = s;
+    }
+
+    for (SearchId s = 0; s < count; ++s) {
+        if (searches_[Index(s)].parent != s || s == keeper) continue;
+        const ComponentId p = NewComponent();
+        componentLog_.push_back(p);
+        // NewComponent may move the component records: take references after.
+        Component& piece = components_[Index(p)];
+        piece.nodes.swap(searches_[Index(s)].visited);
+        searches_[Index(s)].visited.clear();
+        std::int32_t first = position_[Index(piece.nodes.front())];
+        for (std::size_t k = 0; k < piece.nodes.size(); ++k) {
+            const NodeId v = piece.nodes[k];
+            RemoveFromList(c, v);
+            label_[Index(v)] = p;
+            slot_[Index(v)] = static_cast<std::int32_t>(k);
+            first = std::min(first, position_[Index(v)]);
+        }
+        Summary& sum = piece.summary;
+        sum.first = first;
+        sum.firstKnown = true;
+        for (NodeId v : piece.nodes) {
+            sum.nodeSum += nodeScore_[Index(v)];
+            sum.edges += loopCount_[Index(v)];
+            sum.edgeSum += loopSum_[Index(v)];
+            // Each edge inside the piece once, from its end of smaller id.
+            for (const Adjacent& a : Neighbours(v)) {
+                if (a.node <= v || label_[Index(a.node)] != p) continue;
+                ++sum.edges;
+                sum.edgeSum += a.edgeScore;
+            }
+        }
+        Summary& rest = components_[Index(c)].summary;
+        rest.nodeSum -= sum.nodeSum;
+        rest.edges -= sum.edges;
+        rest.edgeSum -= sum.edgeSum;
+        if (rest.firstKnown && label_[Index(nodes_[Index(rest.first)])] == p)
+            rest.firstKnown = false;
+    }
+    ops_[opIndex].listEnd = componentLog_.size();
+}
+
+}  // namespace tarnvale
