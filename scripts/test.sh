@@ -10,15 +10,27 @@
 #      tests/data/fuzz_regressions/ and fails the stage;
 #   4. the bundled example under valgrind, which must report no error and no
 #      definitely lost bytes.
+# Each stage prints its duration when it ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh clang libclang-rt-14-dev valgrind
 
-echo "== 1. Tests ($(date +%T))"
+# Starts a stage, ending the previous one with its duration.
+stage_name=""
+stage_start=$SECONDS
+stage() {
+  [[ -n $stage_name ]] && echo "== $stage_name: $((SECONDS - stage_start)) s"
+  stage_name=$1
+  stage_start=$SECONDS
+  [[ -n $stage_name ]] && echo "== $stage_name ($(date +%T))"
+  return 0
+}
+
+stage "1. Tests"
 bash scripts/build.sh -DTARNVALE_TESTS=ON -DTARNVALE_WERROR=ON
 ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 600
 
-echo "== 2. Tests under AddressSanitizer and UndefinedBehaviorSanitizer ($(date +%T))"
+stage "2. Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 # No -Werror here: the sanitizers make GCC warn inside the standard library.
 # -O1 with line tables only: the usual choice for sanitizers, and it halves
 # the build time.
@@ -28,12 +40,13 @@ BUILD_DIR=build-asan bash scripts/build.sh -DTARNVALE_TESTS=ON -DTARNVALE_SANITI
 # ran in stage 1.
 ctest --test-dir build-asan --output-on-failure -j"$(nproc)" --timeout 600 -E '^e2e\.Scale\.'
 
-echo "== 3. Fuzzing, ${FUZZ_SECONDS:-30} s per target ($(date +%T))"
+stage "3. Fuzzing, ${FUZZ_SECONDS:-30} s per target"
 bash fuzz/run.sh "${FUZZ_SECONDS:-30}"
 
-echo "== 4. valgrind on the bundled example ($(date +%T))"
+stage "4. valgrind on the bundled example"
 mkdir -p build/valgrind
 valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite -q \
   ./build/tarnvale -d examples/string/pvalues.txt -a examples/string/association.txt \
   --seed 2026 examples/string/network.sif build/valgrind/string > build/valgrind/string.log
-echo "valgrind: no error, no definitely lost bytes ($(date +%T))"
+echo "valgrind: no error, no definitely lost bytes"
+stage ""
