@@ -1,0 +1,178 @@
+// The statistics layer: exact values of the descriptive statistics, fits and
+// normal functions; our Mersenne twister against std::mt19937; the fast
+// background sampler against building every group.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <bit>
+#include <cmath>
+#include <ctime>
+#include <limits>
+#include <random>
+#include <sstream>
+
+#include "stats/background_model.hpp"
+#include "stats/exact_sum.hpp"
+#include "stats/group_sampler.hpp"
+#include "stats/normal.hpp"
+#include "stats/random.hpp"
+#include "stats/statistics.hpp"
+
+namespace tarnvale {
+namespace {
+
+constexpr std::uint32_t kSeed = 20240611u;
+const std::string kPowerFitConstants =
+    "\nError: PowerFit: zero or negative values in data, returning constants instead\n";
+
+TEST(Statistics, ExactValuesAndMessages) {
+    std::ostringstream log;
+    EXPECT_EQ(Sum({std::ldexp(1.0f, 60), 1.0f, -std::ldexp(1.0f, 60)}), 1.0L);
+    EXPECT_DOUBLE_EQ(StdDev({1, 2, 3}, log), 1.0);
+    EXPECT_NEAR(StdDev({2, 4, 4, 4, 5, 5, 7, 9}, log), 2.1380899353, 1e-9);  // population: 2
+    EXPECT_NEAR(StdDev({0.1f, 0.1f, 0.1f}, log), 2.47925976e-5, 1e-13);       // tiny, not zero
+    EXPECT_EQ(StdDev({5}, log), 0.0);
+    EXPECT_EQ(log.str(), "");
+    EXPECT_EQ(StdDev({5, 5, 5}, log), 0.0);
+    EXPECT_EQ(log.str(), "\nError:StdDev(vector<T> v):MSD=0; returning 0\n");
+    EXPECT_EQ(Median({4, 1, 3, 2}), 2.5f);
+    EXPECT_EQ(Median({3, 1, 2}), 2.0f);
+    EXPECT_EQ(GroupScore({1, 1, 1, 1}, 0.5f, 1.0f), 1.0f);  // (4 / 2 - 0.5 * 2) / 1
+    EXPECT_EQ(GroupScore({}, 0.0f, 1.0f), -10000.0f);
+
+    float e = 0, c = 0;
+    PowerFit({2, 4, 8}, {3, 6, 12}, e, c, log);
+    EXPECT_NEAR(e, 1.0f, 1e-6f);
+    EXPECT_NEAR(c, 1.5f, 1e-6f);
+    log.str("");
+    PowerFit({1, 2, 3}, {0.5f, 0, 0.7f}, e, c, log);  // a zero: constants, the mean of y
+    EXPECT_EQ(e, 0.0f);
+    EXPECT_FLOAT_EQ(c, 0.4f);
+    EXPECT_EQ(log.str(), kPowerFitConstants);
+}
+
+TEST(Normal, PublishedValues) {
+    const std::pair<double, double> quantiles[] = {
+        {0.025, -1.959964}, {0.975, 1.959964}, {0.0001, -3.719016}, {0.9999, 3.719016},
+        {0.00001, -4.264891}, {0.99999, 4.264891}};
+    for (const auto& [p, z] : quantiles) EXPECT_NEAR(NormInv(p), z, 1e-6) << p;
+    const std::pair<double, double> lower[] = {
+        {-1.959964, 0.0249999990964424}, {-0.6629126073623883, 0.253693263391031},
+        {-4.0, 3.16712418331199e-5}, {-5.0, 2.86651571879194e-7}, {-8.0, 6.22096057427178e-16}};
+    for (const auto& [x, phi] : lower) {
+        EXPECT_NEAR(NormCdf(x), phi, phi * 1e-10) << x;
+        EXPECT_NEAR(NormCdf(-x), 1 - phi, 1e-15) << x;
+    }
+}
+
+TEST(Random, OurTwisterIsStdMt19937AndIntegersCoverTheirRange) {
+    for (std::uint32_t seed : {kSeed, 0u, 0xffffffffu}) {
+        Mt19937 ours(seed);
+        std::mt19937 reference(seed);
+        for (int i = 0; i < 700'000; ++i) ASSERT_EQ(ours(), reference()) << seed << " word " << i;
+    }
+    Random rng(kSeed);  // the generator of a run skips the first 37 words
+    std::mt19937 reference(kSeed);
+    reference.discard(37);
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(rng.NextWord(), reference());
+
+    // Runs of indices (the background's fast path) give what Integer gives.
+    Random runs(kSeed), single(kSeed);
+    for (std::int32_t last : {0, 1, 999, std::numeric_limits<std::int32_t>::max()})
+        runs.ForEachIndex(last, 1500, [&](std::int32_t i) { ASSERT_EQ(i, single.Integer(0, last)); });
+    std::array<int, 7> counts{};
+    for (int i = 0; i < 7000; ++i) ++counts.at(static_cast<std::size_t>(rng.Integer(-3, 3) + 3));
+    for (int n : counts) EXPECT_NEAR(n, 1000, 150);
+    EXPECT_EQ(rng.Integer(3, 2), std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(SeedSource{kSeed}.Next(), kSeed);
+    EXPECT_LE(SeedSource{}.Next(), static_cast<std::uint32_t>(std::time(nullptr)));
+}
+
+// The background as the plain definition builds it: every group drawn and
+// scored one by one.
+std::array<float, 5> PlainBackground(const FloatList& scores, int kmax, int imax, Random& rng,
+                                     std::ostream& out) {
+    out << "\nCalculating background scores..\n";
+    const auto mean = static_cast<float>(Mean(scores));
+    const auto sd = static_cast<float>(StdDev(scores, out));
+    out << "\nMean(data)= " << mean << "\nStdDev(data)= " << sd;
+    const auto last = static_cast<std::int32_t>(scores.size() - 1);
+    FloatList sizes, sds, means;
+    for (int k = 2; k < kmax + 2; k += 2) {
+        sizes.push_back(static_cast<float>(k));
+        FloatList groupScores;
+        for (int i = 0; i < imax; ++i) {
+            FloatList group;
+            for (int j = 0; j < k; ++j)
+                group.push_back(scores[static_cast<std::size_t>(rng.Integer(0, last))]);
+            groupScores.push_back(GroupScore(group, mean, sd));
+        }
+        sds.push_back(static_cast<float>(StdDev(groupScores, out)));
+        means.push_back(static_cast<float>(Mean(groupScores)));
+    }
+    float exponent = 0, coefficient = 0;
+    PowerFit(sizes, sds, exponent, coefficient, out);
+    return {mean, sd, static_cast<float>(Mean(means)), exponent, coefficient};
+}
+
+TEST(Background, FastSamplingEqualsBuildingEveryGroupBitForBit) {
+    std::mt19937 rng(kSeed);
+    std::uniform_real_distribution<float> z(-3.0f, 3.0f);
+    FloatList normal(3000);
+    for (float& v : normal) v = z(rng);
+    const FloatList tiny = {1.0f, -1.0f, 0x1p-40f, 0x1p-62f, 0.5f, -0.5f};  // order-dependent sums
+    ASSERT_TRUE(GroupSampler(normal, 101, 0, 1).IntegerSums());
+    ASSERT_FALSE(GroupSampler(tiny, 101, 0, 1).IntegerSums());
+    const FloatList few = {0.5f, -1.25f, 2.0f};
+    struct Case {
+        const FloatList* scores;
+        int kmax, imax;
+    };
+    for (const auto& [scores, kmax, imax] : {Case{&normal, 100, 300}, Case{&normal, 7, 1000},
+                                             Case{&tiny, 60, 300}, Case{&few, 11, 50},
+                                             Case{&normal, 20, 1}}) {
+        Random fast(kSeed), plain(kSeed);
+        std::ostringstream fastOut, plainOut;
+        const auto expected = PlainBackground(*scores, kmax, imax, plain, plainOut);
+        const auto result = CalculateBackground(*scores, kmax, imax, fast, fastOut);
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(std::bit_cast<std::uint32_t>(result[i]),
+                      std::bit_cast<std::uint32_t>(expected[i]))
+                << "kmax " << kmax << ", imax " << imax << ", field " << i;
+        EXPECT_EQ(fastOut.str(), plainOut.str());
+        EXPECT_EQ(fast.NextWord(), plain.NextWord()) << "both drew as many words";
+    }
+    // Normal scores: unit spread at every size, no drift of the mean.
+    FloatList quantiles;
+    for (int i = 1; i <= 999; ++i) quantiles.push_back(static_cast<float>(NormInv(i / 1000.0)));
+    Random r(77031u);
+    std::ostringstream out;
+    const BackgroundModel m = ModelFromBackground(CalculateBackground(quantiles, 20, 2000, r, out));
+    EXPECT_NEAR(m.meanCoef, 0.0f, 0.02f);
+    EXPECT_NEAR(m.sdExp, 0.0f, 0.02f);
+    EXPECT_NEAR(m.sdCoef, 1.0f, 0.03f);
+    EXPECT_NEAR(m.SdAt(9), 1.0f, 0.1f);
+    EXPECT_TRUE(IsUsable(m));
+    EXPECT_FALSE(IsUsable(ModelFromBackground({1, 2, 3, 0, 0})));  // no spread
+    EXPECT_FALSE(IsUsable(ModelFromBackground({1, 2, NAN, 0.5f, 4})));
+}
+
+TEST(ExactSum, GroupScoreOfSumIsGroupScoreAndExactSumsIgnoreOrder) {
+    const std::vector<float> v = {1.0f, 0x1p-39f};
+    EXPECT_TRUE(CheckSumExactness(v.data(), 2, std::uint64_t{1} << 24, 64).exact);
+    EXPECT_FALSE(CheckSumExactness(v.data(), 2, (std::uint64_t{1} << 24) + 1, 64).exact);
+    EXPECT_EQ(CheckSumExactness(v.data(), 2, 2, 64).unitExponent, -39);
+    std::mt19937 rng(kSeed);
+    std::uniform_real_distribution<float> z(-5.0f, 5.0f);
+    for (int round = 0; round < 500; ++round) {
+        FloatList list(1 + rng() % 300);
+        for (float& x : list) x = z(rng);
+        const float mean = z(rng) / 5, sd = 0.2f + std::abs(z(rng));
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(GroupScoreOfSum(Sum(list), list.size(), mean, sd)),
+                  std::bit_cast<std::uint32_t>(GroupScore(list, mean, sd)));
+    }
+}
+
+}  // namespace
+}  // namespace tarnvale
