@@ -1,3 +1,6 @@
+// Tab-separated tables and the association file: which identifiers each node
+// gets, whatever the line ends, stray tabs or byte-order mark of the file.
+
 #include "network/association_reader.hpp"
 
 #include <gtest/gtest.h>
@@ -5,97 +8,55 @@
 #include <sstream>
 
 #include "base/run_error.hpp"
+#include "network/tables.hpp"
 
 namespace tarnvale {
 namespace {
 
-// A graph of named nodes and the association map AssociationReader fills.
-class AssociationReaderTest : public ::testing::Test {
-protected:
-    AssociationReaderTest() {
-        for (const char* name : {"A", "B", "C"}) {
-            const NodeId n = graph.NewNode();
-            names[n] = name;
-            nodes.push_back(n);
-        }
-    }
+using Fields = std::vector<std::string>;
 
-    void Read(const std::string& text, const std::string& mode = "name") {
-        std::istringstream in(text);
-        EXPECT_EQ(AssociationReader(in, names, associations, nodes, mode), 0);
-    }
-    const AssociationList& Of(int node) {
-        return associations[nodes[static_cast<std::size_t>(node)]];
-    }
+TEST(Tables, TrimSplitAndColumns) {
+    EXPECT_EQ(trim(" \t\rA B\r\t "), "A B");
+    EXPECT_EQ(trim("\nA\v"), "\nA\v");
+    EXPECT_EQ(SplitLine("\tA\t\tY1\t\r", "\t"), (Fields{"A", "Y1"}));
+    EXPECT_EQ(SplitLine(" A \t Y 1 ", "\t"), (Fields{"A", "Y 1"}));
+    EXPECT_EQ(SplitLine("A\r", "\t"), (Fields{"A\r"}));  // no inner delimiter: untouched
+    EXPECT_EQ(SplitLine("A  B", ""), (Fields{"A", "B"}));
+    std::istringstream in("\xEF\xBB\xBF" "A\tY1\n\n  \nB\tY2\tY3\n");
+    const Matrix matrix = ReadMatrix(in, "\t");
+    EXPECT_EQ(matrix, (Matrix{{"A", "Y1"}, {"  "}, {"B", "Y2", "Y3"}}));
+    EXPECT_EQ(get_column(Matrix{{"A", "Y1"}, {"B", "Y2", "Y3"}}, 1), (Fields{"Y1", "Y2"}));
+    EXPECT_THROW(get_column({{"A", "Y1"}, {"B"}}, 1), RunError);
+}
 
+// Reads `text` for the nodes A, B and C and gives each node's list.
+std::vector<AssociationList> Read(const std::string& text, const std::string& mode = "name") {
     Graph graph;
     NodeMap<std::string> names;
     NodeMap<AssociationList> associations;
     std::vector<NodeId> nodes;
-};
-
-TEST_F(AssociationReaderTest, RowIdentifiersAreSortedByteWise) {
-    Read("A\tYBR002C\tYAL001C\nB\tY10\tY1\ty1\tY1\n");
-    EXPECT_EQ(Of(0), (AssociationList{"YAL001C", "YBR002C"}));
-    EXPECT_EQ(Of(1), (AssociationList{"Y1", "Y1", "Y10", "y1"}));
+    for (const char* name : {"A", "B", "C"}) {
+        nodes.push_back(graph.NewNode());
+        names[nodes.back()] = name;
+    }
+    std::istringstream in(text);
+    EXPECT_EQ(AssociationReader(in, names, associations, nodes, mode), 0);
+    return {associations[nodes[0]], associations[nodes[1]], associations[nodes[2]]};
 }
 
-TEST_F(AssociationReaderTest, NodeWithoutRowFollowsTheMissingMode) {
-    Read("A\tY1\n", "name");
-    EXPECT_EQ(Of(1), (AssociationList{"B"}));
-    associations = {};
-    Read("A\tY1\n", "null");
-    EXPECT_EQ(Of(1), (AssociationList{"NULL"}));
-    associations = {};
-    Read("A\tY1\n", "none");
-    EXPECT_TRUE(Of(1).empty());
-    EXPECT_EQ(Of(0), (AssociationList{"Y1"}));
-}
-
-TEST_F(AssociationReaderTest, KeyAloneGivesAnEmptyList) {
-    Read("A\nB\tY2\n");
-    EXPECT_TRUE(Of(0).empty());
-}
-
-TEST_F(AssociationReaderTest, KeyWithStrayTabOrCarriageReturnStillMatches) {
-    Read("A\t\nB\r\n C \t\r\n");
-    EXPECT_TRUE(Of(0).empty());
-    EXPECT_TRUE(Of(1).empty());
-    EXPECT_TRUE(Of(2).empty());
-}
-
-TEST_F(AssociationReaderTest, CrLfRowsAndExtraTabsReadLikePlainOnes) {
-    Read("A\tY1\r\n\tB\t\tY2\t\r\n");
-    EXPECT_EQ(Of(0), (AssociationList{"Y1"}));
-    EXPECT_EQ(Of(1), (AssociationList{"Y2"}));
-}
-
-TEST_F(AssociationReaderTest, FirstRowOfAKeyWins) {
-    Read("A\tY1\nA\tY2\n");
-    EXPECT_EQ(Of(0), (AssociationList{"Y1"}));
-}
-
-TEST_F(AssociationReaderTest, KeysMatchCaseSensitively) {
-    Read("a\tY1\n");
-    EXPECT_EQ(Of(0), (AssociationList{"A"}));
-}
-
-TEST_F(AssociationReaderTest, ByteOrderMarkDoesNotHideTheFirstKey) {
-    Read(
-        "\xEF\xBB\xBF"
-        "A\tY1\n");
-    EXPECT_EQ(Of(0), (AssociationList{"Y1"}));
-}
-
-TEST_F(AssociationReaderTest, ListsAreAppendedToAndOnlyListedNodesTouched) {
-    associations[nodes[0]] = {"Z9"};
-    nodes.pop_back();  // C is not in the node list
-    Read("A\tY1\nC\tY3\n");
-    EXPECT_EQ(Of(0), (AssociationList{"Y1", "Z9"}));
-    EXPECT_TRUE(associations.get(2).empty());
-}
-
-TEST_F(AssociationReaderTest, FileWithoutNonEmptyLineStopsTheRun) {
+TEST(AssociationReader, ListsOfEveryKindOfFile) {
+    using L = std::vector<AssociationList>;
+    const std::pair<std::string, L> cases[] = {
+        {"A\tYBR002C\tYAL001C\nB\tY10\tY1\ty1\n", {{"YAL001C", "YBR002C"}, {"Y1", "Y10", "y1"}, {"C"}}},
+        {"A\tY1\r\n\tB\t\tY2\t\r\n", {{"Y1"}, {"Y2"}, {"C"}}},  // CR LF, stray tabs
+        {"A\t\nB\r\n C \t\r\n", {{}, {}, {}}},                    // keys alone
+        {"A\tY1\nA\tY2\na\tY3\n", {{"Y1"}, {"B"}, {"C"}}},        // first row wins; case counts
+        {"\xEF\xBB\xBF" "A\tY1\n", {{"Y1"}, {"B"}, {"C"}}},
+        {" \n", {{"A"}, {"B"}, {"C"}}},
+    };
+    for (const auto& [text, lists] : cases) EXPECT_EQ(Read(text), lists) << text;
+    EXPECT_EQ(Read("A\tY1\n", "null")[1], AssociationList{"NULL"});
+    EXPECT_EQ(Read("A\tY1\n", "none")[1], AssociationList{});
     for (const char* text : {"", "\n\n", "\xEF\xBB\xBF"}) {
         try {
             Read(text);
@@ -106,11 +67,6 @@ TEST_F(AssociationReaderTest, FileWithoutNonEmptyLineStopsTheRun) {
             EXPECT_EQ(error.status(), 1);
         }
     }
-}
-
-TEST_F(AssociationReaderTest, SingleBlankLineIsEnoughToGoOn) {
-    Read(" \n");
-    EXPECT_EQ(Of(0), (AssociationList{"A"}));
 }
 
 }  // namespace
