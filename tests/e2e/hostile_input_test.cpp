@@ -106,13 +106,14 @@ std::string Bom(const std::string& text) { return "\xEF\xBB\xBF" + text; }
 
 std::string WithoutFinalLineEnd(const std::string& text) { return text.substr(0, text.size() - 1); }
 
-// UTF-16 little endian with its byte-order mark, as spreadsheets save
-// "Unicode text".
-std::string Utf16(const std::string& text) {
-    std::string wide = "\xFF\xFE";
+// UTF-16 with its byte-order mark, as spreadsheets save "Unicode text"
+// (little endian) or other tools write it (big endian).
+std::string Utf16(const std::string& text, bool bigEndian = false) {
+    std::string wide = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
     for (char c : text) {
+        if (bigEndian) wide += '\0';
         wide += c;
-        wide += '\0';
+        if (!bigEndian) wide += '\0';
     }
     return wide;
 }
@@ -236,7 +237,7 @@ std::vector<Case> Catalogue() {
     add({"AssociationOfEmptyLines", {kSif, kPValues, "\n\n\n"}, 1, noAssociation});
     add({"Utf16Network", {Utf16(kSif), kPValues, kAssociation}, 1,
          {"Error: net.sif is encoded in UTF-16; save it as UTF-8 or plain text"}});
-    add({"Utf16PValues", {kSif, Utf16(kPValues), kAssociation}, 1,
+    add({"Utf16BigEndianPValues", {kSif, Utf16(kPValues, true), kAssociation}, 1,
          {"Error: p.txt is encoded in UTF-16; save it as UTF-8 or plain text"}});
 
     // ---- Fields ----------------------------------------------------------
