@@ -1,7 +1,10 @@
 #include "cli/dot_export.hpp"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,7 +22,7 @@
 #include "cli/export_file.hpp"
 #include "cli/group_edges.hpp"
 #include "cli/report.hpp"
-#include "cli/signal_hold.hpp"
+#include "cli/output_file.hpp"
 
 extern char** environ;
 
@@ -159,13 +162,31 @@ void WriteDot(std::ostream& out, const ExportInputs& inputs, const std::string& 
     out << "}\n";
 }
 
+namespace {
+
+// What dot said on its standard error, read as it comes so that a talkative
+// dot cannot block on a full pipe.
+bool ReadSome(int fd, std::string& said) {
+    std::array<char, 4096> buffer;
+    const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+    if (got > 0) said.append(buffer.data(), static_cast<std::size_t>(got));
+    return got > 0 || (got < 0 && errno == EINTR);
+}
+
+}  // namespace
+
 SvgResult DrawSvg(const std::string& dotFile, const std::string& svgFile,
                   const std::string& program) {
     SvgResult result;
-    // Until the drawing is renamed into place or removed, Ctrl-C waits;
-    // dot itself stays interruptible, and then its temporary file goes.
-    SignalHold hold;
-    const std::string temporary = svgFile + ".tmp." + std::to_string(::getpid());
+    // dot draws onto its standard output, which is the drawing's own
+    // temporary file; until that is renamed into place or removed, the
+    // signals that end the program are held, and one that comes meanwhile
+    // is passed on to dot, its drawing removed, and then takes effect.
+    AtomicOutputFile drawing;
+    if (!drawing.Open(svgFile)) {
+        result.reason = drawing.openError();
+        return result;
+    }
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
         result.reason = std::strerror(errno);
@@ -174,15 +195,15 @@ SvgResult DrawSvg(const std::string& dotFile, const std::string& svgFile,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, drawing.fd(), 1);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 2);
-    std::vector<std::string> args{program, "-Tsvg", "-o", temporary, dotFile};
+    std::vector<std::string> args{program, "-Tsvg", dotFile};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    posix_spawnattr_setsigmask(&attributes, &hold.before());
+    posix_spawnattr_setsigmask(&attributes, &drawing.hold().before());
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
     pid_t pid = 0;
     const int spawned =
@@ -196,37 +217,38 @@ SvgResult DrawSvg(const std::string& dotFile, const std::string& svgFile,
         result.reason = std::strerror(spawned);
         return result;
     }
-    // Read all it says before waiting, so that a talkative dot cannot block
-    // on a full pipe.
     std::string said;
-    std::array<char, 4096> buffer;
-    for (;;) {
-        const ssize_t got = ::read(pipeEnds[0], buffer.data(), buffer.size());
-        if (got > 0) {
-            said.append(buffer.data(), static_cast<std::size_t>(got));
-        } else if (got == 0 || errno != EINTR) {
-            break;
-        }
-    }
-    ::close(pipeEnds[0]);
+    bool talking = true;
     int wstatus = 0;
-    while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+    for (;;) {
+        if (talking) {
+            pollfd ready{pipeEnds[0], POLLIN, 0};
+            if (::poll(&ready, 1, 0) > 0) talking = ReadSome(pipeEnds[0], said);
+        }
+        if (const int signal = drawing.hold().Take(talking ? 20 : 50); signal != 0) {
+            ::kill(pid, signal == SIGINT ? SIGINT : SIGTERM);
+            while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+            }
+            ::close(pipeEnds[0]);
+            drawing.Discard();  // the hold ends here too
+            ::raise(signal);
+            result.reason = "interrupted by signal " + std::to_string(signal);
+            return result;
+        }
+        const pid_t ended = ::waitpid(pid, &wstatus, WNOHANG);
+        if (ended == pid || (ended < 0 && errno != EINTR)) break;
     }
+    while (talking) talking = ReadSome(pipeEnds[0], said);
+    ::close(pipeEnds[0]);
     if (WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0) {
-        std::error_code ignored;
-        if (!std::filesystem::exists(temporary, ignored)) {
-            result.reason = "it wrote no file";
+        struct stat st {};
+        if (::fstat(drawing.fd(), &st) == 0 && st.st_size == 0) {
+            result.reason = "it drew nothing";
             return result;
         }
-        if (std::rename(temporary.c_str(), svgFile.c_str()) == 0) {
-            result.status = SvgResult::Status::drawn;
-            return result;
-        }
-        result.reason = std::strerror(errno);
-        std::remove(temporary.c_str());
+        if (drawing.Commit(result.reason)) result.status = SvgResult::Status::drawn;
         return result;
     }
-    std::remove(temporary.c_str());
     result.reason = said.substr(0, said.find('\n'));
     if (result.reason.empty())
         result.reason = WIFEXITED(wstatus) ? "exit status " + std::to_string(WEXITSTATUS(wstatus))

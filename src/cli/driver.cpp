@@ -4,14 +4,17 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <ios>
 #include <iterator>
 #include <memory>
 #include <new>
 #include <sstream>
 #include <string_view>
+#include <vector>
 
 #include "base/run_error.hpp"
 #include "cli/cytoscape_export.hpp"
@@ -53,9 +56,11 @@ std::unique_ptr<std::istream> OpenInput(const std::string& name) {
     if (!file->is_open())
         throw RunError("\nWarning: File opening failed. Check name of the file " + name + "\n", 1);
     // Spreadsheets save "Unicode text" as UTF-16, which reads as garbage.
+    // Read through the buffer itself, so that a read error surfaces as one
+    // rather than as an empty file.
     char head[2] = {};
-    file->read(head, 2);
-    const std::string_view start(head, static_cast<std::size_t>(file->gcount()));
+    const std::streamsize got = file->rdbuf()->sgetn(head, 2);
+    const std::string_view start(head, static_cast<std::size_t>(std::max<std::streamsize>(got, 0)));
     if (start == "\xFF\xFE" || start == "\xFE\xFF")
         throw RunError("\nError: " + name + " is encoded in UTF-16; save it as UTF-8 or plain text\n",
                        1);
@@ -68,6 +73,30 @@ std::unique_ptr<std::istream> OpenInput(const std::string& name) {
     std::string content(start);
     content.append(std::istreambuf_iterator<char>(*file), std::istreambuf_iterator<char>());
     return std::make_unique<std::istringstream>(std::move(content));
+}
+
+// Opens the input file `name` and reads it with `read`. A read error (a
+// failing disk, a file system gone away, a file that cannot be read at all)
+// and running out of memory on the way end the run with status 1 and a
+// message naming the file.
+template <class Read>
+void ReadInput(const std::string& name, Read&& read) {
+    try {
+        const auto in = OpenInput(name);
+        read(*in);
+    } catch (const std::ios_base::failure& e) {
+        const int code = e.code().category() == std::system_category() ||
+                                 e.code().category() == std::generic_category()
+                             ? e.code().value()
+                             : 0;
+        throw RunError("\nError: reading " + name + " failed: " +
+                           (code != 0 ? std::strerror(code) : "input/output error") + "\n",
+                       1);
+    } catch (const std::bad_alloc&) {
+        throw RunError("\nError: out of memory while reading " + name +
+                           "; the file is too large for this machine, or it is not a text file\n",
+                       1);
+    }
 }
 
 bool AllEqual(const FloatList& v) {
@@ -84,10 +113,9 @@ FloatList NodeScoreList(const Network& net) {
 
 // Reads the three input files and shapes the graph for the first run.
 void LoadNetwork(const Options& options, Network& net, std::ostream& out) {
-    {
-        const auto in = OpenInput(options.input);
-        SifReader(*in, options.input, net.graph, {net.names, net.types, net.values}, true, out);
-    }
+    ReadInput(options.input, [&](std::istream& in) {
+        SifReader(in, options.input, net.graph, {net.names, net.types, net.values}, true, out);
+    });
     if (net.graph.NumberOfNodes() == 0)
         throw RunError("\nError:G.number_of_nodes() = 0\nError: " + options.input +
                            " holds no interaction line that could be read\n",
@@ -97,20 +125,19 @@ void LoadNetwork(const Options& options, Network& net, std::ostream& out) {
     const auto removed = RDE(net.graph, out);
     out << "Number of edges removed " << removed << '\n';
 
-    try {
-        const auto in = OpenInput(options.association);
-        AssociationReader(*in, net.names, net.associations, net.graph.Nodes(), "name");
-    } catch (const RunError& e) {
-        // The table reader's own message does not say which file it read.
-        throw RunError(std::string(e.what()) + "\nError: " + options.association +
-                           " holds no line that is not empty\n",
-                       e.status());
-    }
+    ReadInput(options.association, [&](std::istream& in) {
+        try {
+            AssociationReader(in, net.names, net.associations, net.graph.Nodes(), "name");
+        } catch (const RunError& e) {
+            // The table reader's own message does not say which file it read.
+            throw RunError(std::string(e.what()) + "\nError: " + options.association +
+                               " holds no line that is not empty\n",
+                           e.status());
+        }
+    });
     PValueTable pvalues;
-    {
-        const auto in = OpenInput(options.data);
-        pvalues = ReadPValues(*in, options.data, out);
-    }
+    ReadInput(options.data,
+              [&](std::istream& in) { pvalues = ReadPValues(in, options.data, out); });
     const std::vector<NodeId> scored = net.graph.Nodes();
     ScoreNodes(scored, net.associations, pvalues, net.nodeScores);
     std::int64_t withData = 0;
@@ -165,9 +192,19 @@ std::array<float, 5> Background(const FloatList& scores, const Options& options,
                 progress.Update(drawn);
         };
     }
-    const auto result = CalculateBackground(scores, options.kmax, options.imax, rng, out, report);
-    progress.End();
-    return result;
+    try {
+        const auto result =
+            CalculateBackground(scores, options.kmax, options.imax, rng, out, report);
+        progress.End();
+        return result;
+    } catch (const std::bad_alloc&) {
+        progress.End();
+        throw RunError("\nError: out of memory while building the background model (" +
+                           phase + ") from " + std::to_string(scores.size()) +
+                           " scores with -k " + std::to_string(options.kmax) + " and -i " +
+                           std::to_string(options.imax) + "; try a smaller imax\n",
+                       1);
+    }
 }
 
 // Scores the edges and builds the edge background model when edge scores
@@ -190,6 +227,31 @@ void PrepareEdgeScoring(const Options& options, const SeedSource& seeds, Network
                    "node scores only\n";
     }
     context.hub = options.hub;
+}
+
+// The files run `r` writes: its report and the exports asked for.
+std::vector<std::string> RunOutputs(const Options& options, int r) {
+    const std::string report = options.out + static_cast<char>('A' + r);
+    std::vector<std::string> names{report};
+    if (options.cytoscape) names.insert(names.end(), {report + ".sif", report + ".nodes.tsv"});
+    if (options.dot) names.insert(names.end(), {report + ".dot", report + ".svg"});
+    if (options.permutations > 0) names.push_back(report + ".significance.tsv");
+    return names;
+}
+
+// When the runs end before `repeat`, names the files of the runs not made
+// that an earlier invocation left, so that they are not taken for this one's.
+void NameLeftovers(const Options& options, int firstNotMade, std::ostream& out) {
+    std::vector<std::string> left;
+    for (int r = firstNotMade; r < options.repeat; ++r)
+        for (const std::string& name : RunOutputs(options, r)) {
+            std::error_code ignored;
+            if (std::filesystem::exists(name, ignored)) left.push_back(name);
+        }
+    if (left.empty()) return;
+    out << "NOTE: not written by this invocation, left from an earlier one:";
+    for (const std::string& name : left) out << ' ' << name;
+    out << '\n';
 }
 
 // One annealing run with its report. Returns false when the runs end here.
@@ -276,14 +338,24 @@ bool AnnealingRun(int r, const Options& options, const SeedSource& seeds, Networ
 void Run(const Options& options, std::ostream& out, ProgressBar& progress) {
     const std::time_t start = std::time(nullptr);
     const SeedSource seeds{options.seed};
+    std::vector<std::string> outputs;
+    for (int r = 0; r < options.repeat; ++r) {
+        const auto names = RunOutputs(options, r);
+        outputs.insert(outputs.end(), names.begin(), names.end());
+    }
+    RefuseInputsAsOutputs({options.input, options.association, options.data}, outputs);
     Network net;
     ScoreContext context;
     LoadNetwork(options, net, out);
     PrepareEdgeScoring(options, seeds, net, context, progress, out);
 
     NodeMap<bool> selection;
-    for (int r = 0; r < options.repeat; ++r)
-        if (!AnnealingRun(r, options, seeds, net, context, selection, progress, out)) break;
+    for (int r = 0; r < options.repeat; ++r) {
+        if (!AnnealingRun(r, options, seeds, net, context, selection, progress, out)) {
+            NameLeftovers(options, r, out);
+            break;
+        }
+    }
 
     out << "\nProgram finished";
     out << "\nTime taken = " << std::difftime(std::time(nullptr), start) << " seconds";

@@ -1,8 +1,5 @@
 #include "cli/export_file.hpp"
 
-#include <cerrno>
-#include <cstring>
-
 #include "base/run_error.hpp"
 #include "cli/output_file.hpp"
 
@@ -17,8 +14,7 @@ namespace {
 
 void WriteExportFile(const std::string& path, const std::function<void(std::ostream&)>& write) {
     AtomicOutputFile file;
-    errno = 0;
-    if (!file.Open(path)) Fail(path, errno != 0 ? std::strerror(errno) : "cannot create the file");
+    if (!file.Open(path)) Fail(path, file.openError());
     write(file.stream());
     std::string error;
     if (!file.Commit(error)) Fail(path, error);

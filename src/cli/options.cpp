@@ -28,6 +28,27 @@ std::string ToText(T value) {
     return s.str();
 }
 
+// An option given an empty value ("--seed ''", "-r ''", "--seed=") would
+// silently keep its default; it is a parse error like any malformed value.
+void RefuseEmptyValues(TCLAP::CmdLine& cmd, const std::vector<std::string>& args) {
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        if (word == "--") return;  // what follows is not options
+        if (word.size() < 2 || word[0] != '-') continue;
+        const std::size_t equals = word.find('=');
+        const std::string given = word.substr(0, equals);
+        for (TCLAP::Arg* arg : cmd.getArgList()) {
+            if (!arg->isValueRequired()) continue;
+            const bool named = given == "--" + arg->getName() ||
+                               (!arg->getFlag().empty() && given == "-" + arg->getFlag());
+            if (!named) continue;
+            const bool empty = equals != std::string::npos ? equals + 1 == word.size()
+                                                           : i + 1 < args.size() && args[i + 1].empty();
+            if (empty) throw TCLAP::CmdLineParseException("the value is empty", arg->toString());
+        }
+    }
+}
+
 }  // namespace
 
 std::vector<std::string> Options::validate() const {
@@ -54,6 +75,21 @@ std::vector<std::string> Options::validate() const {
     atLeast(kmax, 4, "k", "kmax");
     atLeast(imax, 2, "i", "imax");
     atLeast(permutations, 0, "", "permutations");
+    // A background model draws k scores imax times for every even k up to
+    // kmax: beyond the bound it would run for hours, or for ever.
+    if (kmax >= 4 && imax >= 2) {
+        const double half = std::ceil(static_cast<double>(kmax) / 2.0);
+        const double draws = static_cast<double>(imax) * half * (half + 1.0);
+        if (draws > kMaxBackgroundDraws) {
+            std::ostringstream text;
+            text.precision(3);
+            text << "kmax " << kmax << " with imax " << imax << " would take " << draws
+                 << " draws for each background model, more than the largest allowed, "
+                 << kMaxBackgroundDraws << "; lower -k (--kmax) or -i (--imax)";
+            errors.push_back(ArgError(text.str(), kmax > Options{}.kmax ? "k" : "i",
+                                      kmax > Options{}.kmax ? "kmax" : "imax"));
+        }
+    }
     return errors;
 }
 
@@ -117,6 +153,7 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
     ParseResult result;
     try {
         std::vector<std::string> args(argv, argv + argc);
+        RefuseEmptyValues(cmd, args);
         cmd.parse(args);
     } catch (TCLAP::ArgException& e) {
         try {

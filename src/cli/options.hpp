@@ -38,6 +38,9 @@ struct Options {
 // The highest repeat count: run letters go from 'A' up to '~'.
 inline constexpr int kMaxRepeat = '~' - 'A' + 1;
 
+// The most draws one background model may take (kmax and imax together).
+inline constexpr double kMaxBackgroundDraws = 1e10;
+
 // Outcome of parsing: the options, or the exit status when the parser has
 // already answered (help, version: 0; parse failure: 1).
 struct ParseResult {

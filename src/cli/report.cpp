@@ -7,8 +7,10 @@ namespace tarnvale {
 
 float NodePValue(double nodeScore) {
     // For a node scored from one p-value this gives back that p-value (after
-    // clamping).
-    return static_cast<float>(1.0 - NormCdf(nodeScore));
+    // clamping). Far in the upper tail 1 - NormCdf(z) cancels to nothing
+    // (to 0 above z of about 8.3); there the tail is taken directly.
+    const double upper = 1.0 - NormCdf(nodeScore);
+    return static_cast<float>(upper < 1e-10 ? NormCdf(-nodeScore) : upper);
 }
 
 std::vector<Group> WriteReport(Graph& graph, const NodeMap<bool>& selection,

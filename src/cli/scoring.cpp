@@ -40,6 +40,18 @@ void Tokens(std::string_view line, std::vector<std::string_view>& tokens) {
     }
 }
 
+// Why a line of one field is no record: a CSV line, or an identifier
+// without its value.
+std::string LoneFieldReason(std::string_view line, std::string_view field) {
+    std::size_t first = 0;
+    while (first < line.size() && IsSpace(line[first])) ++first;
+    if (first < line.size() && line[first] == '"' && line.find(',') != std::string_view::npos)
+        return "is a quoted CSV line; save the file as tab-delimited text";
+    if (field.find(',') != std::string_view::npos)
+        return "'" + Shown(field) + "' is comma-separated (CSV); save the file as tab-delimited text";
+    return "identifier '" + Shown(field) + "' has no p-value";
+}
+
 }  // namespace
 
 PValueTable ReadPValues(std::istream& in, const std::string& fileName, std::ostream& out) {
@@ -48,10 +60,9 @@ PValueTable ReadPValues(std::istream& in, const std::string& fileName, std::ostr
     std::string line;
     std::vector<std::string_view> tokens;
     std::vector<std::int64_t> lineOfFirst;  // per entry of table.ids
-    std::string pendingId;  // an identifier still waiting for its value
-    std::int64_t pendingLine = 0;
-    bool havePending = false;
+    std::int64_t wide = 0;                  // lines with more than two fields
 
+    // Each line is one record: an identifier and its p-value.
     LineReader lines(in);
     while (lines.Next(line)) {
         const std::int64_t lineNo = lines.number();
@@ -61,51 +72,51 @@ PValueTable ReadPValues(std::istream& in, const std::string& fileName, std::ostr
             continue;
         }
         Tokens(line, tokens);
-        for (std::string_view token : tokens) {
-            if (!havePending) {
-                pendingId.assign(token);
-                pendingLine = lineNo;
-                havePending = true;
-                continue;
-            }
-            havePending = false;
-            bool underflowed = false;
-            const auto value = ParseNumber(token, &underflowed);
-            if (!value) {
-                skips.Skip(lineNo, "p-value '" + Shown(token) + "' of '" + Shown(pendingId) +
-                                       "' is not a number");
-                break;  // resume with the next line
-            }
-            if (!(*value >= 0.0 && *value <= 1.0)) {
-                skips.Skip(lineNo, "p-value " + Shown(token) + " of '" + Shown(pendingId) +
-                                       "' lies outside [0, 1]");
-                break;
-            }
-            auto p = static_cast<float>(*value);
-            // A p-value below the float range must still count as smaller
-            // than every representable one, not as the clamped 0.
-            if (p == 0.0f && (*value > 0.0 || underflowed))
-                p = std::numeric_limits<float>::denorm_min();
-            if (p == 1.0f) p = 0.9999f;
-            if (p == 0.0f) p = 0.0001f;
-            const auto [first, added] = table.first.emplace(pendingId, table.ids.size());
-            // The first occurrence counts; a later, different value is most
-            // likely a mistake in the file and is named, not silently dropped.
-            if (!added && table.values[first->second] != p) {
-                std::ostringstream reason;
-                reason << "identifier '" << Shown(pendingId) << "' already has the p-value "
-                       << table.values[first->second] << " of line "
-                       << lineOfFirst[first->second] << ", not " << Shown(token);
-                skips.Skip(lineNo, reason.str());
-            }
-            table.ids.push_back(pendingId);
-            table.values.push_back(p);
-            lineOfFirst.push_back(lineNo);
+        if (tokens.empty()) continue;
+        if (tokens.size() == 1) {
+            skips.Skip(lineNo, LoneFieldReason(line, tokens[0]));
+            continue;
         }
+        wide += tokens.size() > 2;
+        const std::string_view id = tokens[0];
+        const std::string_view token = tokens[1];
+        bool underflowed = false;
+        const auto value = ParseNumber(token, &underflowed);
+        if (!value) {
+            skips.Skip(lineNo, "p-value '" + Shown(token) + "' of '" + Shown(id) +
+                                   "' is not a number");
+            continue;
+        }
+        if (!(*value >= 0.0 && *value <= 1.0)) {
+            skips.Skip(lineNo, "p-value " + Shown(token) + " of '" + Shown(id) +
+                                   "' lies outside [0, 1]");
+            continue;
+        }
+        auto p = static_cast<float>(*value);
+        // A p-value below the float range must still count as smaller
+        // than every representable one, not as the clamped 0.
+        if (p == 0.0f && (*value > 0.0 || underflowed)) p = std::numeric_limits<float>::denorm_min();
+        if (p == 1.0f) p = 0.9999f;
+        if (p == 0.0f) p = 0.0001f;
+        const auto [first, added] = table.first.emplace(std::string(id), table.ids.size());
+        // The first occurrence counts; a later, different value is most
+        // likely a mistake in the file and is named, not silently dropped.
+        if (!added && table.values[first->second] != p) {
+            std::ostringstream reason;
+            reason << "identifier '" << Shown(id) << "' already has the p-value "
+                   << table.values[first->second] << " of line " << lineOfFirst[first->second]
+                   << ", not " << Shown(token);
+            skips.Skip(lineNo, reason.str());
+        }
+        table.ids.emplace_back(id);
+        table.values.push_back(p);
+        lineOfFirst.push_back(lineNo);
     }
-    if (havePending)
-        skips.Skip(pendingLine, "identifier '" + Shown(pendingId) + "' has no p-value");
     skips.Finish();
+    if (wide > 0)
+        out << "Warning: " << fileName << ": " << wide
+            << (wide == 1 ? " line has" : " lines have")
+            << " more than two fields; only the first two are read\n";
     return table;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 
 #include "stats/normal.hpp"
 
@@ -52,13 +53,14 @@ float Draw(Random& rng) { return static_cast<float>(rng.Uniform()); }
 float UpperTail(double z) { return static_cast<float>(1.0 - NormCdf(z)); }
 
 // The upper tail of the neighbour statistic t of a node: the mean score of its
-// neighbours in standard errors above the mean of all nodes. A node without
-// neighbours has no such statistic and counts as one its neighbours do not
-// select (tail 1).
+// neighbours in standard errors above the mean of all nodes. A node whose
+// neighbours were all deleted by an earlier run has no such statistic: the
+// mean of no scores is undefined (NaN), which exceeds no draw, so the test
+// by neighbours never clears such a node.
 float NeighbourTail(const Graph& graph, NodeId node, const NodeMap<double>& nodeScores,
                     Spread all) {
     const std::int64_t degree = graph.Degree(node);
-    if (degree == 0) return 1.0f;
+    if (degree == 0) return std::numeric_limits<float>::quiet_NaN();
     float sum = 0;
     graph.ForEachAdjacent(
         node, [&](EdgeId, NodeId next) { sum += static_cast<float>(nodeScores.get(next)); });

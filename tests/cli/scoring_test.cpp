@@ -19,10 +19,21 @@ PValueTable Read(const std::string& text, std::string* printed = nullptr) {
     return table;
 }
 
-TEST(ReadPValues, PairsAreTakenAcrossAnyWhiteSpace) {
-    const auto t = Read("A\t0.5\nB 0.25 C\n0.125\n");
-    ASSERT_EQ(t.ids, (std::vector<std::string>{"A", "B", "C"}));
-    EXPECT_EQ(t.values, (FloatList{0.5f, 0.25f, 0.125f}));
+TEST(ReadPValues, EachLineIsOneRecord) {
+    // A lone identifier is reported at its own line and takes nothing from
+    // the next; a third field is counted once and loses no row.
+    std::string printed;
+    const auto t = Read("A\t0.5\nB 0.25 C\nD\n0.125 x\nE 0.2\n\"F\",\"0.1\"\nG,0.3\n", &printed);
+    ASSERT_EQ(t.ids, (std::vector<std::string>{"A", "B", "E"}));
+    EXPECT_EQ(t.values, (FloatList{0.5f, 0.25f, 0.2f}));
+    EXPECT_EQ(printed,
+              "Warning: p.txt:3: identifier 'D' has no p-value; line skipped\n"
+              "Warning: p.txt:4: p-value 'x' of '0.125' is not a number; line skipped\n"
+              "Warning: p.txt:6: is a quoted CSV line; save the file as tab-delimited text; "
+              "line skipped\n"
+              "Warning: p.txt:7: 'G,0.3' is comma-separated (CSV); save the file as "
+              "tab-delimited text; line skipped\n"
+              "Warning: p.txt: 1 line has more than two fields; only the first two are read\n");
 }
 
 TEST(ReadPValues, ExactZeroAndOneAreClampedToTheFloatNearestTheirStandIns) {
@@ -46,7 +57,7 @@ TEST(ReadPValues, AHeaderLineIsSkippedWithAWarningAndReadingGoesOn) {
 
 TEST(ReadPValues, BadNumbersAreSkippedLineByLine) {
     std::string printed;
-    const auto t = Read("A 0,05 X 0.1\nB 0.05abc\nC 1.5\nD -0.1\nE nan\nF inf\nG 0x1p-3\nH 0.2\n",
+    const auto t = Read("A 0,05\nB 0.05abc\nC 1.5\nD -0.1\nE nan\nF inf\nG 0x1p-3\nH 0.2\n",
                         &printed);
     EXPECT_EQ(t.ids, (std::vector<std::string>{"H"}));
     EXPECT_EQ(printed,

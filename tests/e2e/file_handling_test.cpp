@@ -145,8 +145,8 @@ TEST_F(FileHandling, EndlessInputRunsOutOfMemoryWithAMessage) {
     const RunResult r = RunShell("(ulimit -v 400000; exec '" + std::string(TARNVALE_BINARY) +
                                  "'" + Quoted(Args("net.sif", "/dev/zero", "a.txt", "out")) + ")");
     EXPECT_EQ(r.status, 1) << r.out;
-    EXPECT_NE(r.out.find("Error: out of memory; the input is too large for this machine, or one of "
-                         "the input files is not a text file\n"),
+    EXPECT_NE(r.out.find("Error: out of memory while reading /dev/zero; the file is too large for "
+                         "this machine, or it is not a text file\n"),
               std::string::npos)
         << r.out;
     EXPECT_EQ(TemporaryFiles(dir_.path()), std::vector<std::string>{});

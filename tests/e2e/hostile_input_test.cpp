@@ -269,7 +269,7 @@ std::vector<Case> Catalogue() {
          {kSif, Replace(Replace(kPValues, 1, "A\t\t0.001\t"), 2, " B \t 0.002 "), kAssociation}, 0,
          {}, base});
     add({"PValuesSeparatedBySpacesOrTabs",
-         {kSif, "A 0.001 B   0.002\nC\t0.0005\nD \t 0.01\n E 0.6 F 0.4 \nG\t\t0.8\nH 0.3\n",
+         {kSif, "A 0.001\nB   0.002\nC\t0.0005\nD \t 0.01\n E 0.6 \nF 0.4\nG\t\t0.8\nH 0.3\n",
           kAssociation},
          0, {}, base});
     add({"AssociationWithEmptyFieldsAndStrayTabs",

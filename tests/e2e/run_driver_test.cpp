@@ -127,11 +127,14 @@ TEST_F(RunDriver, ALaterRunWithNothingToSearchEndsTheRunsWithANote) {
     // leaves nothing (seed 8), or a single node (seed 6), for the next run.
     const std::string sif = "A pp B 0.5\nC pp D 0.6\n";
     const std::string pvalues = "A 0.9\nB 0.8\nC 0.95\nD 0.7\n";
+    // An earlier invocation's report of run C is named, not taken for this one's.
+    dir_.Write("outC", "earlier\n");
     const RunResult empty = Run(sif, pvalues, "A\tA\n", {"-r", "3", "-n", "20"}, "8");
     ASSERT_EQ(empty.status, 0) << empty.out;
     EXPECT_NE(empty.out.find("Top.size()=0\n\nSimulated annealing Algorithm:Iteration no 1..\n"
                              "\nNOTE: no node is left for run B; the runs end here\n"
-                             "\nProgram finished"),
+                             "NOTE: not written by this invocation, left from an earlier one: "
+                             "outC\n\nProgram finished"),
               std::string::npos)
         << empty.out;
     EXPECT_TRUE(dir_.Exists("outA"));

