@@ -22,7 +22,8 @@ std::vector<Group> WriteReport(Graph& graph, const NodeMap<bool>& selection,
                                std::ostream& file, std::ostream& out);
 
 // The p-value a node score stands for, as the report lists it: the upper
-// tail 1 - Phi(score) in double, narrowed to float.
+// tail 1 - Phi(score) in double, narrowed to float; where that falls below
+// 1e-10 (and would soon cancel to 0), Phi(-score) instead.
 float NodePValue(double nodeScore);
 
 }  // namespace tarnvale

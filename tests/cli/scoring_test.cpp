@@ -1,6 +1,8 @@
 // Node scores from p-values and edge scores from edge values.
 
 #include "cli/scoring.hpp"
+#include "cli/report.hpp"
+#include "stats/normal.hpp"
 
 #include <gtest/gtest.h>
 
@@ -158,6 +160,21 @@ TEST(ReadPValues, TabDelimitedIdentifiersMayHoldSpaces) {
     const auto t = Read("FERMT3\t0.0772727\nSep 01\t0.0774711\nNKX2-3\t0.0775649\n", &printed);
     EXPECT_EQ(t.ids, (std::vector<std::string>{"FERMT3", "Sep 01", "NKX2-3"}));
     EXPECT_EQ(printed, "");
+}
+
+// The listed p-value is 1 - Phi(z) wherever that is at least 1e-10, and
+// Phi(-z) in the far tail, where 1 - Phi(z) cancels (to 0 above z of 8.3).
+TEST(NodePValue, UpperTailExceptFarOutWhereItIsNeverZero) {
+    for (double z : {-3.0, 0.0, 1.0, 3.0, 6.0, 6.3}) {
+        const double upper = 1.0 - NormCdf(z);
+        ASSERT_GE(upper, 1e-10) << z;
+        EXPECT_EQ(NodePValue(z), static_cast<float>(upper)) << z;
+    }
+    for (double z : {6.5, 8.3, 9.0, 12.0, 13.0}) {
+        EXPECT_LT(1.0 - NormCdf(z), 1e-10) << z;
+        EXPECT_EQ(NodePValue(z), static_cast<float>(NormCdf(-z))) << z;
+        EXPECT_GT(NodePValue(z), 0.0f) << z;
+    }
 }
 
 }  // namespace

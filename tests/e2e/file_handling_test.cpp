@@ -206,6 +206,43 @@ TEST_F(FileHandling, ReportNameTakenByADirectoryFailsAndKeepsIt) {
     EXPECT_EQ(TemporaryFiles(dir_.path()), std::vector<std::string>{});
 }
 
+// An output that is an input is refused before any run; a report its owner
+// made read-only is refused and kept, a private one is replaced and stays
+// private; an empty option value is a parse error, not a default.
+TEST_F(FileHandling, OutputsNeverReplaceInputsOrChangeTheirPermissions) {
+    dir_.Write("dataA", kPValues);
+    RunResult r = RunTarnvale(Args("net.sif", "dataA", "a.txt", "data"), dir_.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Error: the output file dataA is the input file dataA; choose another "
+                         "output name"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(dir_.Read("dataA"), kPValues);
+
+    dir_.Write("outA", "kept\n");
+    fs::permissions(dir_.path() / "outA", fs::perms(0444));
+    r = RunPlain();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Error: cannot create the report outA: the existing file is "
+                         "write-protected; it is not replaced"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(dir_.Read("outA"), "kept\n");
+
+    fs::permissions(dir_.path() / "outA", fs::perms(0600));
+    r = RunPlain();
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(dir_.Read("outA"), "kept\n");
+    EXPECT_EQ(fs::status(dir_.path() / "outA").permissions() & fs::perms::all, fs::perms(0600));
+    EXPECT_EQ(TemporaryFiles(dir_.path()), std::vector<std::string>{});
+
+    std::vector<std::string> args = Args("net.sif", "p.txt", "a.txt", "out");
+    args[5] = "";  // the value of --seed
+    r = RunTarnvale(args, dir_.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("the value is empty"), std::string::npos) << r.err;
+}
+
 TEST_F(FileHandling, DiskFillingUpDuringAReportKeepsEarlierReportsAndNoTemporaryFile) {
     // Many groups, so that the first report is far larger than the limit.
     std::string sif, pvalues;
