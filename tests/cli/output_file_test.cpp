@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <unistd.h>
+
+#include <climits>
 
 #include <csignal>
 #include <filesystem>
@@ -30,6 +33,42 @@ TEST(AtomicOutputFile, NothingAppearsUnderTheNameUntilCommit) {
     }
     EXPECT_EQ(dir.Read("outA"), "Group\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+// Two writers of one name (even with one pid) never share a temporary file,
+// a link planted at a guessable temporary name is never followed, and a
+// temporary name stays within NAME_MAX however long the final name.
+TEST(AtomicOutputFile, EveryWriterHasItsOwnTemporaryFileAndFollowsNoLink) {
+    testing::ScratchDir dir;
+    const std::string name = (dir.path() / "outA").string();
+    dir.Write("victim", "untouched\n");
+    fs::create_symlink(dir.path() / "victim", name + ".tmp." + std::to_string(getpid()));
+    {
+        AtomicOutputFile first;
+        AtomicOutputFile second;
+        ASSERT_TRUE(first.Open(name));
+        ASSERT_TRUE(second.Open(name));
+        first.stream() << "first\n";
+        second.stream() << "second\n";
+        std::string error;
+        // Committed in reverse order of opening, as signal holds nest.
+        ASSERT_TRUE(second.Commit(error)) << error;
+        EXPECT_EQ(dir.Read("outA"), "second\n");
+        ASSERT_TRUE(first.Commit(error)) << error;
+    }
+    EXPECT_EQ(dir.Read("outA"), "first\n");
+    EXPECT_EQ(dir.Read("victim"), "untouched\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
+
+    const std::string longName = (dir.path() / std::string(NAME_MAX, 'x')).string();
+    EXPECT_LE(fs::path(TemporaryTemplate(longName)).filename().string().size(),
+              std::size_t{NAME_MAX});
+    AtomicOutputFile file;
+    ASSERT_TRUE(file.Open(longName)) << file.openError();
+    file.stream() << "long\n";
+    std::string error;
+    ASSERT_TRUE(file.Commit(error)) << error;
+    EXPECT_EQ(dir.Read(std::string(NAME_MAX, 'x')), "long\n");
 }
 
 TEST(AtomicOutputFile, AbandonedFileLeavesNoTraceAndKeepsTheOldReport) {
