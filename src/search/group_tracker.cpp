@@ -3,6 +3,7 @@
 #include "search/group_tracker.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 #include "search/subnetwork_score.hpp"
 #include "stats/exact_sum.hpp"
@@ -17,7 +18,7 @@ GroupTracker::GroupTracker(const Graph& graph, const std::vector<NodeId>& nodes,
     nodeScore_.assign(ids, 0.0f);
     position_.assign(ids, -1);
     loopCount_.assign(ids, 0);
-    loopSum_.assign(ids, 0);
+    loopSlot_.assign(ids, -1);
     selected_.assign(ids, 0);
     label_.assign(ids, kNoComponent);
     slot_.assign(ids, 0);
@@ -49,18 +50,28 @@ GroupTracker::GroupTracker(const Graph& graph, const std::vector<NodeId>& nodes,
             if (w == v && std::find(loops.begin(), loops.end(), e) == loops.end()) {
                 loops.push_back(e);
                 ++loopCount_[Index(v)];
-                loopSum_[Index(v)] += score;
+                if (loopSlot_[Index(v)] < 0) {
+                    loopSlot_[Index(v)] = static_cast<std::int32_t>(loopSums_.size());
+                    loopSums_.emplace_back();
+                }
+                loopSums_[Index(loopSlot_[Index(v)])] += score;
             }
         });
     }
     if (withEdges_)
         graph.ForEachEdge([&](EdgeId e) { edgeScores.push_back(inputs.edgeScores.get(e)); });
 
-    exact_ = CheckSumExactness(nodeScores.data(), nodeScores.size(), nodeScores.size(), 64).exact;
-    if (withEdges_)
-        exact_ =
-            exact_ &&
-            CheckSumExactness(edgeScores.data(), edgeScores.size(), edgeScores.size(), 64).exact;
+    const SumExactness nodeExactness =
+        CheckSumExactness(nodeScores.data(), nodeScores.size(), nodeScores.size(), 64);
+    const SumExactness edgeExactness =
+        CheckSumExactness(edgeScores.data(), edgeScores.size(), edgeScores.size(), 64);
+    exact_ = nodeExactness.exact && (!withEdges_ || edgeExactness.exact);
+    nodeUnit_ = nodeExactness.unitExponent;
+    edgeUnit_ = edgeExactness.unitExponent;
+    auto finite = [](const FloatList& v) {
+        return std::all_of(v.begin(), v.end(), [](float x) { return std::isfinite(x); });
+    };
+    finite_ = finite(nodeScores) && (!withEdges_ || finite(edgeScores));
 
     components_.reserve(2 * nodes.size() + 2);
 }
@@ -143,14 +154,34 @@ void GroupTracker::ScoreChanged() {
     for (ComponentId c : changed_) {
         Component& comp = components_[Index(c)];
         if (!comp.summary.alive || comp.nodes.size() < 2) continue;
-        if (!exact_) SumInVisitingOrder(c);
+        if (exact_) {
+            comp.summary.score = Score(comp);
+            continue;
+        }
+        const std::optional<float> score = finite_ ? OrderFreeScore(comp) : std::nullopt;
+        if (score) {
+            comp.summary.score = *score;
+            continue;
+        }
+        SumInVisitingOrder(c);
+        ++sumsRedone_;
         comp.summary.score = Score(comp);
     }
 }
 
 float GroupTracker::Score(const Component& c) const {
-    return SubnetworkScoreOfSums(c.summary.nodeSum, c.nodes.size(), c.summary.edgeSum,
+    return SubnetworkScoreOfSums(c.summary.nodeSum.value, c.nodes.size(), c.summary.edgeSum.value,
                                  static_cast<std::size_t>(c.summary.edges), inputs_.context);
+}
+
+std::optional<float> GroupTracker::OrderFreeScore(const Component& c) const {
+    const auto edges = static_cast<std::size_t>(c.summary.edges);
+    const std::optional<Extended> nodeSum = OrderFreeSum(c.summary.nodeSum, c.nodes.size(), nodeUnit_);
+    if (!nodeSum) return std::nullopt;
+    std::optional<Extended> edgeSum = Extended{0};
+    if (withEdges_) edgeSum = OrderFreeSum(c.summary.edgeSum, edges, edgeUnit_);
+    if (!edgeSum) return std::nullopt;
+    return SubnetworkScoreOfSums(*nodeSum, c.nodes.size(), *edgeSum, edges, inputs_.context);
 }
 
 void GroupTracker::Commit() {

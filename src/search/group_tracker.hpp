@@ -23,7 +23,11 @@
 // over the graph's node scores, and edge scores while they take part, is
 // exact (see exact_sum.hpp), sums are kept by addition and subtraction in
 // any order and equal the sums in the search's visiting order. Otherwise
-// every changed group is summed again in its visiting order: a depth-first
+// each group also keeps its sum exactly, with the exact sum of magnitudes
+// (see wide_sum.hpp): when those show that every order of summing gives the
+// same score, that score is the visiting order's too. Only a changed group
+// whose score could depend on the order, or any group when a score is not
+// finite, is summed again in its visiting order: a depth-first
 // search from its first node in node order along the adjacency order, as the
 // component search of the graph makes it. Ties between equal scores are
 // broken by component order (first node in node order), which a component
@@ -31,6 +35,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <span>
 #include <vector>
@@ -38,6 +43,7 @@
 #include "network/graph.hpp"
 #include "search/score_context.hpp"
 #include "stats/statistics.hpp"
+#include "stats/wide_sum.hpp"
 
 namespace tarnvale {
 
@@ -64,6 +70,8 @@ public:
 
     // True when sums are kept incrementally (see above).
     bool SumsAreExact() const { return exact_; }
+    // How many times a changed group was summed again in visiting order.
+    std::uint64_t SumsRedone() const { return sumsRedone_; }
 
     bool Selected(NodeId v) const { return selected_[Index(v)] != 0; }
     std::span<const Adjacent> Neighbours(NodeId v) const {
@@ -105,8 +113,8 @@ private:
 
     // What a move changes of a component besides its node list.
     struct Summary {
-        Extended nodeSum = 0;
-        Extended edgeSum = 0;
+        TrackedSum nodeSum;
+        TrackedSum edgeSum;
         std::int64_t edges = 0;
         float score = 0;
         std::int32_t first = 0;  // smallest node-list position, when firstKnown
@@ -164,6 +172,12 @@ private:
     template <class OnEdge, class Enter>
     void DepthFirst(NodeId start, OnEdge&& onEdge, Enter&& enter);
     float Score(const Component& c) const;
+    // The score from the exact sums, when every order of summing gives it.
+    std::optional<float> OrderFreeScore(const Component& c) const;
+    const TrackedSum& LoopSum(NodeId v) const {
+        static const TrackedSum kNone;
+        return loopSlot_[Index(v)] < 0 ? kNone : loopSums_[Index(loopSlot_[Index(v)])];
+    }
     std::int32_t FirstPosition(ComponentId c);
     bool Changed(ComponentId c) const { return touched_[Index(c)] == moveStamp_ && pending_; }
 
@@ -171,6 +185,10 @@ private:
     const std::vector<NodeId>& nodes_;
     bool withEdges_ = false;
     bool exact_ = false;
+    bool finite_ = false;  // every score that takes part is finite
+    std::uint64_t sumsRedone_ = 0;
+    int nodeUnit_ = 0;  // every node score is a multiple of 2^nodeUnit_
+    int edgeUnit_ = 0;
 
     // Adjacency rows by node id.
     std::vector<std::size_t> rowStart_;
@@ -178,7 +196,8 @@ private:
     std::vector<float> nodeScore_;
     std::vector<std::int32_t> position_;  // in the node list; -1 outside it
     std::vector<std::int64_t> loopCount_;
-    std::vector<Extended> loopSum_;
+    std::vector<std::int32_t> loopSlot_;  // in loopSums_; -1 for a node without loops
+    std::vector<TrackedSum> loopSums_;
 
     // The current state.
     std::vector<unsigned char> selected_;

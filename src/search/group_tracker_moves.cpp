@@ -12,7 +12,7 @@ void GroupTracker::SelectNode(NodeId x) {
     NextStamp(stamp_, nodeMark_, edgeMark_, componentMark_);
     neighbourComponents_.clear();
     std::int64_t edges = loopCount_[Index(x)];
-    Extended edgeSum = loopSum_[Index(x)];
+    TrackedSum edgeSum = LoopSum(x);
     for (const Adjacent& a : Neighbours(x)) {
         if (a.node == x || selected_[Index(a.node)] == 0) continue;
         ++edges;
@@ -31,7 +31,7 @@ void GroupTracker::SelectNode(NodeId x) {
         comp.nodes.push_back(x);
         slot_[Index(x)] = 0;
         label_[Index(x)] = c;
-        comp.summary.nodeSum = nodeScore_[Index(x)];
+        comp.summary.nodeSum += nodeScore_[Index(x)];
         comp.summary.edges = edges;
         comp.summary.edgeSum = edgeSum;
         comp.summary.first = position_[Index(x)];
@@ -96,7 +96,7 @@ void GroupTracker::UnselectNode(NodeId x) {
     NextStamp(stamp_, nodeMark_, edgeMark_, componentMark_);
     starts_.clear();
     std::int64_t edges = loopCount_[Index(x)];
-    Extended edgeSum = loopSum_[Index(x)];
+    TrackedSum edgeSum = LoopSum(x);
     for (const Adjacent& a : Neighbours(x)) {
         if (a.node == x || selected_[Index(a.node)] == 0) continue;
         ++edges;
@@ -234,7 +234,7 @@ void GroupTracker::SplitAfterRemoval(ComponentId c, std::size_t opIndex) {
         for (NodeId v : piece.nodes) {
             sum.nodeSum += nodeScore_[Index(v)];
             sum.edges += loopCount_[Index(v)];
-            sum.edgeSum += loopSum_[Index(v)];
+            sum.edgeSum += LoopSum(v);
             // Each edge inside the piece once, from its end of smaller id.
             for (const Adjacent& a : Neighbours(v)) {
                 if (a.node <= v || label_[Index(a.node)] != p) continue;

@@ -76,8 +76,8 @@ void GroupTracker::SumInVisitingOrder(ComponentId c) {
     const std::int32_t first = FirstPosition(c);
     const NodeId start = nodes_[Index(first)];
     NextStamp(stamp_, nodeMark_, edgeMark_, componentMark_);
-    sum.nodeSum = 0;
-    sum.edgeSum = 0;
+    sum.nodeSum = {};
+    sum.edgeSum = {};
     sum.edges = 0;
     nodeMark_[Index(start)] = stamp_;
     sum.nodeSum += nodeScore_[Index(start)];

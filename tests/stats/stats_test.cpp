@@ -14,6 +14,7 @@
 
 #include "stats/background_model.hpp"
 #include "stats/exact_sum.hpp"
+#include "stats/wide_sum.hpp"
 #include "stats/group_sampler.hpp"
 #include "stats/normal.hpp"
 #include "stats/random.hpp"
@@ -171,6 +172,47 @@ TEST(ExactSum, GroupScoreOfSumIsGroupScoreAndExactSumsIgnoreOrder) {
         const float mean = z(rng) / 5, sd = 0.2f + std::abs(z(rng));
         ASSERT_EQ(std::bit_cast<std::uint32_t>(GroupScoreOfSum(Sum(list), list.size(), mean, sd)),
                   std::bit_cast<std::uint32_t>(GroupScore(list, mean, sd)));
+    }
+}
+
+TEST(ExactSum, WideSumsKeepEveryBitFromSubnormalsToTheLargestFloats) {
+    // Terms added, then the ones named taken out again: what is left, exactly.
+    const float big = std::numeric_limits<float>::max();
+    const float tiny = std::numeric_limits<float>::denorm_min();
+    struct Case {
+        std::vector<float> added, taken;
+        long double left;
+    };
+    const Case cases[] = {
+        {{0x1p100f, tiny, -0x1p100f}, {}, 0x1p-149L},
+        {{big, big, big, -tiny}, {big, big, big}, -0x1p-149L},
+        {{-big, -big, 1.5f}, {-big}, -static_cast<long double>(big) + 1.5L},
+        {{0x1p-126f, 0x1.fffffcp-127f}, {0x1p-126f}, 0x1.fffffcp-127L},  // carries into words
+        {{-3.0f, 0.0f, -0.0f}, {-3.0f}, 0.0L},
+    };
+    for (const Case& c : cases) {
+        TrackedSum sum;
+        for (float x : c.added) sum += x;
+        TrackedSum taken;
+        for (float x : c.taken) taken += x;
+        sum -= taken;
+        EXPECT_EQ(sum.exact.Approximate(), c.left);
+    }
+    // An ordered extended-precision sum that loses a term is not vouched for;
+    // one whose partial sums all fit is exact, and a tiny term is settled by
+    // the error bound.
+    TrackedSum lossy;
+    for (float x : {0x1p70f, 1.0f, -0x1p70f}) lossy += x;
+    EXPECT_EQ(lossy.value, 0.0L);
+    EXPECT_FALSE(OrderFreeSum(lossy, 3, 0).has_value());
+    for (float small : {0x1p-60f, 0x1p-100f}) {
+        TrackedSum plain;
+        for (float x : {0.25f, small, 2.0f}) plain += x;
+        const int unit = small == 0x1p-60f ? -60 : -100;
+        ASSERT_TRUE(OrderFreeSum(plain, 3, unit).has_value());
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(
+                      static_cast<float>(*OrderFreeSum(plain, 3, unit) / std::sqrt(3.0f))),
+                  std::bit_cast<std::uint32_t>(static_cast<float>(plain.value / std::sqrt(3.0f))));
     }
 }
 
