@@ -1,5 +1,6 @@
 // Writes a synthetic network (see synthetic_network.hpp) into a directory:
-//   tarnvale_make_network NODES EDGES SEED DIR
+//   tarnvale_make_network NODES EDGES SEED DIR [both]
+// "both" writes every interaction in both directions (2 x EDGES lines).
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -8,8 +9,9 @@
 #include "synthetic_network.hpp"
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: %s NODES EDGES SEED DIR\n", argv[0]);
+    const bool both = argc == 6 && std::string(argv[5]) == "both";
+    if (argc != 5 && !both) {
+        std::fprintf(stderr, "usage: %s NODES EDGES SEED DIR [both]\n", argv[0]);
         return 2;
     }
     tarnvale::bench::SyntheticParameters parameters;
@@ -17,7 +19,7 @@ int main(int argc, char** argv) {
     parameters.edges = std::atoll(argv[2]);
     parameters.seed = std::strtoull(argv[3], nullptr, 10);
     try {
-        tarnvale::bench::WriteFiles(tarnvale::bench::Generate(parameters), argv[4]);
+        tarnvale::bench::WriteFiles(tarnvale::bench::Generate(parameters), argv[4], both);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

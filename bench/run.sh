@@ -2,17 +2,26 @@
 # Builds a Release tree with the benchmarks and prints the speed figures, one
 # "name: value" line each, all measured in this one run on this machine.
 #
-#   bash bench/run.sh [--quick]
+#   bash bench/run.sh [--quick] [--shapes]
 #
 # --quick uses smaller generated inputs and fewer repetitions (under a minute
-# once the tree is built). BUILD_DIR chooses the tree (default build-bench).
+# once the tree is built). --shapes runs the three interactome shapes at full
+# size (STRING-like 19.4k nodes / 13.4 M lines in both directions, dense
+# 19.6k nodes / 2 M lines, sparse 1 M nodes / 5 M edges) instead of a tenth
+# (a fiftieth for the sparse one). BUILD_DIR chooses the tree (default build-bench).
 # Needs libbenchmark-dev and GNU time (/usr/bin/time); installs them with
 # apt-get when they are missing and this runs as root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-quick=0
-if [[ "${1:-}" == "--quick" ]]; then quick=1; fi
+quick=0 shapes=0
+for arg in "$@"; do
+  case $arg in
+    --quick) quick=1 ;;
+    --shapes) shapes=1 ;;
+    *) echo "bench/run.sh: unknown argument $arg" >&2; exit 2 ;;
+  esac
+done
 
 need=()
 [[ -x /usr/bin/time ]] || need+=(time)
@@ -86,3 +95,30 @@ timed big_default_run_s big_peak_rss_mb -- \
 timed "$read_name" read_peak_rss_mb -- \
   "$bin" -d "$work/read/pvalues.txt" -a "$work/read/association.txt" --seed 2026 -r 0 -k 4 -i 2 \
   "$work/read/network.sif" "$work/readrun"
+
+# The interactome shapes: NAME NODES EDGES SEED [both]. Each gives the
+# seconds of `wc -l` on its file (the reading floor), of reading and
+# preparing only, of reading it gzip-compressed, and of a default run with
+# its peak memory.
+if (( shapes )); then
+  shape_list=("string 19400 6700000 11 both" "dense 19600 2000000 12" "sparse 1000000 5000000 13")
+else
+  shape_list=("string 1940 670000 11 both" "dense 1960 200000 12" "sparse 20000 100000 13")
+fi
+for shape in "${shape_list[@]}"; do
+  read -r name nodes edges seed both <<<"$shape"
+  dir="$work/$name"
+  mkdir -p "$dir"
+  "$make_network" "$nodes" "$edges" "$seed" "$dir" $both
+  gzip -1 -c "$dir/network.sif" >"$dir/network.sif.gz"
+  echo "${name}_shape: $nodes nodes, $(wc -l <"$dir/network.sif") lines"
+  files=(-d "$dir/pvalues.txt" -a "$dir/association.txt" --seed 2026)
+  timed "${name}_wc_l_s" - -- wc -l "$dir/network.sif"
+  timed "${name}_read_s" "${name}_read_peak_rss_mb" -- \
+    "$bin" "${files[@]}" -r 0 -k 4 -i 2 "$dir/network.sif" "$dir/readrun"
+  timed "${name}_read_gzip_s" - -- \
+    "$bin" "${files[@]}" -r 0 -k 4 -i 2 "$dir/network.sif.gz" "$dir/readrun"
+  timed "${name}_default_run_s" "${name}_peak_rss_mb" -- \
+    "$bin" "${files[@]}" "$dir/network.sif" "$dir/run"
+  rm -rf "$dir"
+done

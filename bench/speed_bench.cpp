@@ -55,7 +55,7 @@ constexpr int kImax = 10000;
 struct Loaded {
     Graph graph;
     NodeMap<std::string> names;
-    EdgeMap<std::string> types;
+    EdgeTypes types;
     EdgeMap<float> values;
     NodeMap<AssociationList> associations;
     NodeMap<double> nodeScores;

@@ -84,7 +84,7 @@ SyntheticNetwork Generate(const SyntheticParameters& parameters) {
     return net;
 }
 
-void WriteFiles(const SyntheticNetwork& network, const std::string& dir) {
+void WriteFiles(const SyntheticNetwork& network, const std::string& dir, bool bothDirections) {
     auto open = [&](const std::string& name) {
         std::ofstream out(dir + "/" + name, std::ios::binary);
         if (!out) throw std::runtime_error("cannot write " + dir + "/" + name);
@@ -96,6 +96,10 @@ void WriteFiles(const SyntheticNetwork& network, const std::string& dir) {
         for (std::size_t e = 0; e < network.edges.size(); ++e) {
             std::snprintf(line, sizeof line, "N%d\tpp\tN%d\t%.3f\n", network.edges[e].first,
                           network.edges[e].second, static_cast<double>(network.edgeValues[e]));
+            sif << line;
+            if (!bothDirections) continue;
+            std::snprintf(line, sizeof line, "N%d\tpp\tN%d\t%.3f\n", network.edges[e].second,
+                          network.edges[e].first, static_cast<double>(network.edgeValues[e]));
             sif << line;
         }
     }

@@ -33,9 +33,12 @@ struct SyntheticNetwork {
 SyntheticNetwork Generate(const SyntheticParameters& parameters);
 
 // Node i is named "N<i>" in the SIF and associated with identifier "g<i>",
-// under which its p-value is listed. Writes DIR/network.sif,
+// under which its p-value is listed. With bothDirections every interaction
+// is written twice, A to B and B to A, as whole-interactome downloads are.
+// Writes DIR/network.sif,
 // DIR/pvalues.txt and DIR/association.txt; throws std::runtime_error when a
 // file cannot be written.
-void WriteFiles(const SyntheticNetwork& network, const std::string& dir);
+void WriteFiles(const SyntheticNetwork& network, const std::string& dir,
+                bool bothDirections = false);
 
 }  // namespace tarnvale::bench

@@ -138,7 +138,7 @@ std::string CheckSif(std::string_view data) {
     std::istringstream in{std::string(data)};
     Graph graph;
     NodeMap<std::string> names;
-    EdgeMap<std::string> types;
+    EdgeTypes types;
     EdgeMap<float> values;
     std::ostringstream out;
     SifReader(in, "net.sif", graph, {names, types, values}, true, out);
@@ -160,7 +160,7 @@ std::string CheckSif(std::string_view data) {
         const float v = values.get(e);
         if (!(std::isfinite(v) && v >= 0.0f && v <= 1.0f))
             problem = "edge value " + std::to_string(v) + " stored";
-        if (types.at(e).empty() || HasSeparator(types.at(e))) problem = "bad interaction type";
+        if (types.Of(e).empty() || HasSeparator(types.Of(e))) problem = "bad interaction type";
     });
     if (!problem.empty()) return problem;
 

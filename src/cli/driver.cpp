@@ -7,12 +7,9 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <ios>
-#include <iterator>
 #include <memory>
 #include <new>
-#include <sstream>
 #include <string_view>
 #include <vector>
 
@@ -27,6 +24,7 @@
 #include "cli/scoring.hpp"
 #include "network/association_reader.hpp"
 #include "network/preparation.hpp"
+#include "network/input_file.hpp"
 #include "network/sif_reader.hpp"
 #include "search/annealing.hpp"
 #include "search/score_context.hpp"
@@ -38,42 +36,12 @@ namespace {
 struct Network {
     Graph graph;
     NodeMap<std::string> names;
-    EdgeMap<std::string> types;
+    EdgeTypes types;
     EdgeMap<float> values;
     NodeMap<AssociationList> associations;
     NodeMap<double> nodeScores;
     EdgeMap<float> edgeScores;
 };
-
-// Opens a user's input file, or stops the run with status 1. The readers
-// rewind their stream, so input that cannot seek (a pipe, a process
-// substitution) is read into memory first.
-std::unique_ptr<std::istream> OpenInput(const std::string& name) {
-    auto file = std::make_unique<std::ifstream>();
-    std::error_code ignored;
-    // A directory opens as a stream on Linux but reads nothing.
-    if (!std::filesystem::is_directory(name, ignored)) file->open(name, std::ios::binary);
-    if (!file->is_open())
-        throw RunError("\nWarning: File opening failed. Check name of the file " + name + "\n", 1);
-    // Spreadsheets save "Unicode text" as UTF-16, which reads as garbage.
-    // Read through the buffer itself, so that a read error surfaces as one
-    // rather than as an empty file.
-    char head[2] = {};
-    const std::streamsize got = file->rdbuf()->sgetn(head, 2);
-    const std::string_view start(head, static_cast<std::size_t>(std::max<std::streamsize>(got, 0)));
-    if (start == "\xFF\xFE" || start == "\xFE\xFF")
-        throw RunError("\nError: " + name + " is encoded in UTF-16; save it as UTF-8 or plain text\n",
-                       1);
-    if (std::filesystem::is_regular_file(name, ignored)) {
-        file->clear();
-        file->seekg(0);
-        return file;
-    }
-    // A pipe cannot give back what it has handed out: keep all of it.
-    std::string content(start);
-    content.append(std::istreambuf_iterator<char>(*file), std::istreambuf_iterator<char>());
-    return std::make_unique<std::istringstream>(std::move(content));
-}
 
 // Opens the input file `name` and reads it with `read`. A read error (a
 // failing disk, a file system gone away, a file that cannot be read at all)

@@ -131,7 +131,7 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
             if (allowDuplicates || joined.insert(PairKey(source, target)).second) {
                 const auto edge = static_cast<EdgeId>(static_cast<std::size_t>(first) + ends.size());
                 ends.emplace_back(source, target);
-                maps.types[edge] = std::string(x.type);
+                maps.types.Set(edge, x.type);
                 maps.values[edge] = x.value;
             }
         }

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 
+#include "network/edge_types.hpp"
 #include "network/graph.hpp"
 
 namespace tarnvale {
@@ -13,7 +14,7 @@ namespace tarnvale {
 // Everything the reader fills, owned by the caller.
 struct SifMaps {
     NodeMap<std::string>& names;   // node -> name, byte for byte
-    EdgeMap<std::string>& types;   // edge -> interaction type
+    EdgeTypes& types;              // edge -> interaction type
     EdgeMap<float>& values;        // edge -> edge value
 };
 

@@ -140,7 +140,7 @@ TEST_F(Exports, CytoscapeFilesReadBackIntoTheReportsGroups) {
         // The network, read back by the program's own reader.
         Graph graph;
         NodeMap<std::string> names;
-        EdgeMap<std::string> types;
+        EdgeTypes types;
         EdgeMap<float> values;
         std::ifstream in(dir.path() / (run + ".sif"));
         std::ostringstream said;

@@ -164,6 +164,37 @@ TEST_F(FileHandling, InputsThroughPipesGiveTheSameReportsAsFiles) {
     EXPECT_FALSE(dir_.Read("pipeA").empty());
 }
 
+// Compressed inputs are known by their first bytes, not their names: one of
+// two gzip members, renamed, or through a pipe, they give the reports of the
+// plain files and the same line numbers; a truncated or corrupt stream is an
+// error naming the file, never a network cut short.
+TEST_F(FileHandling, GzipInputsReadAsPlainAndBadStreamsStop) {
+    dir_.Write("net.sif", std::string(kSif) + "H pp\n");
+    ASSERT_EQ(RunPlain("file").status, 0);
+    RunResult r = RunShell("head -5 net.sif | gzip > net.gz && tail -n +6 net.sif | gzip >> net.gz"
+                           " && gzip -c p.txt > p.dat && exec '" + std::string(TARNVALE_BINARY) +
+                           "' -d p.dat -a <(gzip -c a.txt)" + Quoted(kOptions) + " net.gz gz");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("Warning: net.gz:11: fewer than four fields; line skipped\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(dir_.Read("gzA"), dir_.Read("fileA"));
+    EXPECT_EQ(dir_.Read("gzB"), dir_.Read("fileB"));
+
+    ASSERT_EQ(RunShell("head -c -9 net.gz > cut.gz && cp net.gz bad.gz && "
+                       "printf XXXX | dd of=bad.gz bs=1 seek=14 conv=notrunc")
+                  .status,
+              0);
+    for (const std::string name : {"cut.gz", "bad.gz"}) {
+        r = RunTarnvale(Args(name, "p.txt", "a.txt", "out"), dir_.path());
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_NE(r.out.find("\nError: " + name + " is not a valid gzip file: "), std::string::npos)
+            << r.out;
+        EXPECT_EQ(r.out.find("Program finished"), std::string::npos) << r.out;
+        EXPECT_FALSE(dir_.Exists("outA"));
+    }
+}
+
 // ---- Report files -------------------------------------------------------
 
 TEST_F(FileHandling, MissingOutputDirectoryNamesTheReport) {

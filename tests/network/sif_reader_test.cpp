@@ -34,7 +34,7 @@ protected:
         std::vector<std::string> result;
         graph.ForEachEdge([&](EdgeId e) {
             std::ostringstream text;
-            text << names.get(graph.Source(e)) << '-' << types.get(e) << '-'
+            text << names.get(graph.Source(e)) << '-' << types.Of(e) << '-'
                  << names.get(graph.Target(e)) << ':' << values.get(e);
             result.push_back(text.str());
         });
@@ -52,7 +52,7 @@ protected:
 
     Graph graph;
     NodeMap<std::string> names;
-    EdgeMap<std::string> types;
+    EdgeTypes types;
     EdgeMap<float> values;
     std::string output;
 };
@@ -63,6 +63,7 @@ TEST_F(SifReaderTest, EveryLineMakesOneEdgeInLineOrder) {
     Read("A pp B 0.5\nA pp B 0.2\nB pd A 0.3\nC pp C 0.1\n");
     EXPECT_EQ(NodeNames(), (Texts{"A", "B", "C"}));
     EXPECT_EQ(EdgeTexts(), (Texts{"A-pp-B:0.5", "A-pp-B:0.2", "B-pd-A:0.3", "C-pp-C:0.1"}));
+    EXPECT_EQ(types.distinct(), 2u);  // each type's text is held once
     EXPECT_EQ(graph.Degree(2), 2);  // the loop, counted at both ends
     EXPECT_TRUE(graph.IsDirected());
 }

@@ -278,7 +278,7 @@ ReportChecker::ReportChecker(const InputFiles& files, const FirstRunSettings& se
 
     Graph graph;
     NodeMap<std::string> names;
-    EdgeMap<std::string> types;
+    EdgeTypes types;
     EdgeMap<float> values;
     NodeMap<AssociationList> associations;
     NodeMap<double> scores;
