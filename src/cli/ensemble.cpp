@@ -15,14 +15,13 @@ NodeMap<std::uint32_t> EnsembleCounts(const PermutedRun& setup, int nmax, int re
     const ScoreInputs inputs{setup.nodeScores, setup.edgeScores, setup.context};
     std::vector<std::vector<NodeId>> selected;
     {
-        SharedProgress shared(progress,
-                              std::string("ensemble, run ") + static_cast<char>('A' + run),
-                              count * steps);
+        SharedProgress shared(
+            progress, std::string("ensemble, run ") + static_cast<char>('A' + run), count * steps);
         selected = RunRepetitions<std::vector<NodeId>>(
             count, setup.threads, setup.graph, [&](Graph& own, std::uint64_t k) {
-                const std::vector<Group> groups = SearchGroups(
-                    own, inputs, setup.anneal, PermutationSeed(base, run, kEnsembleIndex + k),
-                    shared);
+                const std::vector<Group> groups =
+                    SearchGroups(own, inputs, setup.anneal,
+                                 PermutationSeed(base, run, kEnsembleIndex + k), shared);
                 std::vector<NodeId> nodes;
                 for (std::size_t g = 0; g < std::min(ranked, groups.size()); ++g)
                     nodes.insert(nodes.end(), groups[g].nodes.begin(), groups[g].nodes.end());

@@ -55,7 +55,8 @@ void ShuffleNodeScores(const std::vector<NodeId>& nodes, NodeMap<double>& scores
 
 std::vector<RankSignificance> Significance(const std::vector<Group>& observed, int nmax,
                                            const std::vector<std::vector<float>>& permuted) {
-    const std::size_t ranks = std::min(observed.size(), static_cast<std::size_t>(std::max(nmax, 1)));
+    const std::size_t ranks =
+        std::min(observed.size(), static_cast<std::size_t>(std::max(nmax, 1)));
     std::vector<RankSignificance> result(ranks);
     for (std::size_t g = 0; g < ranks; ++g) {
         RankSignificance& rank = result[g];
@@ -63,8 +64,8 @@ std::vector<RankSignificance> Significance(const std::vector<Group>& observed, i
         rank.score = observed[g].score;
         for (const auto& scores : permuted)
             if (g < scores.size() && scores[g] >= rank.score) ++rank.atLeast;
-        rank.pValue = static_cast<double>(rank.atLeast + 1) /
-                      static_cast<double>(permuted.size() + 1);
+        rank.pValue =
+            static_cast<double>(rank.atLeast + 1) / static_cast<double>(permuted.size() + 1);
     }
     return result;
 }
@@ -77,8 +78,7 @@ std::vector<Group> SearchGroups(Graph& graph, const ScoreInputs& inputs, AnnealO
     std::uint64_t last = 0;
     if (progress.enabled()) {
         const std::uint64_t steps = anneal.iterations + graph.NumberOfNodes();
-        anneal.progress = [&progress, &last, steps](std::uint64_t position, std::uint64_t,
-                                                    float) {
+        anneal.progress = [&progress, &last, steps](std::uint64_t position, std::uint64_t, float) {
             progress.Advance(last, std::min(position, steps));
         };
     }
@@ -161,16 +161,16 @@ void WriteSignificanceTable(std::ostream& out, int permutations,
 std::vector<RankSignificance> PermutationTest(const PermutedRun& setup, NullModel null,
                                               const std::vector<Group>& observed, int nmax,
                                               int permutations, std::uint32_t base, int run,
-                                              const std::string& reportName,
-                                              ProgressBar& progress, std::ostream& out) {
+                                              const std::string& reportName, ProgressBar& progress,
+                                              std::ostream& out) {
     const char letter = static_cast<char>('A' + run);
     std::vector<RankSignificance> ranks;
     RewireCount rewired;
     if (!observed.empty()) {
         const std::string phase = std::string("permutations, run ") + letter;
-        ranks = Significance(observed, nmax,
-                             PermutedScores(setup, null, permutations, base, run, progress, phase,
-                                            rewired));
+        ranks = Significance(
+            observed, nmax,
+            PermutedScores(setup, null, permutations, base, run, progress, phase, rewired));
     }
     // A star or a nearly complete graph leaves few swaps to make: its
     // rewirings stay close to the graph itself and prove little.
@@ -182,9 +182,8 @@ std::vector<RankSignificance> PermutationTest(const PermutedRun& setup, NullMode
             << " edges were rewired per permutation on average\n";
     }
     PrintSignificance(out, letter, permutations, ranks, null);
-    WriteExportFile(reportName + ".significance.tsv", [&](std::ostream& file) {
-        WriteSignificanceTable(file, permutations, ranks);
-    });
+    WriteExportFile(reportName + ".significance.tsv",
+                    [&](std::ostream& file) { WriteSignificanceTable(file, permutations, ranks); });
     return ranks;
 }
 

@@ -23,8 +23,7 @@ namespace tarnvale {
 // their sum, drawn by whichever thread finds it free.
 class SharedProgress {
 public:
-    SharedProgress(ProgressBar& bar, const std::string& phase, std::uint64_t total)
-        : bar_(bar) {
+    SharedProgress(ProgressBar& bar, const std::string& phase, std::uint64_t total) : bar_(bar) {
         bar_.Begin(phase, total, "steps");
     }
     ~SharedProgress() { bar_.End(); }

@@ -1,14 +1,13 @@
 #include "network/graph.hpp"
 
-#include <set>
-
-#include "network/rewire.hpp"
-
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "network/rewire.hpp"
 
 namespace tarnvale {
 namespace {
@@ -51,7 +50,8 @@ TEST(GraphAdjacency, LoopIsMetTwiceAndCountsTwice) {
 // Adding edges in bulk is adding them one by one: same ids, adjacency
 // order, degrees and counts, also next to earlier edges and a hidden node.
 TEST(GraphAdjacency, BulkEdgesEqualEdgesAddedOneByOne) {
-    const std::vector<std::pair<NodeId, NodeId>> ends{{1, 0}, {0, 2}, {3, 0}, {0, 1}, {2, 2}, {3, 1}};
+    const std::vector<std::pair<NodeId, NodeId>> ends{{1, 0}, {0, 2}, {3, 0},
+                                                      {0, 1}, {2, 2}, {3, 1}};
     Graph single = WithNodes(4), bulk = WithNodes(4);
     for (Graph* graph : {&single, &bulk}) {
         graph->NewEdge(2, 0);
