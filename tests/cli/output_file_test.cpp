@@ -10,6 +10,7 @@
 #include <climits>
 
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -83,39 +84,43 @@ TEST(AtomicOutputFile, AbandonedFileLeavesNoTraceAndKeepsTheOldReport) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
-// Ctrl-C while a report is being written: the signal waits until the file
-// is in place (or gone), so no temporary file is ever left behind.
-volatile std::sig_atomic_t interrupts = 0;
-void CountInterrupt(int) { interrupts = interrupts + 1; }
+// A signal that would end the process (Ctrl-C, a closed pipe, a job
+// manager's USR1, a CPU limit, a timer) while a report is being written
+// waits until the file is in place (or gone): no temporary file is left.
+volatile std::sig_atomic_t caught = 0;
+void CountSignal(int) { caught = caught + 1; }
 
-TEST(AtomicOutputFile, InterruptWaitsUntilTheFileIsInPlaceOrGone) {
-    testing::ScratchDir dir;
-    const auto previous = std::signal(SIGINT, CountInterrupt);
-    interrupts = 0;
-    {
-        AtomicOutputFile file;
-        ASSERT_TRUE(file.Open((dir.path() / "outA").string()));
-        file.stream() << "Group\n";
-        std::raise(SIGINT);
-        EXPECT_EQ(interrupts, 0);
-        std::string error;
-        ASSERT_TRUE(file.Commit(error)) << error;
-        EXPECT_EQ(interrupts, 1);
+TEST(AtomicOutputFile, SignalsWaitUntilTheFileIsInPlaceOrGone) {
+    for (const int signal : {SIGINT, SIGTERM, SIGPIPE, SIGUSR1, SIGXCPU, SIGALRM}) {
+        SCOPED_TRACE(strsignal(signal));
+        testing::ScratchDir dir;
+        const auto previous = std::signal(signal, CountSignal);
+        caught = 0;
+        {
+            AtomicOutputFile file;
+            ASSERT_TRUE(file.Open((dir.path() / "outA").string()));
+            file.stream() << "Group\n";
+            std::raise(signal);
+            EXPECT_EQ(caught, 0);
+            std::string error;
+            ASSERT_TRUE(file.Commit(error)) << error;
+            EXPECT_EQ(caught, 1);
+        }
+        {
+            AtomicOutputFile file;
+            ASSERT_TRUE(file.Open((dir.path() / "outB").string()));
+            std::raise(signal);
+            EXPECT_EQ(caught, 1);
+        }  // abandoned: removed, then the signal
+        EXPECT_EQ(caught, 2);
+        std::signal(signal, previous);
+        EXPECT_EQ(dir.Read("outA"), "Group\n");
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+        // Nothing stays held once no file is open.
+        sigset_t mask;
+        sigprocmask(SIG_BLOCK, nullptr, &mask);
+        EXPECT_FALSE(sigismember(&mask, signal));
     }
-    {
-        AtomicOutputFile file;
-        ASSERT_TRUE(file.Open((dir.path() / "outB").string()));
-        std::raise(SIGINT);
-        EXPECT_EQ(interrupts, 1);
-    }  // abandoned: removed, then the signal
-    EXPECT_EQ(interrupts, 2);
-    std::signal(SIGINT, previous);
-    EXPECT_EQ(dir.Read("outA"), "Group\n");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
-    // Nothing stays held once no file is open.
-    sigset_t mask;
-    sigprocmask(SIG_BLOCK, nullptr, &mask);
-    EXPECT_FALSE(sigismember(&mask, SIGINT));
 }
 
 TEST(AtomicOutputFile, MissingDirectoryCannotBeOpened) {

@@ -86,6 +86,15 @@ TEST_F(CommandLine, OutOfRangeValuesAreRefusedWithTheArgumentNamed) {
          "error: value -1 is not an unsigned 32-bit integer for arg Argument: --seed"},
         {{"--seed", "4294967296"},
          "error: value 4294967296 is not an unsigned 32-bit integer for arg Argument: --seed"},
+        // Backgrounds that would take longer than anyone waits.
+        {{"-k", "1000000000"},
+         "error: kmax 1000000000 with imax 10000 would take 2.5e+21 draws for each background "
+         "model, more than the largest allowed, 1e+10; lower -k (--kmax) or -i (--imax) for arg "
+         "Argument: -k (--kmax)"},
+        {{"-k", "20", "-i", "100000000"},
+         "error: kmax 20 with imax 100000000 would take 1.1e+10 draws for each background model, "
+         "more than the largest allowed, 1e+10; lower -k (--kmax) or -i (--imax) for arg "
+         "Argument: -i (--imax)"},
     };
     for (const Case& c : cases) {
         const RunResult r = Run(c.args);
@@ -121,6 +130,14 @@ TEST_F(CommandLine, MissingInputFilesStopWithTheirName) {
     EXPECT_NE(dirAsFile.out.find("Warning: File opening failed. Check name of the file " +
                                  dir_.path().string() + "\n"),
               std::string::npos);
+
+    // A file that fails while it is read is an error, not a crash.
+    const RunResult failing = RunTarnvale({"-d", "/proc/self/mem", "-a", as_, sif_, "out"}, dir_.path());
+    EXPECT_EQ(failing.status, 1);
+    EXPECT_NE(failing.out.find("\nError: reading /proc/self/mem failed: Input/output error\n"),
+              std::string::npos)
+        << failing.out;
+    EXPECT_FALSE(dir_.Exists("outA"));
 }
 
 }  // namespace

@@ -6,11 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <random>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -30,100 +26,11 @@ constexpr int kModuleNodes = 12;
 constexpr int kKmax = 20;
 constexpr int kImax = 200;
 
-// A noisy random network with one densely connected module of strongly
-// significant nodes, denser than MakePlantedNetwork's and with the input
-// quirks of real files: interactions listed twice, identifiers shared,
-// several identifiers per node, nodes without data.
+// Denser than the other tests' networks and with the input quirks of real
+// files: interactions listed twice, identifiers shared, several identifiers
+// per node, nodes without data.
 PlantedNetwork MakeNetwork() {
-    Draw draw(kNetworkSeed);
-    const int total = kNoiseNodes + kModuleNodes;
-    std::vector<std::string> names;
-    for (int i = 0; i < total; ++i) {
-        char name[16];
-        std::snprintf(name, sizeof name, "G%03d", i);
-        names.push_back(name);
-    }
-    // Which indices form the module: a random choice, not a block.
-    std::vector<int> order(static_cast<std::size_t>(total));
-    for (int i = 0; i < total; ++i) order[static_cast<std::size_t>(i)] = i;
-    for (std::size_t i = order.size() - 1; i > 0; --i) std::swap(order[i], order[draw.Below(i + 1)]);
-    const std::vector<int> module(order.begin(), order.begin() + kModuleNodes);
-    std::vector<bool> inModule(static_cast<std::size_t>(total), false);
-    for (int m : module) inModule[static_cast<std::size_t>(m)] = true;
-
-    std::vector<std::string> lines;
-    std::set<std::pair<int, int>> joined;
-    auto edge = [&](int a, int b, double value) {
-        if (a == b || !joined.insert(std::minmax(a, b)).second) return;
-        lines.push_back(names[static_cast<std::size_t>(a)] + " pp " +
-                        names[static_cast<std::size_t>(b)] + " " + Format(value));
-    };
-    // A random spanning tree over all nodes keeps the network connected,
-    // then random edges bring the average degree to about four.
-    for (std::size_t i = 1; i < order.size(); ++i)
-        edge(order[i], order[draw.Below(i)], draw.Between(0.02, 0.98));
-    while (joined.size() < static_cast<std::size_t>(2 * total))
-        edge(static_cast<int>(draw.Below(static_cast<std::size_t>(total))),
-             static_cast<int>(draw.Below(static_cast<std::size_t>(total))),
-             draw.Between(0.02, 0.98));
-    // The module: a path through all of it plus about half of its pairs, with
-    // mostly high edge values.
-    for (std::size_t i = 1; i < module.size(); ++i)
-        edge(module[i - 1], module[i], draw.Between(0.6, 0.95));
-    for (std::size_t i = 0; i < module.size(); ++i)
-        for (std::size_t j = i + 1; j < module.size(); ++j)
-            if (draw.Open() < 0.5) edge(module[i], module[j], draw.Between(0.6, 0.95));
-    // A few interactions listed twice, the second time reversed.
-    for (int d = 0; d < 5; ++d) {
-        const std::string& line = lines[draw.Below(lines.size())];
-        std::istringstream fields(line);
-        std::string a, type, b, value;
-        fields >> a >> type >> b >> value;
-        lines.push_back(b + " pd " + a + " " + value);
-    }
-    for (std::size_t i = lines.size() - 1; i > 0; --i) std::swap(lines[i], lines[draw.Below(i + 1)]);
-
-    PlantedNetwork net;
-    for (const auto& line : lines) net.sif += line + "\n";
-    // Even-numbered nodes have their p-value under an identifier given by
-    // the association file, the others under their own name; some noise
-    // nodes have two or three identifiers. Two noise nodes share one
-    // identifier (and so are merged), two have no p-value.
-    std::vector<int> noise;
-    for (int i = 0; i < total; ++i)
-        if (!inModule[static_cast<std::size_t>(i)]) noise.push_back(i);
-    const int shareA = noise[10], shareB = noise[11], noDataA = noise[20], noDataB = noise[21];
-    for (int i = 0; i < total; ++i) {
-        const std::string& name = names[static_cast<std::size_t>(i)];
-        const double p = inModule[static_cast<std::size_t>(i)]
-                             ? std::pow(10.0, draw.Between(-6.0, -4.0))
-                             : draw.Between(0.05, 1.0);
-        if (i == shareB) {
-            net.association += name + "\tID" + names[static_cast<std::size_t>(shareA)] + "\n";
-            continue;
-        }
-        if (i == noDataA || i == noDataB) continue;
-        if (!inModule[static_cast<std::size_t>(i)] && (i % 7 == 3 || i % 11 == 5)) {
-            // Several identifiers: the node score is the median of their scores.
-            const int count = i % 7 == 3 ? 2 : 3;
-            net.association += name;
-            for (int k = 0; k < count; ++k) {
-                const std::string id = "ID" + name + "_" + std::to_string(k);
-                net.association += "\t" + id;
-                net.pvalues += id + "\t" + Format(k == 0 ? p : draw.Between(0.05, 1.0)) + "\n";
-            }
-            net.association += "\n";
-            continue;
-        }
-        std::string id = name;
-        if (i % 2 == 0 || i == shareA) {
-            id = "ID" + name;
-            net.association += name + "\t" + id + "\n";
-        }
-        net.pvalues += id + "\t" + Format(p) + "\n";
-    }
-    for (int m : module) net.module.push_back(names[static_cast<std::size_t>(m)]);
-    return net;
+    return MakePlantedNetwork(kNetworkSeed, kNoiseNodes, kModuleNodes, {2.0, true});
 }
 
 // Standard output without the last line, "Time taken = ... seconds", which

@@ -151,6 +151,9 @@ TEST(LocalSearchCutIndex, GrowsFromTheApproximationAndStaysInside) {
         {1.0f, {5, ".\n.\n.\n"}},
         {100.0f, {2, ""}},                        // start not above 0: no growth
         {-100.0f, {9, ".\n.\n.\n.\n.\n.\n.\n"}},  // still rising at the last value
+        // The start is the mean of all three first values, 3, above 2.5;
+        // it grows while the mean stays above 2.5 (up to 14/6).
+        {2.5f, {5, ".\n.\n.\n"}},
     };
     for (const auto& [mu, expected] : cases) {
         std::ostringstream out;

@@ -1,9 +1,8 @@
 #pragma once
-// A small synthetic network for end-to-end tests of the user features: a
-// sparse random connected network of noise nodes (p-values uniform on
-// (0, 1)) with, optionally, one densely connected module of strongly
-// significant nodes (p-values from 1e-6 to 1e-4).
-// Every node is listed under its own name; no two lines join the same pair.
+// A small synthetic network for end-to-end tests: a sparse random connected
+// network of noise nodes with, optionally, one densely connected module of
+// strongly significant nodes (p-values from 1e-6 to 1e-4). No two lines
+// join the same pair unless the shape asks for the quirks of real files.
 
 #include <algorithm>
 #include <cmath>
@@ -44,9 +43,22 @@ inline std::string Format(double value) {
     return text;
 }
 
+// How a synthetic network is drawn beyond its sizes.
+struct PlantedShape {
+    // Edges per node: 1.25 gives an average degree of about two and a half.
+    double edgesPerNode = 1.25;
+    // The input quirks of real files: a few interactions listed twice (the
+    // second time reversed), identifiers given by the association file,
+    // noise nodes with two or three identifiers, two noise nodes sharing one
+    // identifier (so merged) and two without a p-value. Noise p-values are
+    // then drawn from (0.05, 1).
+    bool quirks = false;
+};
+
 // `noise` noise nodes and `planted` module nodes (0: pure noise),
 // everything drawn from `seed`.
-inline PlantedNetwork MakePlantedNetwork(std::uint32_t seed, int noise, int planted) {
+inline PlantedNetwork MakePlantedNetwork(std::uint32_t seed, int noise, int planted,
+                                         PlantedShape shape = {}) {
     Draw draw(seed);
     const auto total = static_cast<std::size_t>(noise + planted);
     std::vector<std::string> names;
@@ -63,19 +75,19 @@ inline PlantedNetwork MakePlantedNetwork(std::uint32_t seed, int noise, int plan
     std::vector<bool> inModule(total, false);
     for (std::size_t m : module) inModule[m] = true;
 
-    PlantedNetwork net;
+    std::vector<std::string> lines;
     std::set<std::pair<std::size_t, std::size_t>> joined;
     auto edge = [&](std::size_t a, std::size_t b, double value) {
         if (a == b || !joined.insert(std::minmax(a, b)).second) return;
-        net.sif += names[a] + "\tpp\t" + names[b] + "\t" + Format(value) + "\n";
+        lines.push_back(names[a] + "\tpp\t" + names[b] + "\t" + Format(value));
     };
     // A random spanning tree keeps the network connected; random edges bring
-    // the average degree to about two and a half. In a network this sparse,
-    // scattered significant nodes cannot be gathered into one group without
-    // many unremarkable ones, so a planted module stands out from shuffles.
+    // the average degree up. In a network this sparse, scattered significant
+    // nodes cannot be gathered into one group without many unremarkable ones,
+    // so a planted module stands out from shuffles.
     for (std::size_t i = 1; i < total; ++i)
         edge(order[i], order[draw.Below(i)], draw.Between(0.02, 0.98));
-    while (joined.size() < total * 5 / 4)
+    while (static_cast<double>(joined.size()) < static_cast<double>(total) * shape.edgesPerNode)
         edge(draw.Below(total), draw.Below(total), draw.Between(0.02, 0.98));
     // The module: a path through it and about half of its pairs, reliable edges.
     for (std::size_t i = 1; i < module.size(); ++i)
@@ -83,11 +95,58 @@ inline PlantedNetwork MakePlantedNetwork(std::uint32_t seed, int noise, int plan
     for (std::size_t i = 0; i < module.size(); ++i)
         for (std::size_t j = i + 1; j < module.size(); ++j)
             if (draw.Open() < 0.5) edge(module[i], module[j], draw.Between(0.6, 0.95));
+    if (shape.quirks) {
+        for (int d = 0; d < 5; ++d) {
+            std::string line = lines[draw.Below(lines.size())];
+            const auto t1 = line.find('\t'), t2 = line.find('\t', t1 + 1), t3 = line.rfind('\t');
+            lines.push_back(line.substr(t2 + 1, t3 - t2 - 1) + "\tpd\t" + line.substr(0, t1) +
+                            line.substr(t3));
+        }
+        for (std::size_t i = lines.size() - 1; i > 0; --i)
+            std::swap(lines[i], lines[draw.Below(i + 1)]);
+    }
 
+    PlantedNetwork net;
+    for (const auto& line : lines) net.sif += line + "\n";
+    std::vector<std::size_t> noiseNodes;
+    for (std::size_t i = 0; i < total; ++i)
+        if (!inModule[i]) noiseNodes.push_back(i);
+    const bool odd = shape.quirks && noiseNodes.size() > 21;
+    const std::size_t shareA = odd ? noiseNodes[10] : total, shareB = odd ? noiseNodes[11] : total;
+    const std::size_t noDataA = odd ? noiseNodes[20] : total, noDataB = odd ? noiseNodes[21] : total;
     for (std::size_t i = 0; i < total; ++i) {
-        const double p = inModule[i] ? std::pow(10.0, draw.Between(-6.0, -4.0)) : draw.Open();
-        net.pvalues += names[i] + "\t" + Format(p) + "\n";
-        net.association += names[i] + "\t" + names[i] + "\n";
+        const std::string& name = names[i];
+        const double p = inModule[i]   ? std::pow(10.0, draw.Between(-6.0, -4.0))
+                         : shape.quirks ? draw.Between(0.05, 1.0)
+                                        : draw.Open();
+        if (!shape.quirks) {
+            net.pvalues += name + "\t" + Format(p) + "\n";
+            net.association += name + "\t" + name + "\n";
+            continue;
+        }
+        if (i == shareB) {
+            net.association += name + "\tID" + names[shareA] + "\n";
+            continue;
+        }
+        if (i == noDataA || i == noDataB) continue;
+        if (!inModule[i] && (i % 7 == 3 || i % 11 == 5)) {
+            // Several identifiers: the node score is the median of their scores.
+            const int count = i % 7 == 3 ? 2 : 3;
+            net.association += name;
+            for (int k = 0; k < count; ++k) {
+                const std::string id = "ID" + name + "_" + std::to_string(k);
+                net.association += "\t" + id;
+                net.pvalues += id + "\t" + Format(k == 0 ? p : draw.Between(0.05, 1.0)) + "\n";
+            }
+            net.association += "\n";
+            continue;
+        }
+        std::string id = name;
+        if (i % 2 == 0 || i == shareA) {
+            id = "ID" + name;
+            net.association += name + "\t" + id + "\n";
+        }
+        net.pvalues += id + "\t" + Format(p) + "\n";
     }
     for (std::size_t m : module) net.module.push_back(names[m]);
     return net;
