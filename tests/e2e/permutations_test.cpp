@@ -184,7 +184,7 @@ TEST_F(Permutations, UnderBothNullsThePlantedModuleIsStableAndSignificantOnAnyTh
             const RunResult r = Run(net,
                                     {"-r", "2", "-g", "3", "--null", null, "--ensemble", "10",
                                      "--summary", "--threads", threads},
-                                    kRunSeed, {"-k", "10", "-i", "100", "-n", "5000", "-p", "2"});
+                                    kRunSeed, {"-k", "10", "-i", "100", "-n", "5000", "-p", "5"});
             ASSERT_EQ(r.status, 0) << r.out << r.err;
             out = r.out.substr(0, r.out.rfind("\nTime taken"));
             std::vector<std::string> now{out};
@@ -199,27 +199,18 @@ TEST_F(Permutations, UnderBothNullsThePlantedModuleIsStableAndSignificantOnAnyTh
                     std::string(null) == "network" ? "on rewired networks (degrees kept)"
                                                    : "with the node scores shuffled");
         ASSERT_EQ(lines.size(), 3u);
-        // The module's group has the smallest p-value of the run: the
-        // smallest 19 permutations give on shuffled scores; rewired networks,
-        // which keep the module nodes' scores and high degrees, come near it
-        // more often.
-        EXPECT_LE(lines[0].pValue, std::string(null) == "network" ? 0.1 : 0.05);
+        // From the cut start the module's group has the smallest p-value of
+        // the run, the smallest that 19 permutations can give, under both nulls.
+        EXPECT_LE(lines[0].pValue, 0.05);
         EXPECT_LT(lines[0].pValue, std::min(lines[1].pValue, lines[2].pValue));
-        // The planted nodes are in the ranked groups of nine in ten repeated
-        // searches on average, and nearly all of them in at least nine.
+        // Every planted node is in the ranked groups of at least nine in ten
+        // repeated searches.
         std::istringstream stability(dir_.Read("outA.stability.tsv"));
         std::map<std::string, double> fraction;
         std::string name, in, of, value;
         for (std::getline(stability, name); stability >> name >> in >> of >> value;)
             fraction[name] = std::stod(value);
-        double sum = 0;
-        int stable = 0;
-        for (const auto& n : net.module) {
-            sum += fraction[n];
-            stable += fraction[n] >= 0.9;
-        }
-        EXPECT_GE(sum / static_cast<double>(net.module.size()), 0.9);
-        EXPECT_GE(stable, 10);
+        for (const auto& n : net.module) EXPECT_GE(fraction[n], 0.9) << n;
         const std::string report = dir_.Read("outA");
         EXPECT_NE(out.find("\nStability of run A: "), std::string::npos);
         const auto problems = CheckSummary(dir_.Read("out.summary.tsv"),
