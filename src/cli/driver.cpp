@@ -18,9 +18,9 @@
 #include "cli/dot_export.hpp"
 #include "cli/mapping_diagnostics.hpp"
 #include "cli/output_file.hpp"
-#include "cli/permutation_test.hpp"
 #include "cli/progress.hpp"
 #include "cli/report.hpp"
+#include "cli/run_checks.hpp"
 #include "cli/scoring.hpp"
 #include "network/association_reader.hpp"
 #include "network/preparation.hpp"
@@ -197,16 +197,6 @@ void PrepareEdgeScoring(const Options& options, const SeedSource& seeds, Network
     context.hub = options.hub;
 }
 
-// The files run `r` writes: its report and the exports asked for.
-std::vector<std::string> RunOutputs(const Options& options, int r) {
-    const std::string report = options.out + static_cast<char>('A' + r);
-    std::vector<std::string> names{report};
-    if (options.cytoscape) names.insert(names.end(), {report + ".sif", report + ".nodes.tsv"});
-    if (options.dot) names.insert(names.end(), {report + ".dot", report + ".svg"});
-    if (options.permutations > 0) names.push_back(report + ".significance.tsv");
-    return names;
-}
-
 // When the runs end before `repeat`, names the files of the runs not made
 // that an earlier invocation left, so that they are not taken for this one's.
 void NameLeftovers(const Options& options, int firstNotMade, std::ostream& out) {
@@ -224,8 +214,8 @@ void NameLeftovers(const Options& options, int firstNotMade, std::ostream& out) 
 
 // One annealing run with its report. Returns false when the runs end here.
 bool AnnealingRun(int r, const Options& options, const SeedSource& seeds, Network& net,
-                  ScoreContext& context, NodeMap<bool>& selection, ProgressBar& progress,
-                  std::ostream& out) {
+                  ScoreContext& context, NodeMap<bool>& selection,
+                  std::vector<SummaryRow>& summary, ProgressBar& progress, std::ostream& out) {
     const char letter = static_cast<char>('A' + r);
     out << "\nSimulated annealing Algorithm:Iteration no " << r << "..\n";
     if (r > 0) context.nodeOnly = true;
@@ -292,9 +282,9 @@ bool AnnealingRun(int r, const Options& options, const SeedSource& seeds, Networ
     const ExportInputs exports{net.graph, groups, net.names, net.nodeScores, net.values};
     if (options.cytoscape) WriteCytoscapeFiles(name, exports);
     if (options.dot) WriteDotFiles(name, exports, out);
-    if (options.permutations > 0)
-        PermutationTest({net.graph, net.nodeScores, net.edgeScores, context, anneal}, groups,
-                        options.nmax, options.permutations, seeds.Next(), r, name, progress, out);
+    CheckRunGroups({options, r, seeds.Next(), name, net.names},
+                   {net.graph, net.nodeScores, net.edgeScores, context, anneal, options.threads},
+                   groups, summary, progress, out);
 
     net.graph.RestoreGraph();
     DeleteUnselectedNodes(net.graph, selection);
@@ -311,6 +301,7 @@ void Run(const Options& options, std::ostream& out, ProgressBar& progress) {
         const auto names = RunOutputs(options, r);
         outputs.insert(outputs.end(), names.begin(), names.end());
     }
+    if (options.summary) outputs.push_back(options.out + ".summary.tsv");
     RefuseInputsAsOutputs({options.input, options.association, options.data}, outputs);
     Network net;
     ScoreContext context;
@@ -318,8 +309,9 @@ void Run(const Options& options, std::ostream& out, ProgressBar& progress) {
     PrepareEdgeScoring(options, seeds, net, context, progress, out);
 
     NodeMap<bool> selection;
+    std::vector<SummaryRow> summary;
     for (int r = 0; r < options.repeat; ++r) {
-        if (!AnnealingRun(r, options, seeds, net, context, selection, progress, out)) {
+        if (!AnnealingRun(r, options, seeds, net, context, selection, summary, progress, out)) {
             NameLeftovers(options, r, out);
             break;
         }

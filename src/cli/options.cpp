@@ -74,7 +74,16 @@ std::vector<std::string> Options::validate() const {
     positive(tEnd, "e", "Tend");
     atLeast(kmax, 4, "k", "kmax");
     atLeast(imax, 2, "i", "imax");
-    atLeast(permutations, 0, "", "permutations");
+    auto within = [&](int value, int low, int high, const char* name) {
+        atLeast(value, low, "", name);
+        if (value > high)
+            errors.push_back(ArgError("value " + ToText(value) + " is above the largest allowed, " +
+                                          ToText(high),
+                                      "", name));
+    };
+    within(permutations, 0, kMaxRepetitions, "permutations");
+    within(ensemble, 0, kMaxRepetitions, "ensemble");
+    within(threads, 1, kMaxThreads, "threads");
     // A background model draws k scores imax times for every even k up to
     // kmax: beyond the bound it would run for hours, or for ever.
     if (kmax >= 4 && imax >= 2) {
@@ -149,6 +158,27 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         "After each run, repeat its search this many times with the node scores shuffled and "
         "print each group's empirical p-value (also in OUT<letter>.significance.tsv)",
         false, defaults.permutations, "integer", cmd);
+    std::vector<std::string> nullNames{"scores", "network"};
+    TCLAP::ValuesConstraint<std::string> nullAllowed(nullNames);
+    TCLAP::ValueArg<std::string> null(
+        "", "null",
+        "What the permutations search: the node scores shuffled among the nodes (scores), or "
+        "the network rewired with every degree kept and the edge scores shuffled (network)",
+        false, defaults.null, &nullAllowed, cmd);
+    TCLAP::ValueArg<int> ensemble(
+        "", "ensemble",
+        "After each run, repeat its search this many times with other seeds and write each "
+        "node's stability, the fraction of searches that put it into a ranked group, to "
+        "OUT<letter>.stability.tsv",
+        false, defaults.ensemble, "integer", cmd);
+    TCLAP::SwitchArg summary("", "summary",
+                             "Also write OUT.summary.tsv, one line per group of every run",
+                             cmd, defaults.summary);
+    TCLAP::ValueArg<int> threads(
+        "", "threads",
+        "Run the permutations and ensemble searches on this many threads (1 to 1024; the "
+        "default is every core); the results are the same for every number",
+        false, defaults.threads, "integer", cmd);
 
     ParseResult result;
     try {
@@ -187,6 +217,10 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
     options.cytoscape = cytoscape.getValue();
     options.dot = dot.getValue();
     options.permutations = permutations.getValue();
+    options.null = null.getValue();
+    options.ensemble = ensemble.getValue();
+    options.summary = summary.getValue();
+    options.threads = threads.getValue();
     if (seed.isSet()) {
         const long long value = seed.getValue();
         if (value < 0 || value > static_cast<long long>(std::numeric_limits<std::uint32_t>::max())) {

@@ -2,10 +2,12 @@
 // The command line: one record whose member initialisers are the defaults,
 // its parsing with TCLAP, and the range checks the parser cannot make.
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tarnvale {
@@ -29,6 +31,11 @@ struct Options {
     bool cytoscape = false;            // --cytoscape: OUT<letter>.sif and .nodes.tsv
     bool dot = false;                  // --dot: OUT<letter>.dot (and .svg)
     int permutations = 0;              // --permutations: searches on shuffled scores
+    std::string null = "scores";       // --null: what the permutations shuffle
+    int ensemble = 0;                  // --ensemble: repeated searches for stability
+    bool summary = false;              // --summary: OUT.summary.tsv
+    // --threads: permutations and ensemble searches side by side.
+    int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 
     // Every value out of range, each as the driver's error line
     // "error: TEXT for arg Argument: -x (--name)"; empty when all are fine.
@@ -37,6 +44,11 @@ struct Options {
 
 // The highest repeat count: run letters go from 'A' up to '~'.
 inline constexpr int kMaxRepeat = '~' - 'A' + 1;
+
+// The most repetitions of a run's search that --permutations and --ensemble
+// may ask for, and the most threads.
+inline constexpr int kMaxRepetitions = 100000;
+inline constexpr int kMaxThreads = 1024;
 
 // The most draws one background model may take (kmax and imax together).
 inline constexpr double kMaxBackgroundDraws = 1e10;

@@ -15,13 +15,25 @@ std::uint64_t SplitMix64(std::uint64_t x) {
     return x ^ (x >> 31);
 }
 
-// The ranked group scores of the state the search left.
-std::vector<float> RankedScores(Graph& graph, const NodeMap<bool>& selection,
-                                const ScoreInputs& inputs) {
-    const Evaluation evaluation = Evaluate(graph, selection, inputs);
+// The edge scores of `graph`'s visible edges, in edge order, dealt out in
+// random order to the edges of `rewired`, in edge order.
+EdgeMap<float> ShuffledEdgeScores(const Graph& graph, const EdgeMap<float>& scores,
+                                  const Graph& rewired, Random& rng) {
+    std::vector<float> values;
+    graph.ForEachEdge([&](EdgeId e) { values.push_back(scores.get(e)); });
+    for (std::size_t i = values.size(); i > 1; --i) {
+        const auto j = static_cast<std::size_t>(rng.Integer(0, static_cast<std::int32_t>(i - 1)));
+        std::swap(values[i - 1], values[j]);
+    }
+    EdgeMap<float> result;
+    std::size_t next = 0;
+    rewired.ForEachEdge([&](EdgeId e) { result[e] = values[next++]; });
+    return result;
+}
+
+std::vector<float> ScoresOf(const std::vector<Group>& groups) {
     std::vector<float> scores;
-    for (std::size_t index : RankGroups(evaluation.groups))
-        scores.push_back(evaluation.groups[index].score);
+    for (const Group& group : groups) scores.push_back(group.score);
     return scores;
 }
 
@@ -43,7 +55,8 @@ void ShuffleNodeScores(const std::vector<NodeId>& nodes, NodeMap<double>& scores
 
 std::vector<RankSignificance> Significance(const std::vector<Group>& observed, int nmax,
                                            const std::vector<std::vector<float>>& permuted) {
-    const std::size_t ranks = std::min(observed.size(), static_cast<std::size_t>(std::max(nmax, 1)));
+    const std::size_t ranks =
+        std::min(observed.size(), static_cast<std::size_t>(std::max(nmax, 1)));
     std::vector<RankSignificance> result(ranks);
     for (std::size_t g = 0; g < ranks; ++g) {
         RankSignificance& rank = result[g];
@@ -51,54 +64,84 @@ std::vector<RankSignificance> Significance(const std::vector<Group>& observed, i
         rank.score = observed[g].score;
         for (const auto& scores : permuted)
             if (g < scores.size() && scores[g] >= rank.score) ++rank.atLeast;
-        rank.pValue = static_cast<double>(rank.atLeast + 1) /
-                      static_cast<double>(permuted.size() + 1);
+        rank.pValue =
+            static_cast<double>(rank.atLeast + 1) / static_cast<double>(permuted.size() + 1);
     }
     return result;
 }
 
-std::vector<std::vector<float>> PermutedScores(const PermutedRun& setup, int permutations,
-                                               std::uint32_t base, int run,
-                                               ProgressBar& progress, const std::string& phase) {
+const char* NullName(NullModel null) { return null == NullModel::Network ? "network" : "scores"; }
+
+std::vector<Group> SearchGroups(Graph& graph, const ScoreInputs& inputs, AnnealOptions anneal,
+                                std::uint32_t seed, SharedProgress& progress) {
+    anneal.progress = nullptr;
+    std::uint64_t last = 0;
+    if (progress.enabled()) {
+        const std::uint64_t steps = anneal.iterations + graph.NumberOfNodes();
+        anneal.progress = [&progress, &last, steps](std::uint64_t position, std::uint64_t, float) {
+            progress.Advance(last, std::min(position, steps));
+        };
+    }
+    std::ostream silent(nullptr);  // the searches' own lines are not wanted
+    NodeMap<bool> selection;
+    Anneal(graph, inputs, selection, anneal, seed, silent);
+    Evaluation evaluation = Evaluate(graph, selection, inputs);
+    std::vector<Group> groups;
+    for (std::size_t index : RankGroups(evaluation.groups))
+        groups.push_back(std::move(evaluation.groups[index]));
+    return groups;
+}
+
+std::vector<std::vector<float>> PermutedScores(const PermutedRun& setup, NullModel null,
+                                               int permutations, std::uint32_t base, int run,
+                                               ProgressBar& progress, const std::string& phase,
+                                               RewireCount& rewired) {
     setup.graph.RestoreGraph();
-    const std::vector<NodeId> nodes = setup.graph.Nodes();
     // Every search makes N steps and one quench pass of n (more when a pass
     // is made again, which the bar absorbs).
-    const std::uint64_t steps = setup.anneal.iterations + nodes.size();
+    const std::uint64_t steps = setup.anneal.iterations + setup.graph.NumberOfNodes();
     const auto count = static_cast<std::uint64_t>(std::max(permutations, 0));
-    progress.Begin(phase, count * steps, "steps");
-    std::ostream silent(nullptr);  // the searches' own lines are not wanted
+    std::vector<RewireCount> rewirings(null == NullModel::Network ? count : 0);
     std::vector<std::vector<float>> scores;
-    for (std::uint64_t k = 0; k < count; ++k) {
-        NodeMap<double> shuffled = setup.nodeScores;
-        Random shuffleRng(PermutationSeed(base, run, 2 * k));
-        ShuffleNodeScores(nodes, shuffled, shuffleRng);
-        const ScoreInputs inputs{shuffled, setup.edgeScores, setup.context};
-        AnnealOptions anneal = setup.anneal;
-        anneal.progress = nullptr;
-        if (progress.enabled()) {
-            anneal.progress = [&progress, k, steps](std::uint64_t position, std::uint64_t,
-                                                    float) {
-                progress.Update(k * steps + std::min(position, steps));
-            };
-        }
-        NodeMap<bool> selection;
-        Anneal(setup.graph, inputs, selection, anneal, PermutationSeed(base, run, 2 * k + 1),
-               silent);
-        scores.push_back(RankedScores(setup.graph, selection, inputs));
+    {
+        SharedProgress shared(progress, phase, count * steps);
+        scores = RunRepetitions<std::vector<float>>(
+            count, setup.threads, setup.graph, [&](Graph& own, std::uint64_t k) {
+                Random rng(PermutationSeed(base, run, 2 * k));
+                const std::uint32_t seed = PermutationSeed(base, run, 2 * k + 1);
+                if (null == NullModel::Network) {
+                    Graph graph = RewiredGraph(own, rng, rewirings[k]);
+                    const EdgeMap<float> edges =
+                        ShuffledEdgeScores(own, setup.edgeScores, graph, rng);
+                    const ScoreInputs inputs{setup.nodeScores, edges, setup.context};
+                    return ScoresOf(SearchGroups(graph, inputs, setup.anneal, seed, shared));
+                }
+                NodeMap<double> shuffled = setup.nodeScores;
+                ShuffleNodeScores(own.Nodes(), shuffled, rng);
+                const ScoreInputs inputs{shuffled, setup.edgeScores, setup.context};
+                return ScoresOf(SearchGroups(own, inputs, setup.anneal, seed, shared));
+            });
     }
-    progress.End();
+    rewired = RewireCount{};
+    for (const RewireCount& one : rewirings) {
+        rewired.attempts += one.attempts;
+        rewired.swaps += one.swaps;
+        rewired.changed += one.changed;
+        rewired.edges += one.edges;
+    }
     return scores;
 }
 
 void PrintSignificance(std::ostream& out, char letter, int permutations,
-                       const std::vector<RankSignificance>& ranks) {
+                       const std::vector<RankSignificance>& ranks, NullModel null) {
     out << "\nPermutation test of run " << letter << ": ";
     if (ranks.empty()) {
         out << "the run reported no group; nothing to compare\n";
         return;
     }
-    out << permutations << " searches with the node scores shuffled\n";
+    out << permutations
+        << (null == NullModel::Network ? " searches on rewired networks (degrees kept)\n"
+                                       : " searches with the node scores shuffled\n");
     for (std::size_t g = 0; g < ranks.size(); ++g) {
         out << "Group No. " << g << ": s-score = " << ranks[g].score
             << ", empirical p-value = " << ranks[g].pValue << " (" << ranks[g].atLeast << " of "
@@ -115,20 +158,33 @@ void WriteSignificanceTable(std::ostream& out, int permutations,
     }
 }
 
-void PermutationTest(const PermutedRun& setup, const std::vector<Group>& observed, int nmax,
-                     int permutations, std::uint32_t base, int run, const std::string& reportName,
-                     ProgressBar& progress, std::ostream& out) {
+std::vector<RankSignificance> PermutationTest(const PermutedRun& setup, NullModel null,
+                                              const std::vector<Group>& observed, int nmax,
+                                              int permutations, std::uint32_t base, int run,
+                                              const std::string& reportName, ProgressBar& progress,
+                                              std::ostream& out) {
     const char letter = static_cast<char>('A' + run);
     std::vector<RankSignificance> ranks;
+    RewireCount rewired;
     if (!observed.empty()) {
         const std::string phase = std::string("permutations, run ") + letter;
-        ranks = Significance(observed, nmax,
-                             PermutedScores(setup, permutations, base, run, progress, phase));
+        ranks = Significance(
+            observed, nmax,
+            PermutedScores(setup, null, permutations, base, run, progress, phase, rewired));
     }
-    PrintSignificance(out, letter, permutations, ranks);
-    WriteExportFile(reportName + ".significance.tsv", [&](std::ostream& file) {
-        WriteSignificanceTable(file, permutations, ranks);
-    });
+    // A star or a nearly complete graph leaves few swaps to make: its
+    // rewirings stay close to the graph itself and prove little.
+    if (null == NullModel::Network && 2 * rewired.swaps < rewired.attempts) {
+        const std::uint64_t perSearch = std::max(permutations, 1);
+        out << "\nWarning: the rewiring of run " << letter << "'s network made only "
+            << rewired.swaps << " of " << rewired.attempts << " attempted edge swaps; "
+            << rewired.changed / perSearch << " of " << rewired.edges / perSearch
+            << " edges were rewired per permutation on average\n";
+    }
+    PrintSignificance(out, letter, permutations, ranks, null);
+    WriteExportFile(reportName + ".significance.tsv",
+                    [&](std::ostream& file) { WriteSignificanceTable(file, permutations, ranks); });
+    return ranks;
 }
 
 }  // namespace tarnvale

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "cli/progress.hpp"
+#include "cli/repetitions.hpp"
+#include "network/rewire.hpp"
 #include "network/graph.hpp"
 #include "search/annealing.hpp"
 #include "search/evaluate.hpp"
@@ -39,27 +41,45 @@ void ShuffleNodeScores(const std::vector<NodeId>& nodes, NodeMap<double>& scores
 std::vector<RankSignificance> Significance(const std::vector<Group>& observed, int nmax,
                                            const std::vector<std::vector<float>>& permuted);
 
-// The run as the permutations repeat it.
+// What the permutations search: the run's node scores shuffled among its
+// nodes, or the run's graph rewired with its degrees kept and the edge scores
+// shuffled onto the new edges.
+enum class NullModel { Scores, Network };
+
+// The name of a null model on the command line and in the summary table.
+const char* NullName(NullModel null);
+
+// The run as the permutations and the ensemble repeat it.
 struct PermutedRun {
     Graph& graph;                     // the run's graph, before it is cut down
     const NodeMap<double>& nodeScores;
     const EdgeMap<float>& edgeScores;
     const ScoreContext& context;      // the run's background models
     const AnnealOptions& anneal;      // the run's search settings
+    int threads = 1;                  // searches side by side
 };
 
-// Runs `permutations` searches (no output of their own): repetition k shuffles
-// the node scores with seed PermutationSeed(base, run, 2k) and searches with
-// seed PermutationSeed(base, run, 2k + 1). Returns each one's ranked group
-// scores. Leaves the graph with nodes hidden.
-std::vector<std::vector<float>> PermutedScores(const PermutedRun& setup, int permutations,
-                                               std::uint32_t base, int run,
-                                               ProgressBar& progress, const std::string& phase);
+// One search of `graph` with `seed` (no output of its own, progress to
+// `progress` when it draws): the groups of the state it leaves, best first.
+std::vector<Group> SearchGroups(Graph& graph, const ScoreInputs& inputs, AnnealOptions anneal,
+                                std::uint32_t seed, SharedProgress& progress);
+
+// Runs `permutations` searches on `setup.threads` threads: repetition k
+// shuffles (node scores, or edges and edge scores) with seed
+// PermutationSeed(base, run, 2k) and searches with seed
+// PermutationSeed(base, run, 2k + 1). Returns each one's ranked group
+// scores in repetition order; `rewired` sums the rewirings of the network
+// null. Leaves the graph restored.
+std::vector<std::vector<float>> PermutedScores(const PermutedRun& setup, NullModel null,
+                                               int permutations, std::uint32_t base, int run,
+                                               ProgressBar& progress, const std::string& phase,
+                                               RewireCount& rewired);
 
 // The summary lines on standard output, after a line end: a header, then one
 // line per rank.
 void PrintSignificance(std::ostream& out, char letter, int permutations,
-                       const std::vector<RankSignificance>& ranks);
+                       const std::vector<RankSignificance>& ranks,
+                       NullModel null = NullModel::Scores);
 
 // The header "group<TAB>size<TAB>s_score<TAB>at_least_as_high<TAB>permutations
 // <TAB>p_value", then one line per rank.
@@ -67,10 +87,13 @@ void WriteSignificanceTable(std::ostream& out, int permutations,
                             const std::vector<RankSignificance>& ranks);
 
 // The whole test of run `run` after its report: the searches (skipped when
-// the run has no group), the summary lines and BASE.significance.tsv
-// (atomically; throws RunError when it cannot be written).
-void PermutationTest(const PermutedRun& setup, const std::vector<Group>& observed, int nmax,
-                     int permutations, std::uint32_t base, int run, const std::string& reportName,
-                     ProgressBar& progress, std::ostream& out);
+// the run has no group), a warning when the network null could rewire little,
+// the summary lines and BASE.significance.tsv (atomically; throws RunError
+// when it cannot be written). Returns the ranks' p-values.
+std::vector<RankSignificance> PermutationTest(const PermutedRun& setup, NullModel null,
+                                              const std::vector<Group>& observed, int nmax,
+                                              int permutations, std::uint32_t base, int run,
+                                              const std::string& reportName,
+                                              ProgressBar& progress, std::ostream& out);
 
 }  // namespace tarnvale

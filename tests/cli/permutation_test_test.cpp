@@ -141,11 +141,13 @@ protected:
         anneal.iterations = 200;
         anneal.heuristic = 2;
     }
-    std::vector<std::vector<float>> Run(std::uint32_t base, int count) {
+    std::vector<std::vector<float>> Run(std::uint32_t base, int count, int threads = 1,
+                                        NullModel null = NullModel::Scores) {
         std::ostringstream err;
         ProgressBar bar(err, false);
-        return PermutedScores({graph, scores, edgeScores, context, anneal}, count, base, 0, bar,
-                              "permutations, run A");
+        RewireCount rewired;
+        return PermutedScores({graph, scores, edgeScores, context, anneal, threads}, null, count,
+                              base, 0, bar, "permutations, run A", rewired);
     }
 
     Graph graph;
@@ -164,6 +166,9 @@ TEST_F(PermutedSearch, EachRepetitionGivesItsRankedScoresReproducibly) {
         EXPECT_TRUE(std::is_sorted(ranked.rbegin(), ranked.rend()));
     }
     EXPECT_EQ(Run(kBase, 4), first);
+    // Spread over threads, each repetition still gives what it gives alone.
+    EXPECT_EQ(Run(kBase, 4, 3), first);
+    EXPECT_EQ(Run(kBase, 5, 2, NullModel::Network), Run(kBase, 5, 1, NullModel::Network));
     // The run's own scores and graph are left as they were.
     for (NodeId n = 0; n < 10; ++n) EXPECT_EQ(scores.get(n), before.get(n));
     graph.RestoreGraph();

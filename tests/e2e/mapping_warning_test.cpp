@@ -50,14 +50,5 @@ TEST(MappingWarning, GeneSymbolsAgainstProteinIdsAreNamed) {
         << r.out;
 }
 
-TEST(MappingWarning, ATenthOfTheNodesWithDataIsEnough) {
-    ScratchDir dir;
-    const RunResult r =
-        RunOnRing(dir, "P00\t0.001\nP01\t0.2\nP02\t0.01\nTP53\t0.01\n", "P00\tP00\n");
-    ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_NE(r.out.find("\nNumber of nodes without data = 21\n\n"), std::string::npos) << r.out;
-    EXPECT_EQ(r.out.find("Warning: only"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace tarnvale::testing

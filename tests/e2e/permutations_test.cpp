@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "support/planted_network.hpp"
+#include "support/report_checker.hpp"
 #include "support/run_binary.hpp"
 
 namespace tarnvale::testing {
@@ -30,17 +33,18 @@ struct RankLine {
 };
 
 // The summary lines of run `letter` on standard output.
-std::vector<RankLine> Summary(const std::string& out, char letter) {
+std::vector<RankLine> Summary(const std::string& out, char letter,
+                              const std::string& null = "with the node scores shuffled") {
     const std::string head = std::string("\nPermutation test of run ") + letter + ": " +
-                             std::to_string(kPermutations) +
-                             " searches with the node scores shuffled\n";
+                             std::to_string(kPermutations) + " searches " + null + "\n";
     const auto at = out.find(head);
     EXPECT_NE(at, std::string::npos) << out.substr(out.size() > 3000 ? out.size() - 3000 : 0);
     std::vector<RankLine> lines;
     if (at == std::string::npos) return lines;
     std::istringstream in(out.substr(at + head.size()));
-    const std::regex pattern("Group No\\. ([0-9]+): s-score = (\\S+), empirical p-value = (\\S+) "
-                             "\\(([0-9]+) of 19 permutations at least as high\\)");
+    const std::regex pattern(
+        "Group No\\. ([0-9]+): s-score = (\\S+), empirical p-value = (\\S+) "
+        "\\(([0-9]+) of 19 permutations at least as high\\)");
     std::smatch m;
     for (std::string line; std::getline(in, line) && std::regex_match(line, m, pattern);) {
         EXPECT_EQ(std::stoul(m[1]), lines.size());
@@ -58,9 +62,13 @@ protected:
                   const std::string& seed = kRunSeed,
                   std::vector<std::string> search = {"-k", "10", "-i", "100", "-n", "1000", "-p",
                                                      "2"}) {
-        std::vector<std::string> args{"-d", dir_.Write("p.txt", net.pvalues),
-                                      "-a", dir_.Write("a.txt", net.association),
-                                      "--seed", seed, "--permutations",
+        std::vector<std::string> args{"-d",
+                                      dir_.Write("p.txt", net.pvalues),
+                                      "-a",
+                                      dir_.Write("a.txt", net.association),
+                                      "--seed",
+                                      seed,
+                                      "--permutations",
                                       std::to_string(kPermutations)};
         args.insert(args.end(), search.begin(), search.end());
         args.insert(args.end(), extra.begin(), extra.end());
@@ -94,22 +102,28 @@ TEST_F(Permutations, ThePlantedModuleIsSignificant) {
 
 TEST_F(Permutations, OnPureNoiseThePValuesSpreadOut) {
     const PlantedNetwork net = MakePlantedNetwork(kNoiseSeed, 120, 0);
-    std::vector<double> all;
-    for (const char* seed : {"1", "2", "3"}) {
-        SCOPED_TRACE(seed);
-        const RunResult r = Run(net, {"-r", "1", "-g", "5"}, seed);
-        ASSERT_EQ(r.status, 0) << r.out << r.err;
-        const auto lines = Summary(r.out, 'A');
-        ASSERT_EQ(lines.size(), 5u);
-        // The best noise group is nothing that shuffled scores do not give.
-        EXPECT_GT(lines[0].pValue, 0.1);
-        for (const auto& line : lines) all.push_back(line.pValue);
+    for (const char* null : {"scores", "network"}) {
+        SCOPED_TRACE(null);
+        std::vector<double> all;
+        for (const char* seed : {"1", "2", "3"}) {
+            SCOPED_TRACE(seed);
+            const RunResult r = Run(net, {"-r", "1", "-g", "5", "--null", null}, seed);
+            ASSERT_EQ(r.status, 0) << r.out << r.err;
+            const auto lines =
+                Summary(r.out, 'A',
+                        std::string(null) == "network" ? "on rewired networks (degrees kept)"
+                                                       : "with the node scores shuffled");
+            ASSERT_EQ(lines.size(), 5u);
+            // The best noise group is nothing that shuffled scores do not give.
+            EXPECT_GT(lines[0].pValue, 0.1);
+            for (const auto& line : lines) all.push_back(line.pValue);
+        }
+        // Over the ranks of three searches the p-values reach both ends of the
+        // scale instead of piling up at the smallest one.
+        EXPECT_LE(*std::min_element(all.begin(), all.end()), 0.25);
+        EXPECT_GE(*std::max_element(all.begin(), all.end()), 0.75);
+        EXPECT_GE(std::set<double>(all.begin(), all.end()).size(), 5u);
     }
-    // Over the ranks of three searches the p-values reach both ends of the
-    // scale instead of piling up at the smallest one.
-    EXPECT_LE(*std::min_element(all.begin(), all.end()), 0.25);
-    EXPECT_GE(*std::max_element(all.begin(), all.end()), 0.75);
-    EXPECT_GE(std::set<double>(all.begin(), all.end()).size(), 5u);
 }
 
 TEST_F(Permutations, TheSameSeedGivesTheSamePValuesOnScreenAndInTheFile) {
@@ -145,8 +159,8 @@ TEST_F(Permutations, TheSameSeedGivesTheSamePValuesOnScreenAndInTheFile) {
 
 TEST_F(Permutations, ARunWithoutGroupsHasNothingToCompare) {
     // Two pairs of weak nodes: with this seed the first run selects no group.
-    const PlantedNetwork net{"A pp B 0.5\nC pp D 0.6\n", "A 0.9\nB 0.8\nC 0.95\nD 0.7\n",
-                             "A\tA\n", {}};
+    const PlantedNetwork net{
+        "A pp B 0.5\nC pp D 0.6\n", "A 0.9\nB 0.8\nC 0.95\nD 0.7\n", "A\tA\n", {}};
     const RunResult r = Run(net, {"-r", "1"}, "8", {"-n", "20", "-k", "6", "-i", "50"});
     ASSERT_EQ(r.status, 0) << r.out;
     ASSERT_EQ(dir_.Read("outA"), "");
@@ -158,13 +172,82 @@ TEST_F(Permutations, ARunWithoutGroupsHasNothingToCompare) {
               "group\tsize\ts_score\tat_least_as_high\tpermutations\tp_value\n");
 }
 
-TEST_F(Permutations, ANegativeCountIsRefused) {
-    const RunResult r = RunTarnvale({"-d", "p", "-a", "a", "--permutations", "-1", "n", "o"},
-                                    dir_.path());
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err,
-              "error: value -1 is below the smallest allowed, 0 for arg Argument: --permutations\n");
-    EXPECT_EQ(r.out, "");
+TEST_F(Permutations, UnderBothNullsThePlantedModuleIsStableAndSignificantOnAnyThreads) {
+    const PlantedNetwork net = MakePlantedNetwork(kPlantedSeed, 200, 12);
+    const std::vector<std::string> files{"outA", "outA.significance.tsv", "outA.stability.tsv",
+                                         "outB", "outB.stability.tsv",    "out.summary.tsv"};
+    for (const char* null : {"scores", "network"}) {
+        SCOPED_TRACE(null);
+        std::vector<std::string> outputs;
+        std::string out;
+        for (const char* threads : {"1", "2"}) {
+            const RunResult r = Run(net,
+                                    {"-r", "2", "-g", "3", "--null", null, "--ensemble", "10",
+                                     "--summary", "--threads", threads},
+                                    kRunSeed, {"-k", "10", "-i", "100", "-n", "5000", "-p", "5"});
+            ASSERT_EQ(r.status, 0) << r.out << r.err;
+            out = r.out.substr(0, r.out.rfind("\nTime taken"));
+            std::vector<std::string> now{out};
+            for (const auto& name : files) now.push_back(dir_.Read(name));
+            if (!outputs.empty()) {
+                EXPECT_EQ(now, outputs) << "threads " << threads;
+            }
+            outputs = now;
+        }
+        const auto lines =
+            Summary(out, 'A',
+                    std::string(null) == "network" ? "on rewired networks (degrees kept)"
+                                                   : "with the node scores shuffled");
+        ASSERT_EQ(lines.size(), 3u);
+        // From the cut start the module's group has the smallest p-value of
+        // the run, the smallest that 19 permutations can give, under both nulls.
+        EXPECT_LE(lines[0].pValue, 0.05);
+        EXPECT_LT(lines[0].pValue, std::min(lines[1].pValue, lines[2].pValue));
+        // Every planted node is in the ranked groups of at least nine in ten
+        // repeated searches.
+        std::istringstream stability(dir_.Read("outA.stability.tsv"));
+        std::map<std::string, double> fraction;
+        std::string name, in, of, value;
+        for (std::getline(stability, name); stability >> name >> in >> of >> value;)
+            fraction[name] = std::stod(value);
+        for (const auto& n : net.module) EXPECT_GE(fraction[n], 0.9) << n;
+        const std::string report = dir_.Read("outA");
+        EXPECT_NE(out.find("\nStability of run A: "), std::string::npos);
+        const auto problems = CheckSummary(dir_.Read("out.summary.tsv"),
+                                           {{'A', report}, {'B', dir_.Read("outB")}}, 3);
+        EXPECT_TRUE(problems.empty()) << problems.front();
+    }
+}
+
+TEST_F(Permutations, CountsAndNullsOutOfRangeAreRefusedBeforeAnyOutput) {
+    const std::string driver = "error: value ";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"--permutations", "-1"},
+         "-1 is below the smallest allowed, 0 for arg Argument: --permutations\n"},
+        {{"--permutations", "100001"},
+         "100001 is above the largest allowed, 100000 for arg Argument: --permutations\n"},
+        {{"--ensemble", "100001"},
+         "100001 is above the largest allowed, 100000 for arg Argument: --ensemble\n"},
+        {{"--threads", "0"}, "0 is below the smallest allowed, 1 for arg Argument: --threads\n"},
+        {{"--threads", "1025"},
+         "1025 is above the largest allowed, 1024 for arg Argument: --threads\n"},
+        {{"--null", "edges"}, ""},
+    };
+    for (const auto& [flags, message] : cases) {
+        SCOPED_TRACE(flags[0] + " " + flags[1]);
+        std::vector<std::string> args{"-d", "p", "-a", "a", flags[0], flags[1], "n", "o"};
+        const RunResult r = RunTarnvale(args, dir_.path());
+        EXPECT_EQ(r.status, 1);
+        if (message.empty()) {
+            EXPECT_NE(r.err.find("Value 'edges' does not meet constraint: scores|network"),
+                      std::string::npos)
+                << r.err;
+        } else {
+            EXPECT_EQ(r.err, driver + message);
+        }
+        EXPECT_EQ(r.out, "");
+        EXPECT_TRUE(std::filesystem::is_empty(dir_.path()));
+    }
 }
 
 }  // namespace

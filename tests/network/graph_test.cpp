@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "network/rewire.hpp"
 
 namespace tarnvale {
 namespace {
@@ -47,7 +50,8 @@ TEST(GraphAdjacency, LoopIsMetTwiceAndCountsTwice) {
 // Adding edges in bulk is adding them one by one: same ids, adjacency
 // order, degrees and counts, also next to earlier edges and a hidden node.
 TEST(GraphAdjacency, BulkEdgesEqualEdgesAddedOneByOne) {
-    const std::vector<std::pair<NodeId, NodeId>> ends{{1, 0}, {0, 2}, {3, 0}, {0, 1}, {2, 2}, {3, 1}};
+    const std::vector<std::pair<NodeId, NodeId>> ends{{1, 0}, {0, 2}, {3, 0},
+                                                      {0, 1}, {2, 2}, {3, 1}};
     Graph single = WithNodes(4), bulk = WithNodes(4);
     for (Graph* graph : {&single, &bulk}) {
         graph->NewEdge(2, 0);
@@ -187,6 +191,47 @@ TEST(GraphComponents, MillionNodePathNeedsNoDeepStack) {
     EXPECT_EQ(components[0].nodes.size(), static_cast<std::size_t>(kNodes));
     EXPECT_EQ(components[0].edges.size(), static_cast<std::size_t>(kNodes - 1));
     EXPECT_EQ(components[0].nodes.back(), kNodes - 1);
+}
+
+// Rewiring keeps every degree and makes no loop or parallel edge; on a
+// sparse random graph it changes most edges, on a star it can change none.
+TEST(RewiredGraph, KeepsDegreesMakesNoLoopOrParallelAndChangesMostEdges) {
+    struct Case {
+        const char* name;
+        bool star;
+        std::uint64_t fewestChanged;  // of the 300 random or 29 star edges
+    };
+    for (const Case& c : {Case{"random", false, 200}, Case{"star", true, 0}}) {
+        SCOPED_TRACE(c.name);
+        Graph graph = WithNodes(101);
+        Random rng(9);
+        std::set<std::pair<NodeId, NodeId>> made;
+        while (made.size() < (c.star ? 29u : 300u)) {
+            const NodeId a = c.star ? 0 : rng.Integer(1, 100);
+            const NodeId b = rng.Integer(1, c.star ? 29 : 100);
+            if (a != b && made.insert(std::minmax(a, b)).second) graph.NewEdge(a, b);
+        }
+        graph.MakeUndirected();
+        graph.DelNode(100);  // a deleted node keeps its id out of the result
+        RewireCount count;
+        const Graph rewired = RewiredGraph(graph, rng, count);
+        EXPECT_EQ(rewired.NumberOfNodes(), graph.NumberOfNodes());
+        EXPECT_FALSE(rewired.IsNodeAlive(100));
+        EXPECT_FALSE(rewired.IsDirected());
+        for (NodeId n : graph.Nodes()) EXPECT_EQ(rewired.Degree(n), graph.Degree(n)) << n;
+        std::set<std::pair<NodeId, NodeId>> pairs;
+        rewired.ForEachEdge([&](EdgeId e) {
+            EXPECT_NE(rewired.Source(e), rewired.Target(e));
+            EXPECT_TRUE(pairs.insert(std::minmax(rewired.Source(e), rewired.Target(e))).second);
+        });
+        EXPECT_EQ(count.edges, graph.NumberOfEdges());
+        EXPECT_EQ(count.attempts, 10 * count.edges);
+        std::uint64_t changed = 0;
+        for (const auto& pair : pairs) changed += made.count(pair) == 0;
+        EXPECT_EQ(count.changed, changed);
+        EXPECT_GE(changed, c.fewestChanged);
+        EXPECT_EQ(count.swaps == 0, c.star);
+    }
 }
 
 }  // namespace

@@ -10,9 +10,14 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
+std::string Joined(const Texts& texts) {
+    std::string text;
+    for (const auto& t : texts) text += (text.empty() ? "" : " ") + t;
+    return text;
+}
+
 // A small named graph built edge by edge, nodes created on first mention.
-class PreparationTest : public ::testing::Test {
-protected:
+struct NamedGraph {
     NodeId Node(const std::string& name) {
         if (const auto found = ids.find(name); found != ids.end()) return found->second;
         const NodeId n = graph.NewNode();
@@ -66,6 +71,8 @@ protected:
     std::map<std::string, NodeId> ids;
     std::string rdeOutput;
 };
+
+class PreparationTest : public ::testing::Test, protected NamedGraph {};
 
 TEST_F(PreparationTest, RdeKeepsTheFirstEdgeAndDropsLoops) {
     Edge("A", "B", 0.1f);
@@ -124,104 +131,58 @@ TEST_F(PreparationTest, DeleteIsolatedNodesKeepsTheOthersInOrder) {
     EXPECT_EQ(graph.NumberOfEdges(), 2u);
 }
 
-TEST_F(PreparationTest, MergedNodesEdgeMovesToTheAnchorWithItsValue) {
-    Edge("P", "X", 0.1f);
-    Edge("Q", "R", 0.7f);
-    List("P", {"Y1", "Y2"});
-    List("Q", {"Y1", "Y2"});
-    List("X", {"Y3"});
-    List("R", {"Y4"});
-    Merge();
-    EXPECT_EQ(NodeNames(), (Texts{"P", "X", "R"}));
-    EXPECT_EQ(EdgeTexts(), (Texts{"P-X:0.1", "P-R:0.7"}));
-}
-
-TEST_F(PreparationTest, NeighbourSharedWithTheAnchorGetsNoSecondEdge) {
-    Edge("P", "R", 0.1f);
-    Edge("Q", "R", 0.9f);
-    Edge("S", "R", 0.8f);
-    List("P", {"Y1"});
-    List("Q", {"Y1"});
-    List("S", {"Y1"});
-    List("R", {"Y2"});
-    Merge();
-    EXPECT_EQ(EdgeTexts(), (Texts{"P-R:0.1"}));
-}
-
-TEST_F(PreparationTest, EdgeAddedByOneMergeIsNotAddedAgainByTheNext) {
-    Node("P");
-    Edge("Q", "R", 0.2f);
-    Edge("S", "R", 0.9f);
-    List("P", {"Y1"});
-    List("Q", {"Y1"});
-    List("S", {"Y1"});
-    List("R", {"Y2"});
-    Merge();
-    EXPECT_EQ(NodeNames(), (Texts{"P", "R"}));
-    EXPECT_EQ(EdgeTexts(), (Texts{"P-R:0.2"}));
-}
-
-TEST_F(PreparationTest, PairJoinedOnlyToEachOtherLeavesAnIsolatedAnchor) {
-    Edge("P", "Q", 0.5f);
-    Edge("X", "Y", 0.5f);
-    List("P", {"Y1"});
-    List("Q", {"Y1"});
-    List("X", {"Y2"});
-    List("Y", {"Y3"});
-    Merge();
-    EXPECT_EQ(NodeNames(), (Texts{"P", "X", "Y"}));
-    EXPECT_EQ(graph.Degree(ids["P"]), 0);
-    DeleteIsolatedNodes(graph);
-    EXPECT_EQ(NodeNames(), (Texts{"X", "Y"}));
-}
-
-TEST_F(PreparationTest, EveryNodeIsAnAnchorSoNoEqualListsRemain) {
-    // Interleaved groups, which an anchor walk over every other node would
-    // leave partly unmerged.
-    for (const char* name : {"A", "B", "C", "D", "E"}) Edge(name, "Z", 0.5f);
-    List("A", {"L1"});
-    List("B", {"L2"});
-    List("C", {"L1"});
-    List("D", {"L2"});
-    List("E", {"L1"});
-    List("Z", {"L3"});
-    Merge();
-    EXPECT_EQ(NodeNames(), (Texts{"A", "Z", "B"}));
-}
-
-TEST_F(PreparationTest, EdgeMadeByAMergeCarriesItsValueIntoALaterMerge) {
-    for (const char* name : {"A", "B", "C", "D", "X"}) Node(name);
-    Edge("C", "D", 0.7f);
-    Edge("A", "X", 0.1f);
-    Edge("B", "X", 0.2f);
-    List("A", {"L1"});
-    List("B", {"L2"});
-    List("C", {"L1"});
-    List("D", {"L2"});
-    List("X", {"L3"});
-    Merge();
-    // A takes C's edge to D (0.7); then B takes D's edge to A, value 0.7.
-    EXPECT_EQ(NodeNames(), (Texts{"A", "B", "X"}));
-    EXPECT_EQ(EdgeTexts(), (Texts{"A-X:0.1", "B-X:0.2", "B-A:0.7"}));
-}
-
-TEST_F(PreparationTest, ListsMustBeEqualInLengthAndOrder) {
-    for (const char* name : {"A", "B", "C", "D"}) Edge(name, "Z", 0.5f);
-    List("A", {"Y1", "Y1"});
-    List("B", {"Y1"});
-    List("C", {"Y1", "Y2"});
-    List("D", {"Y1", "Y1"});
-    Merge();
-    EXPECT_EQ(NodeNames(), (Texts{"A", "Z", "B", "C"}));
-}
-
-TEST_F(PreparationTest, NodesWithEmptyListsAreLeftAlone) {
-    Edge("A", "B", 0.5f);
-    Edge("C", "B", 0.5f);
-    List("B", {"Y1"});
-    Merge();
-    EXPECT_EQ(NodeNames(), (Texts{"A", "B", "C"}));
-    EXPECT_EQ(graph.NumberOfEdges(), 2u);
+// Merging nodes whose identifier lists are equal into the first of them
+// (the anchor): each case lists nodes to make first, edges "S T value",
+// identifier lists "NAME:ID,ID", and the nodes and edges that remain.
+TEST(MergeByAssociation, NodesWithEqualListsBecomeTheirAnchor) {
+    struct Case {
+        const char *nodes, *edges, *lists, *remaining, *remainingEdges;
+    };
+    const Case cases[] = {
+        // The merged node's edge moves to the anchor with its value.
+        {"", "P X 0.1,Q R 0.7", "P:Y1,Y2 Q:Y1,Y2 X:Y3 R:Y4", "P X R", "P-X:0.1 P-R:0.7"},
+        // A neighbour shared with the anchor gets no second edge.
+        {"", "P R 0.1,Q R 0.9,S R 0.8", "P:Y1 Q:Y1 S:Y1 R:Y2", "P R", "P-R:0.1"},
+        // An edge added by one merge is not added again by the next.
+        {"P", "Q R 0.2,S R 0.9", "P:Y1 Q:Y1 S:Y1 R:Y2", "P R", "P-R:0.2"},
+        // A pair joined only to each other leaves an isolated anchor.
+        {"", "P Q 0.5,X Y 0.5", "P:Y1 Q:Y1 X:Y2 Y:Y3", "P X Y", "X-Y:0.5"},
+        // Every node is an anchor: interleaved groups are all merged.
+        {"", "A Z 0.5,B Z 0.5,C Z 0.5,D Z 0.5,E Z 0.5", "A:L1 B:L2 C:L1 D:L2 E:L1 Z:L3", "A Z B",
+         "A-Z:0.5 B-Z:0.5"},
+        // A takes C's edge to D (0.7); then B takes D's edge to A, value 0.7.
+        {"A B C D X", "C D 0.7,A X 0.1,B X 0.2", "A:L1 B:L2 C:L1 D:L2 X:L3", "A B X",
+         "A-X:0.1 B-X:0.2 B-A:0.7"},
+        // Lists must be equal in length and order.
+        {"", "A Z 0.5,B Z 0.5,C Z 0.5,D Z 0.5", "A:Y1,Y1 B:Y1 C:Y1,Y2 D:Y1,Y1", "A Z B C",
+         "A-Z:0.5 B-Z:0.5 C-Z:0.5"},
+        // Nodes with empty lists are left alone.
+        {"", "A B 0.5,C B 0.5", "B:Y1", "A B C", "A-B:0.5 C-B:0.5"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.edges);
+        NamedGraph net;
+        std::istringstream nodes(c.nodes);
+        for (std::string name; nodes >> name;) net.Node(name);
+        std::istringstream edges(c.edges);
+        for (std::string edge; std::getline(edges, edge, ',');) {
+            std::istringstream fields(edge);
+            std::string source, target;
+            float value = 0;
+            fields >> source >> target >> value;
+            net.Edge(source, target, value);
+        }
+        std::istringstream lists(c.lists);
+        for (std::string list; lists >> list;) {
+            AssociationList ids;
+            std::istringstream items(list.substr(list.find(':') + 1));
+            for (std::string id; std::getline(items, id, ',');) ids.push_back(id);
+            net.List(list.substr(0, list.find(':')), ids);
+        }
+        net.Merge();
+        EXPECT_EQ(Joined(net.NodeNames()), c.remaining);
+        EXPECT_EQ(Joined(net.EdgeTexts()), c.remainingEdges);
+    }
 }
 
 TEST_F(PreparationTest, DeleteUnselectedNodesKeepsTheSelectionAndItsEdges) {

@@ -102,34 +102,46 @@ TEST_F(SifReaderTest, ProgressStepIsOneHundredthAboveOneHundredLines) {
     EXPECT_EQ(output, Progress(248, 2));
 }
 
-TEST_F(SifReaderTest, BlankLinesAreNeitherCountedNorRead) {
-    Read("\n  \t\r\nA pp B 0.5\n\r\n\t\nB pp C 0.4\n   ");
-    EXPECT_EQ(EdgeTexts(), (Texts{"A-pp-B:0.5", "B-pp-C:0.4"}));
-    EXPECT_EQ(output, std::string(kNote) + "Reading interaction 0\nReading interaction 1\n");
-}
-
-TEST_F(SifReaderTest, TextAfterTheFourthFieldIsEchoedWithoutLineEnd) {
-    Read("A pp B 0.5 C D\nB pp C 0.5\t# note\n");
-    EXPECT_EQ(EdgeTexts(), (Texts{"A-pp-B:0.5", "B-pp-C:0.5"}));
-    EXPECT_EQ(output,
-              std::string(kNote) + "Reading interaction 0\n C DReading interaction 1\n\t# note");
-}
-
-TEST_F(SifReaderTest, CrLfFileReadsLikeLfAndEchoesTheCarriageReturns) {
-    Read("A pp B 0.5\r\nB\tpd\tC\t1\r\n");
-    EXPECT_EQ(NodeNames(), (Texts{"A", "B", "C"}));
-    EXPECT_EQ(EdgeTexts(), (Texts{"A-pp-B:0.5", "B-pd-C:1"}));
-    EXPECT_EQ(output, std::string(kNote) + "Reading interaction 0\n\rReading interaction 1\n\r");
-}
-
-TEST_F(SifReaderTest, ShortLineIsSkippedWithoutTakingTheNextLine) {
-    Read("A pp B\n\nC pp D 0.5\n");
-    EXPECT_EQ(NodeNames(), (Texts{"C", "D"}));
-    EXPECT_EQ(EdgeTexts(), (Texts{"C-pp-D:0.5"}));
-    EXPECT_EQ(output, std::string(kNote) +
-                          "Reading interaction 0\n"
-                          "Warning: net.sif:1: fewer than four fields; line skipped\n"
-                          "Reading interaction 1\n");
+// Whole readings: the edges made and everything printed after the note.
+TEST_F(SifReaderTest, LinesAndWhatIsPrintedForThem) {
+    struct Case {
+        std::string text;
+        Texts edges;
+        std::string printed;
+    };
+    const std::string note = kNote;
+    const std::vector<Case> cases{
+        // Blank lines are neither counted nor read.
+        {"\n  \t\r\nA pp B 0.5\n\r\n\t\nB pp C 0.4\n   ", {"A-pp-B:0.5", "B-pp-C:0.4"},
+         note + "Reading interaction 0\nReading interaction 1\n"},
+        // Text after the fourth field is echoed without line end.
+        {"A pp B 0.5 C D\nB pp C 0.5\t# note\n", {"A-pp-B:0.5", "B-pp-C:0.5"},
+         note + "Reading interaction 0\n C DReading interaction 1\n\t# note"},
+        // CR LF reads like LF, and its carriage returns are echoed.
+        {"A pp B 0.5\r\nB\tpd\tC\t1\r\n", {"A-pp-B:0.5", "B-pd-C:1"},
+         note + "Reading interaction 0\n\rReading interaction 1\n\r"},
+        // A short line is skipped without taking the next line.
+        {"A pp B\n\nC pp D 0.5\n", {"C-pp-D:0.5"},
+         note + "Reading interaction 0\nWarning: net.sif:1: fewer than four fields; line "
+                "skipped\nReading interaction 1\n"},
+        // Warnings name physical lines, counting blank ones.
+        {"\n\nA pp B 0.5\n \nA pp\n", {"A-pp-B:0.5"},
+         note + "Reading interaction 0\nReading interaction 1\nWarning: net.sif:5: fewer than four fields; line "
+                "skipped\n"},
+        // A byte-order mark is not part of the first name; alone it makes a blank line.
+        {"\xEF\xBB\xBF" "A pp B 0.5\n", {"A-pp-B:0.5"}, note + "Reading interaction 0\n"},
+        {"\xEF\xBB\xBF\nC pp D 0.5\n", {"C-pp-D:0.5"}, note + "Reading interaction 0\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        graph = Graph();
+        names = {};
+        types = {};
+        values = {};
+        Read(c.text);
+        EXPECT_EQ(EdgeTexts(), c.edges);
+        EXPECT_EQ(output, c.printed);
+    }
 }
 
 TEST_F(SifReaderTest, ValueMustBeAWholeFiniteNumberFromZeroToOne) {
@@ -163,20 +175,6 @@ TEST_F(SifReaderTest, AtMostTenWarningsThenTheTotal) {
     expected += "Warning: net.sif: 12 lines skipped in all\n";
     EXPECT_EQ(Rest(), expected);
     EXPECT_EQ(graph.NumberOfNodes(), 0u);
-}
-
-TEST_F(SifReaderTest, WarningsNamePhysicalLinesAfterBlankOnes) {
-    Read("\n\nA pp B 0.5\n \nA pp\n");
-    EXPECT_EQ(Rest(), "Warning: net.sif:5: fewer than four fields; line skipped\n");
-}
-
-TEST_F(SifReaderTest, ByteOrderMarkIsNotPartOfTheFirstName) {
-    Read(
-        "\xEF\xBB\xBF"
-        "A pp B 0.5\n");
-    EXPECT_EQ(NodeNames(), (Texts{"A", "B"}));
-    Read("\xEF\xBB\xBF\nC pp D 0.5\n");  // a mark alone makes a blank line
-    EXPECT_EQ(output, std::string(kNote) + "Reading interaction 0\n");
 }
 
 TEST_F(SifReaderTest, WithoutDuplicatesTheFirstEdgeBetweenTwoNodesStays) {

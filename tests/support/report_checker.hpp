@@ -21,6 +21,7 @@
 #include <string>
 #include <unordered_map>
 #include <vector>
+#include <utility>
 
 namespace tarnvale::testing {
 
@@ -145,5 +146,14 @@ CheckResult CheckFirstRunReport(const InputFiles& files, const FirstRunSettings&
 CheckResult CheckLaterRunReport(const InputFiles& files, const FirstRunSettings& settings,
                                 const std::string& firstReportPath,
                                 const std::string& laterReportPath);
+
+// Checks the text of OUTBASE.summary.tsv against the reports of its runs
+// (letter and report text, in run order): the header, then for every run
+// exactly one row per report group, in report order, with the group's
+// number, size and s-score, `ranked` yes for the first nmax and no after,
+// and nine fields. Returns every problem found.
+std::vector<std::string> CheckSummary(const std::string& summaryText,
+                                      const std::vector<std::pair<char, std::string>>& reports,
+                                      int nmax);
 
 }  // namespace tarnvale::testing

@@ -1,0 +1,42 @@
+#pragma once
+// How stable a run's groups are: the run's search is repeated with the real
+// node scores and other seeds, and every node gets the fraction of
+// repetitions that put it into one of their nmax best groups.
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/permutation_test.hpp"
+
+namespace tarnvale {
+
+// Repetition k of a run's ensemble searches with seed
+// PermutationSeed(base, run, kEnsembleIndex + k): far past every index a
+// permutation uses, so the two never share a seed.
+inline constexpr std::uint64_t kEnsembleIndex = std::uint64_t{1} << 40;
+
+// For each node, in how many of `repetitions` searches (on setup.threads
+// threads) it was in one of the first `nmax` ranked groups. Leaves the graph
+// restored.
+NodeMap<std::uint32_t> EnsembleCounts(const PermutedRun& setup, int nmax, int repetitions,
+                                      std::uint32_t base, int run, ProgressBar& progress);
+
+// The header "name<TAB>selected_in<TAB>repetitions<TAB>fraction", then one
+// line per node of `graph` counted at least once, by fraction (highest
+// first), then name.
+void WriteStabilityTable(std::ostream& out, const Graph& graph, const NodeMap<std::string>& names,
+                         const NodeMap<std::uint32_t>& counts, int repetitions);
+
+// The ensemble of run `run` after its report (and permutation test): the
+// searches, BASE.stability.tsv (atomically; throws RunError when it cannot
+// be written) and one line on `out` counting the nodes of the run's ranked
+// groups (the first nmax of `groups`) with a fraction of at least 0.5.
+// Returns each node's fraction.
+NodeMap<double> EnsembleTest(const PermutedRun& setup, const std::vector<Group>& groups, int nmax,
+                             int repetitions, std::uint32_t base, int run,
+                             const NodeMap<std::string>& names, const std::string& reportName,
+                             ProgressBar& progress, std::ostream& out);
+
+}  // namespace tarnvale
