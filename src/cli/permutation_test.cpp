@@ -15,16 +15,22 @@ std::uint64_t SplitMix64(std::uint64_t x) {
     return x ^ (x >> 31);
 }
 
+// A uniformly random order of n items (Fisher-Yates, from the last item
+// down): swap(i, j) exchanges two of them.
+template <typename Swap>
+void ShuffleOrder(std::size_t n, Random& rng, Swap swap) {
+    for (std::size_t i = n; i > 1; --i)
+        swap(i - 1, static_cast<std::size_t>(rng.Integer(0, static_cast<std::int32_t>(i - 1))));
+}
+
 // The edge scores of `graph`'s visible edges, in edge order, dealt out in
 // random order to the edges of `rewired`, in edge order.
 EdgeMap<float> ShuffledEdgeScores(const Graph& graph, const EdgeMap<float>& scores,
                                   const Graph& rewired, Random& rng) {
     std::vector<float> values;
     graph.ForEachEdge([&](EdgeId e) { values.push_back(scores.get(e)); });
-    for (std::size_t i = values.size(); i > 1; --i) {
-        const auto j = static_cast<std::size_t>(rng.Integer(0, static_cast<std::int32_t>(i - 1)));
-        std::swap(values[i - 1], values[j]);
-    }
+    ShuffleOrder(values.size(), rng,
+                 [&](std::size_t i, std::size_t j) { std::swap(values[i], values[j]); });
     EdgeMap<float> result;
     std::size_t next = 0;
     rewired.ForEachEdge([&](EdgeId e) { result[e] = values[next++]; });
@@ -47,10 +53,8 @@ std::uint32_t PermutationSeed(std::uint32_t base, int run, std::uint64_t index) 
 }
 
 void ShuffleNodeScores(const std::vector<NodeId>& nodes, NodeMap<double>& scores, Random& rng) {
-    for (std::size_t i = nodes.size(); i > 1; --i) {
-        const auto j = static_cast<std::size_t>(rng.Integer(0, static_cast<std::int32_t>(i - 1)));
-        std::swap(scores[nodes[i - 1]], scores[nodes[j]]);
-    }
+    ShuffleOrder(nodes.size(), rng,
+                 [&](std::size_t i, std::size_t j) { std::swap(scores[nodes[i]], scores[nodes[j]]); });
 }
 
 std::vector<RankSignificance> Significance(const std::vector<Group>& observed, int nmax,
