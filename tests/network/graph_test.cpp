@@ -1,12 +1,19 @@
+// The graph (adjacency order, hiding, deletion, components, rewiring) and the
+// preparation steps that clean it (duplicate edges, isolated nodes, merging by
+// association, selection).
+
 #include "network/graph.hpp"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "network/preparation.hpp"
 #include "network/rewire.hpp"
 
 namespace tarnvale {
@@ -20,43 +27,28 @@ Ids FarEnds(const Graph& graph, NodeId n) {
     return result;
 }
 
-Graph WithNodes(int count) {
+Graph WithNodes(int count, const std::vector<std::pair<NodeId, NodeId>>& edges = {}) {
     Graph graph;
     for (int i = 0; i < count; ++i) graph.NewNode();
+    for (auto [s, t] : edges) graph.NewEdge(s, t);
     return graph;
 }
 
-TEST(GraphAdjacency, OutgoingEdgesThenIncomingOnesEachInCreationOrder) {
-    Graph graph = WithNodes(4);
-    graph.NewEdge(1, 0);
-    graph.NewEdge(0, 2);
-    graph.NewEdge(3, 0);
-    graph.NewEdge(0, 1);
+TEST(Graph, OutgoingEdgesThenIncomingOnesAndALoopIsMetTwice) {
+    Graph graph = WithNodes(4, {{1, 0}, {0, 2}, {3, 0}, {0, 1}, {0, 0}});
     graph.MakeUndirected();
-    EXPECT_EQ(FarEnds(graph, 0), (Ids{2, 1, 1, 3}));
-    EXPECT_EQ(graph.Degree(0), 4);
-}
-
-TEST(GraphAdjacency, LoopIsMetTwiceAndCountsTwice) {
-    Graph graph = WithNodes(2);
-    graph.NewEdge(0, 0);
-    graph.NewEdge(0, 1);
-    graph.MakeUndirected();
-    EXPECT_EQ(FarEnds(graph, 0), (Ids{0, 1, 0}));
-    EXPECT_EQ(graph.Degree(0), 3);
-    EXPECT_EQ(graph.NumberOfEdges(), 2u);
+    EXPECT_EQ(FarEnds(graph, 0), (Ids{2, 1, 0, 1, 3, 0}));
+    EXPECT_EQ(graph.Degree(0), 6);
+    EXPECT_EQ(graph.NumberOfEdges(), 5u);
 }
 
 // Adding edges in bulk is adding them one by one: same ids, adjacency
 // order, degrees and counts, also next to earlier edges and a hidden node.
-TEST(GraphAdjacency, BulkEdgesEqualEdgesAddedOneByOne) {
-    const std::vector<std::pair<NodeId, NodeId>> ends{{1, 0}, {0, 2}, {3, 0},
-                                                      {0, 1}, {2, 2}, {3, 1}};
-    Graph single = WithNodes(4), bulk = WithNodes(4);
-    for (Graph* graph : {&single, &bulk}) {
-        graph->NewEdge(2, 0);
-        graph->HideNode(3);
-    }
+TEST(Graph, BulkEdgesEqualEdgesAddedOneByOne) {
+    const std::vector<std::pair<NodeId, NodeId>> ends{{1, 0}, {0, 2}, {3, 0}, {0, 1}, {2, 2}, {3, 1}};
+    Graph single = WithNodes(4, {{2, 0}}), bulk = WithNodes(4, {{2, 0}});
+    single.HideNode(3);
+    bulk.HideNode(3);
     for (const auto& [source, target] : ends) single.NewEdge(source, target);
     EXPECT_EQ(bulk.NewEdges(ends), 1);
     for (Graph* graph : {&single, &bulk}) {
@@ -71,104 +63,59 @@ TEST(GraphAdjacency, BulkEdgesEqualEdgesAddedOneByOne) {
     EXPECT_EQ(bulk.Edges(), single.Edges());
 }
 
-TEST(IdMap, GrowsWithTheTypesOwnDefaultNotTheFillValue) {
-    NodeMap<float> values(2, -1.0f);
-    EXPECT_EQ(values.get(1), -1.0f);
-    EXPECT_EQ(values.get(7), 0.0f);
-    EXPECT_EQ(values.size(), 2u);  // reading does not grow
-    EXPECT_EQ(values[5], 0.0f);
-    EXPECT_EQ(values.size(), 6u);
-    EXPECT_EQ(values.get(1), -1.0f);
-
-    const NodeMap<std::vector<std::string>> lists;
-    EXPECT_TRUE(lists.at(3).empty());
-    EXPECT_EQ(lists.size(), 0u);
-}
-
-// A triangle 0-1-2 with a loop on 2 and a pendant node 3 on 2.
-class HidingTest : public ::testing::Test {
-protected:
-    HidingTest() : graph(WithNodes(4)) {
-        graph.NewEdge(0, 1);
-        graph.NewEdge(1, 2);
-        graph.NewEdge(2, 0);
-        graph.NewEdge(2, 2);
-        graph.NewEdge(3, 2);
+TEST(Graph, HidingRestoringAndDeletingKeepCountsAndDegrees) {
+    // A triangle 0-1-2 with a loop on 2 and a pendant node 3 on 2.
+    const auto triangle = [] {
+        Graph graph = WithNodes(4, {{0, 1}, {1, 2}, {2, 0}, {2, 2}, {3, 2}});
         graph.MakeUndirected();
-    }
-    Graph graph;
-};
-
-TEST_F(HidingTest, HiddenNodeAndItsEdgesVanishFromCountsAndDegrees) {
+        return graph;
+    };
+    Graph graph = triangle();
     graph.HideNode(2);
     EXPECT_EQ(graph.NumberOfNodes(), 3u);
     EXPECT_EQ(graph.NumberOfEdges(), 1u);
     EXPECT_EQ(graph.Degree(0), 1);
     EXPECT_EQ(graph.Degree(3), 0);
     EXPECT_EQ(graph.Nodes(), (Ids{0, 1, 3}));
-    EXPECT_EQ(graph.Edges(), (Ids{0}));
     EXPECT_EQ(FarEnds(graph, 1), (Ids{0}));
     EXPECT_EQ(graph.Components().size(), 2u);
-
     graph.RestoreGraph();
-    EXPECT_EQ(graph.NumberOfNodes(), 4u);
     EXPECT_EQ(graph.NumberOfEdges(), 5u);
     EXPECT_EQ(graph.Degree(2), 5);
-    EXPECT_EQ(graph.Degree(0), 2);
-}
 
-TEST_F(HidingTest, NodeDeletedWhileHiddenStaysDeleted) {
-    graph.HideNode(2);
+    graph.HideNode(2);  // deleted while hidden: stays deleted
     graph.DelNode(2);
     graph.DelNode(0);
-    EXPECT_EQ(graph.NumberOfNodes(), 2u);
-    EXPECT_EQ(graph.NumberOfEdges(), 0u);
     graph.RestoreGraph();
     EXPECT_EQ(graph.Nodes(), (Ids{1, 3}));
     EXPECT_EQ(graph.NumberOfEdges(), 0u);
     EXPECT_EQ(graph.Degree(1), 0);
-}
 
-TEST_F(HidingTest, EdgeToAHiddenNodeAppearsOnRestore) {
+    graph = triangle();  // an edge to a hidden node appears on restore
     graph.HideNode(3);
     graph.NewEdge(0, 3);
     EXPECT_EQ(graph.NumberOfEdges(), 4u);
-    EXPECT_EQ(graph.Degree(0), 2);
     graph.RestoreGraph();
     EXPECT_EQ(graph.NumberOfEdges(), 6u);
-    EXPECT_EQ(graph.Degree(0), 3);
     EXPECT_EQ(graph.Degree(3), 2);
 }
 
-TEST(GraphDeletion, DeletingDuringTheWalkIsSafeAndCompactKeepsOrder) {
-    Graph graph = WithNodes(5);
-    graph.NewEdge(0, 1);
-    graph.NewEdge(1, 2);
-    graph.NewEdge(3, 4);
+TEST(Graph, DeletingDuringTheWalkIsSafeAndCompactKeepsOrderAndIds) {
+    Graph graph = WithNodes(5, {{0, 1}, {1, 2}, {3, 4}});
     graph.ForEachNode([&](NodeId n) {
         if (n % 2 == 1) graph.DelNode(n);
     });
-    EXPECT_EQ(graph.Nodes(), (Ids{0, 2, 4}));
     EXPECT_EQ(graph.NumberOfEdges(), 0u);
-    EXPECT_EQ(graph.Degree(0), 0);
     graph.Compact();
     EXPECT_EQ(graph.Nodes(), (Ids{0, 2, 4}));
     EXPECT_EQ(graph.NumberOfNodeIds(), 5u);
-    EXPECT_FALSE(graph.IsNodeAlive(3));
-
-    // Ids are not reused after deletion.
-    EXPECT_EQ(graph.NewNode(), 5);
+    EXPECT_EQ(graph.NewNode(), 5);  // ids are not reused
     EXPECT_EQ(graph.NewEdge(0, 5), 3);
     EXPECT_EQ(FarEnds(graph, 0), (Ids{5}));
 }
 
-TEST(GraphComponents, DepthFirstFromEveryNodeInNodeOrder) {
-    Graph graph = WithNodes(6);
-    graph.NewEdge(0, 1);  // e0
-    graph.NewEdge(0, 2);  // e1
-    graph.NewEdge(3, 1);  // e2
-    graph.NewEdge(2, 3);  // e3
-    graph.NewEdge(4, 4);  // e4, a loop
+TEST(Graph, ComponentsDepthFirstFromEveryNodeInNodeOrderWithoutDeepStack) {
+    Graph graph = WithNodes(6, {{0, 1}, {0, 2}, {3, 1}, {2, 3}, {4, 4}});
     graph.MakeUndirected();
     const auto components = graph.Components();
     ASSERT_EQ(components.size(), 3u);
@@ -179,36 +126,27 @@ TEST(GraphComponents, DepthFirstFromEveryNodeInNodeOrder) {
     EXPECT_EQ(components[1].edges, (Ids{4}));
     EXPECT_EQ(components[2].nodes, (Ids{5}));
     EXPECT_TRUE(components[2].edges.empty());
-}
 
-TEST(GraphComponents, MillionNodePathNeedsNoDeepStack) {
-    constexpr int kNodes = 1'000'000;
-    Graph graph = WithNodes(kNodes);
-    for (NodeId n = 0; n + 1 < kNodes; ++n) graph.NewEdge(n, n + 1);
-    graph.MakeUndirected();
-    const auto components = graph.Components();
-    ASSERT_EQ(components.size(), 1u);
-    EXPECT_EQ(components[0].nodes.size(), static_cast<std::size_t>(kNodes));
-    EXPECT_EQ(components[0].edges.size(), static_cast<std::size_t>(kNodes - 1));
-    EXPECT_EQ(components[0].nodes.back(), kNodes - 1);
+    constexpr int kNodes = 1'000'000;  // a path this long overflows a recursive walk
+    Graph path = WithNodes(kNodes);
+    for (NodeId n = 0; n + 1 < kNodes; ++n) path.NewEdge(n, n + 1);
+    path.MakeUndirected();
+    const auto one = path.Components();
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].nodes.size(), static_cast<std::size_t>(kNodes));
+    EXPECT_EQ(one[0].edges.size(), static_cast<std::size_t>(kNodes - 1));
 }
 
 // Rewiring keeps every degree and makes no loop or parallel edge; on a
 // sparse random graph it changes most edges, on a star it can change none.
 TEST(RewiredGraph, KeepsDegreesMakesNoLoopOrParallelAndChangesMostEdges) {
-    struct Case {
-        const char* name;
-        bool star;
-        std::uint64_t fewestChanged;  // of the 300 random or 29 star edges
-    };
-    for (const Case& c : {Case{"random", false, 200}, Case{"star", true, 0}}) {
-        SCOPED_TRACE(c.name);
+    for (const bool star : {false, true}) {
         Graph graph = WithNodes(101);
         Random rng(9);
         std::set<std::pair<NodeId, NodeId>> made;
-        while (made.size() < (c.star ? 29u : 300u)) {
-            const NodeId a = c.star ? 0 : rng.Integer(1, 100);
-            const NodeId b = rng.Integer(1, c.star ? 29 : 100);
+        while (made.size() < (star ? 29u : 300u)) {
+            const NodeId a = star ? 0 : rng.Integer(1, 100);
+            const NodeId b = rng.Integer(1, star ? 29 : 100);
             if (a != b && made.insert(std::minmax(a, b)).second) graph.NewEdge(a, b);
         }
         graph.MakeUndirected();
@@ -217,7 +155,6 @@ TEST(RewiredGraph, KeepsDegreesMakesNoLoopOrParallelAndChangesMostEdges) {
         const Graph rewired = RewiredGraph(graph, rng, count);
         EXPECT_EQ(rewired.NumberOfNodes(), graph.NumberOfNodes());
         EXPECT_FALSE(rewired.IsNodeAlive(100));
-        EXPECT_FALSE(rewired.IsDirected());
         for (NodeId n : graph.Nodes()) EXPECT_EQ(rewired.Degree(n), graph.Degree(n)) << n;
         std::set<std::pair<NodeId, NodeId>> pairs;
         rewired.ForEachEdge([&](EdgeId e) {
@@ -229,9 +166,137 @@ TEST(RewiredGraph, KeepsDegreesMakesNoLoopOrParallelAndChangesMostEdges) {
         std::uint64_t changed = 0;
         for (const auto& pair : pairs) changed += made.count(pair) == 0;
         EXPECT_EQ(count.changed, changed);
-        EXPECT_GE(changed, c.fewestChanged);
-        EXPECT_EQ(count.swaps == 0, c.star);
+        EXPECT_GE(changed, star ? 0u : 200u);
+        EXPECT_EQ(count.swaps == 0, star);
     }
+}
+
+// A small named graph: nodes "A B", edges "S T value,...", identifier lists
+// "NAME:ID,ID ..."; nodes are made in order of first mention.
+struct Named {
+    Named(const std::string& nodeNames, const std::string& edgeList, const std::string& lists = "") {
+        std::istringstream nodes(nodeNames);
+        for (std::string name; nodes >> name;) Node(name);
+        std::istringstream edges(edgeList);
+        for (std::string edge; std::getline(edges, edge, ',');) {
+            std::istringstream fields(edge);
+            std::string source, target;
+            float value = 0;
+            fields >> source >> target >> value;
+            const NodeId s = Node(source);
+            values[graph.NewEdge(s, Node(target))] = value;
+        }
+        std::istringstream items(lists);
+        for (std::string list; items >> list;) {
+            std::istringstream parts(list.substr(list.find(':') + 1));
+            AssociationList& to = associations[Node(list.substr(0, list.find(':')))];
+            for (std::string id; std::getline(parts, id, ',');) to.push_back(id);
+        }
+    }
+    NodeId Node(const std::string& name) {
+        if (const auto found = ids.find(name); found != ids.end()) return found->second;
+        names[ids[name] = graph.NewNode()] = name;
+        return ids[name];
+    }
+    std::string NodeNames() const {
+        std::string text;
+        graph.ForEachNode([&](NodeId n) { text += (text.empty() ? "" : " ") + names.get(n); });
+        return text;
+    }
+    // "source-target:value" of every edge in edge order.
+    std::string EdgeTexts() const {
+        std::ostringstream text;
+        graph.ForEachEdge([&](EdgeId e) {
+            text << (text.tellp() > 0 ? " " : "") << names.get(graph.Source(e)) << '-'
+                 << names.get(graph.Target(e)) << ':' << values.get(e);
+        });
+        return text.str();
+    }
+    Graph graph;
+    NodeMap<std::string> names;
+    EdgeMap<float> values;
+    NodeMap<AssociationList> associations;
+    std::map<std::string, NodeId> ids;
+};
+
+// Removing duplicate edges keeps the first one, decided at the earlier node
+// with its outgoing edges first, and drops loops; then isolated nodes go.
+TEST(Preparation, RdeAndIsolatedNodes) {
+    struct Case {
+        const char *nodes, *edges;
+        std::int64_t removed;
+        const char *printed, *remainingEdges, *remaining;
+    };
+    const Case cases[] = {
+        {"", "A B 0.1,A B 0.2,B A 0.3,C C 0.4", 3, "RDE: 4RDE: 1\n", "A-B:0.1", "A B"},
+        {"", "A X 0.1,B A 0.2,A B 0.3", 1, "RDE: 3RDE: 2\n", "A-X:0.1 A-B:0.3", "A X B"},
+        // At B its outgoing edges come first: B->C stays, C->B goes, and both
+        // loops go; B->A is already gone at A and must not count again.
+        {"", "A B 0.1,B A 0.2,B C 0.3,C B 0.4,B B 0.5,B B 0.6", 4, "RDE: 6RDE: 2\n",
+         "A-B:0.1 B-C:0.3", "A B C"},
+        {"I1", "A B 0.5,C A 0.5,I2 I2 0.5", 1, "RDE: 3RDE: 2\n", "A-B:0.5 C-A:0.5", "A B C"},
+        {"", "", 0, "RDE: 0RDE: 0\n", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.edges);
+        Named net(c.nodes, c.edges);
+        std::ostringstream out;
+        EXPECT_EQ(RDE(net.graph, out), c.removed);
+        EXPECT_EQ(out.str(), c.printed);
+        EXPECT_EQ(net.EdgeTexts(), c.remainingEdges);
+        EXPECT_FALSE(net.graph.IsDirected());
+        DeleteIsolatedNodes(net.graph);
+        EXPECT_EQ(net.NodeNames(), c.remaining);
+    }
+    Named later("", "A B 0.1,B A 0.2,B C 0.3,C B 0.4");
+    std::ostringstream out;
+    RDE(later.graph, out);
+    EXPECT_EQ(FarEnds(later.graph, later.ids["B"]), (Ids{later.ids["C"], later.ids["A"]}));
+}
+
+// Merging nodes whose identifier lists are equal into the first of them (the
+// anchor): the nodes and edges that remain.
+TEST(Preparation, MergeByAssociationMakesNodesWithEqualListsTheirAnchor) {
+    struct Case {
+        const char *nodes, *edges, *lists, *remaining, *remainingEdges;
+    };
+    const Case cases[] = {
+        // The merged node's edge moves to the anchor with its value.
+        {"", "P X 0.1,Q R 0.7", "P:Y1,Y2 Q:Y1,Y2 X:Y3 R:Y4", "P X R", "P-X:0.1 P-R:0.7"},
+        // A neighbour shared with the anchor gets no second edge.
+        {"", "P R 0.1,Q R 0.9,S R 0.8", "P:Y1 Q:Y1 S:Y1 R:Y2", "P R", "P-R:0.1"},
+        // An edge added by one merge is not added again by the next.
+        {"P", "Q R 0.2,S R 0.9", "P:Y1 Q:Y1 S:Y1 R:Y2", "P R", "P-R:0.2"},
+        // A pair joined only to each other leaves an isolated anchor.
+        {"", "P Q 0.5,X Y 0.5", "P:Y1 Q:Y1 X:Y2 Y:Y3", "P X Y", "X-Y:0.5"},
+        // Every node is an anchor: interleaved groups are all merged.
+        {"", "A Z 0.5,B Z 0.5,C Z 0.5,D Z 0.5,E Z 0.5", "A:L1 B:L2 C:L1 D:L2 E:L1 Z:L3", "A Z B",
+         "A-Z:0.5 B-Z:0.5"},
+        // A takes C's edge to D (0.7); then B takes D's edge to A, value 0.7.
+        {"A B C D X", "C D 0.7,A X 0.1,B X 0.2", "A:L1 B:L2 C:L1 D:L2 X:L3", "A B X",
+         "A-X:0.1 B-X:0.2 B-A:0.7"},
+        // Lists must be equal in length and order; empty lists are left alone.
+        {"", "A Z 0.5,B Z 0.5,C Z 0.5,D Z 0.5", "A:Y1,Y1 B:Y1 C:Y1,Y2 D:Y1,Y1", "A Z B C",
+         "A-Z:0.5 B-Z:0.5 C-Z:0.5"},
+        {"", "A B 0.5,C B 0.5", "B:Y1", "A B C", "A-B:0.5 C-B:0.5"},
+        {"", "", "", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.edges);
+        Named net(c.nodes, c.edges, c.lists);
+        MergeByAssociation(net.graph, net.associations, net.values);
+        EXPECT_EQ(net.NodeNames(), c.remaining);
+        EXPECT_EQ(net.EdgeTexts(), c.remainingEdges);
+    }
+    // Unselected nodes go with their edges; past the end of the map reads false.
+    Named net("", "A B 0.1,B C 0.2,C A 0.3,D D 0.4");
+    NodeMap<bool> selection;
+    selection[net.ids["A"]] = selection[net.ids["C"]] = true;
+    DeleteUnselectedNodes(net.graph, selection);
+    EXPECT_EQ(net.NodeNames(), "A C");
+    EXPECT_EQ(net.EdgeTexts(), "C-A:0.3");
+    DeleteUnselectedNodes(net.graph, NodeMap<bool>());
+    EXPECT_EQ(net.graph.NumberOfNodes(), 0u);
 }
 
 }  // namespace
