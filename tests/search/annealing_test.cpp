@@ -12,7 +12,6 @@
 #include <sstream>
 #include <string>
 
-#include "search/acceptance.hpp"
 #include "search/evaluate.hpp"
 #include "search/random_network.hpp"
 
@@ -170,26 +169,6 @@ TEST(Anneal, StartLinesCoolingFactorAndTheRepeatedQuench) {
     EXPECT_EQ(Selected(path.graph, path.selection), (Nodes{0, 1}));
 }
 
-TEST(Anneal, QuenchEndsInAStateNoSingleFlipImproves) {
-    for (int heuristic : {1, 2, 5}) {
-        Net net = Mixed();
-        const AnnealResult result = net.Run(10, 1, heuristic);
-        auto ranked = [&] {
-            std::vector<float> scores = RankState(Evaluate(net.graph, net.selection, {net.scores, net.edgeScores, net.context}), 5).scores;
-            scores.resize(5, 0.0f);  // a missing group counts as 0
-            return scores;
-        };
-        const std::vector<float> final = ranked();
-        EXPECT_EQ(result.bestScore, final.front()) << heuristic;
-        Random rng(kSeed);
-        for (NodeId n = 0; n < 12; ++n) {
-            net.selection[n] = !net.selection.get(n);
-            EXPECT_FALSE(Accept(ranked(), final, 0.0f, rng)) << heuristic << " node " << n;
-            net.selection[n] = !net.selection.get(n);
-        }
-    }
-}
-
 // Whole runs with both step evaluations must be the same run: the same
 // printed lines, final selection, best score bits and step count.
 void ExpectSameRun(int n, int m, int hubs, Scores kind, bool nodeOnly, int hub, int heuristic,
@@ -218,7 +197,7 @@ void ExpectSameRun(int n, int m, int hubs, Scores kind, bool nodeOnly, int hub, 
                                         << ", nmax " << nmax << ", N " << iterations;
 }
 
-TEST(StepEvaluation, IncrementalRunIsTheFromScratchRun) {
+TEST(StepEvaluation, IncrementalRunIsTheFromScratchRunForEveryHeuristicAndHub) {
     std::mt19937 rng(kSeed);
     for (int heuristic = 0; heuristic <= 8; ++heuristic)
         for (int quenching : {0, 1})
@@ -227,10 +206,14 @@ TEST(StepEvaluation, IncrementalRunIsTheFromScratchRun) {
     // against best groups of accepted and of rejected proposals.
     for (int hub : {0, 2, 5})
         for (int nmax : {1, 5, 40}) ExpectSameRun(90, 260, 4, Scores::Normal, nmax != 5, hub, 1 + hub % 3, 1, nmax, 500, rng);
+}
+
+TEST(StepEvaluation, IncrementalRunIsTheFromScratchRunWhateverTheSums) {
+    std::mt19937 rng(kSeed);
     // Sums not provably exact.
     for (Scores kind : {Scores::Wide, Scores::Spread})
         for (int heuristic : {1, 2, 5}) ExpectSameRun(100, 240, 5, kind, heuristic != 2, 4, heuristic, 1, 5, 500, rng);
-    ExpectSameRun(3000, 3600, 20, Scores::Spread, false, 8, 4, 1, 5, 2000, rng);  // large sparse groups
+    ExpectSameRun(1500, 1800, 20, Scores::Spread, false, 8, 4, 1, 5, 1500, rng);  // large sparse groups
     // Negative groups lose against the 0 that pads a proposal without any
     // group, so such proposals are accepted; the hub rule then reads a best
     // group of a state the run has left.
@@ -239,6 +222,10 @@ TEST(StepEvaluation, IncrementalRunIsTheFromScratchRun) {
             ExpectSameRun(40, 70, 3, Scores::Negative, true, hub, heuristic, 1, 1 + hub, 800, rng);
             ExpectSameRun(25, 30, 2, Scores::Negative, false, hub, heuristic, 1, 4 - hub, 300, rng);
         }
+}
+
+TEST(StepEvaluation, IncrementalRunIsTheFromScratchRunWithTiesAndLongRuns) {
+    std::mt19937 rng(kSeed);
     for (int hub : {1, 4})  // equal group scores rank in component order
         for (int nmax : {1, 3, 30}) ExpectSameRun(80, 110, 4, Scores::Few, true, hub, 1 + nmax % 4, 1, nmax, 700, rng);
     // Dense and sparse graphs at longer runs.

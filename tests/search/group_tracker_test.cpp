@@ -108,24 +108,6 @@ TEST(GroupTracker, EveryMoveRanksAsTheFromScratchEvaluation) {
     }
 }
 
-TEST(GroupTracker, OnlySumsThatMayDependOnTheirOrderAreRedone) {
-    // So every way of summing is covered by the test above.
-    std::mt19937 rng(kSeed);
-    const Edges edges = RandomEdges(50, 80, 50, rng);
-    for (auto [kind, exact, redone] : {std::tuple{Scores::Normal, true, false},
-                                       {Scores::Wide, false, true}, {Scores::Spread, false, false}}) {
-        ScoredNetwork net = Build(50, edges, kind, false, 100, rng);
-        EXPECT_EQ(GroupTracker(net.graph, net.nodes, net.Inputs()).SumsAreExact(), exact);
-        EXPECT_EQ(RunMoves(net, rng, 200, "sums") > 0, redone) << static_cast<int>(kind);
-    }
-    // Edge scores only count while they take part.
-    ScoredNetwork net = Build(50, edges, Scores::Normal, false, 100, rng);
-    net.graph.ForEachEdge([&](EdgeId e) { net.edgeScores[e] = DrawScore(Scores::Wide, rng); });
-    EXPECT_FALSE(GroupTracker(net.graph, net.nodes, net.Inputs()).SumsAreExact());
-    net.context.nodeOnly = true;
-    EXPECT_TRUE(GroupTracker(net.graph, net.nodes, net.Inputs()).SumsAreExact());
-}
-
 // Separate paths of five nodes score the same, +0 against -0 (a group whose
 // scores sum to -denorm_min), or not a number; moves that rebuild the first
 // group under a new label must not move it behind the others in the ranking.
