@@ -97,7 +97,8 @@ TEST(Graph, RewiredGraphKeepsDegreesMakesNoLoopOrParallelAndChangesMostEdges) {
     Random rng(9);
     std::set<std::pair<NodeId, NodeId>> made;
     while (made.size() < 300u)
-        if (const NodeId a = rng.Integer(1, 100), b = rng.Integer(1, 100); a != b && made.insert(std::minmax(a, b)).second)
+        if (const NodeId a = rng.Integer(1, 100), b = rng.Integer(1, 100);
+            a != b && made.insert(std::minmax(a, b)).second)
             graph.NewEdge(a, b);
     graph.MakeUndirected();
     graph.DelNode(100);  // a deleted node keeps its id out of the result
@@ -122,7 +123,8 @@ TEST(Graph, RewiredGraphKeepsDegreesMakesNoLoopOrParallelAndChangesMostEdges) {
 // A small named graph: nodes "A B", edges "S T value,...", identifier lists
 // "NAME:ID,ID ..."; nodes are made in order of first mention.
 struct Named {
-    Named(const std::string& nodeNames, const std::string& edgeList, const std::string& lists = "") {
+    Named(const std::string& nodeNames, const std::string& edgeList,
+          const std::string& lists = "") {
         std::istringstream nodes(nodeNames);
         for (std::string name; nodes >> name;) Node(name);
         std::istringstream edges(edgeList);

@@ -28,12 +28,15 @@ TEST(ParseNumber, WholeDecimalTokensWithSignedOverflowAndUnderflow) {
         double value;
         bool underflow;
     };
-    const Row rows[] = {{"0.05", 0.05, false}, {"1e-3", 1e-3, false}, {"1E2", 100, false},
-                        {".5", 0.5, false}, {"5.", 5, false}, {"+0.5", 0.5, false}, {"-0", -0.0, false},
-                        {"-INFINITY", -inf, false}, {"1e400", inf, false}, {"-1e400", -inf, false},
-                        {"0.1e310", inf, false}, {"1e99999999999999999999", inf, false},
-                        {"-1e-400", -0.0, true}, {"1000e-330", 0, true}, {"0.00001e-320", 0, true},
-                        {"1e-99999999999999999999", 0, true}, {"1e-310", 1e-310, false}};
+    const Row rows[] = {{"0.05", 0.05, false},     {"1e-3", 1e-3, false},
+                        {"1E2", 100, false},       {".5", 0.5, false},
+                        {"5.", 5, false},          {"+0.5", 0.5, false},
+                        {"-0", -0.0, false},       {"-INFINITY", -inf, false},
+                        {"1e400", inf, false},     {"-1e400", -inf, false},
+                        {"0.1e310", inf, false},   {"1e99999999999999999999", inf, false},
+                        {"-1e-400", -0.0, true},   {"1000e-330", 0, true},
+                        {"0.00001e-320", 0, true}, {"1e-99999999999999999999", 0, true},
+                        {"1e-310", 1e-310, false}};
     for (const Row& r : rows) {
         bool underflowed = !r.underflow;
         const auto value = ParseNumber(r.token, &underflowed);
@@ -59,7 +62,8 @@ TEST(SkipReporter, PrintsTenWarningsThenTheTotal) {
     };
     std::string ten;
     for (int line = 1; line <= 10; ++line)
-        ten += "Warning: net.sif:" + std::to_string(line * 2) + ": fewer than four fields; line skipped\n";
+        ten += "Warning: net.sif:" + std::to_string(line * 2) +
+               ": fewer than four fields; line skipped\n";
     EXPECT_EQ(report(0), "");
     EXPECT_EQ(report(1), ten.substr(0, ten.find('\n') + 1));
     EXPECT_EQ(report(10), ten);
@@ -176,18 +180,24 @@ TEST(SifReader, LinesAndWhatIsPrintedForThem) {
         {"A pp B 0.5\nB pd A 0.3\nA pp B 0.2\nA pp C 0.1\n", false, "A-pp-B:0.5 A-pp-C:0.1 ",
          Progress(3, 1, false)},
         // Blank lines are neither counted nor read.
-        {"\n  \t\r\nA pp B 0.5\n\r\n\t\nB pp C 0.4\n   ", true, "A-pp-B:0.5 B-pp-C:0.4 ", Progress(1, 1)},
+        {"\n  \t\r\nA pp B 0.5\n\r\n\t\nB pp C 0.4\n   ", true, "A-pp-B:0.5 B-pp-C:0.4 ",
+         Progress(1, 1)},
         // Text after the fourth field is echoed without line end.
         {"A pp B 0.5 C D\nB pp C 0.5\t# note\n", true, "A-pp-B:0.5 B-pp-C:0.5 ",
          kNote + p0 + " C D" + p1 + "\t# note"},
         // CR LF reads like LF, and its carriage returns are echoed.
-        {"A pp B 0.5\r\nB\tpd\tC\t1\r\n", true, "A-pp-B:0.5 B-pd-C:1 ", kNote + p0 + "\r" + p1 + "\r"},
+        {"A pp B 0.5\r\nB\tpd\tC\t1\r\n", true, "A-pp-B:0.5 B-pd-C:1 ",
+         kNote + p0 + "\r" + p1 + "\r"},
         // A short line is skipped without taking the next line; warnings name
         // physical lines, counting blank ones.
-        {"A pp B\n\nC pp D 0.5\n", true, "C-pp-D:0.5 ", kNote + p0 + "Warning: net.sif:1" + shortLine + p1},
-        {"\n\nA pp B 0.5\n \nA pp\n", true, "A-pp-B:0.5 ", kNote + p0 + p1 + "Warning: net.sif:5" + shortLine},
+        {"A pp B\n\nC pp D 0.5\n", true, "C-pp-D:0.5 ",
+         kNote + p0 + "Warning: net.sif:1" + shortLine + p1},
+        {"\n\nA pp B 0.5\n \nA pp\n", true, "A-pp-B:0.5 ",
+         kNote + p0 + p1 + "Warning: net.sif:5" + shortLine},
         // A byte-order mark is not part of the first name; alone it makes a blank line.
-        {"\xEF\xBB\xBF" "A pp B 0.5\n", true, "A-pp-B:0.5 ", kNote + p0},
+        {"\xEF\xBB\xBF"
+         "A pp B 0.5\n",
+         true, "A-pp-B:0.5 ", kNote + p0},
         {"\xEF\xBB\xBF\nC pp D 0.5\n", true, "C-pp-D:0.5 ", kNote + p0},
         {"A pp B +0.5\nA pp B 0\nA pp B 1e-400\nA pp B 1E-3\nA pp B .25\n", true,
          "A-pp-B:0.5 A-pp-B:0 A-pp-B:0 A-pp-B:0.001 A-pp-B:0.25 ", Progress(4, 1)},
@@ -199,13 +209,16 @@ TEST(SifReader, LinesAndWhatIsPrintedForThem) {
     }
     // An edge value must be a whole finite number from 0 to 1; nothing of a
     // skipped line is echoed or kept.
-    const std::pair<std::string, bool> values[] = {  // a number (outside [0, 1]) or not
-        {"abc", false}, {"0.05abc", false}, {"0,05", false}, {"0x1p-2", false}, {"+-1", false},
-        {"1.5", true}, {"-0.1", true}, {"1.00000001", true}, {"inf", true}, {"nan", true}, {"1e400", true}};
+    const std::pair<std::string, bool> values[] = {
+        // a number (outside [0, 1]) or not
+        {"abc", false}, {"0.05abc", false}, {"0,05", false}, {"0x1p-2", false},
+        {"+-1", false}, {"1.5", true},      {"-0.1", true},  {"1.00000001", true},
+        {"inf", true},  {"nan", true},      {"1e400", true}};
     for (const auto& [value, number] : values) {
         const Sif sif("X pp Y " + value + " tail\nA pp B 0.5\n");
         EXPECT_EQ(sif.output, kNote + p0 + "Warning: net.sif:1: edge value " +
-                                  (number ? value + " lies outside [0, 1]" : "'" + value + "' is not a number") +
+                                  (number ? value + " lies outside [0, 1]"
+                                          : "'" + value + "' is not a number") +
                                   "; line skipped\n" + p1);
         EXPECT_EQ(sif.graph.NumberOfNodes(), 2u) << value;
     }
@@ -218,7 +231,8 @@ TEST(SifReader, LinesAndWhatIsPrintedForThem) {
 }
 
 // Reads `text` for the nodes A, B and C and gives each node's list.
-std::vector<AssociationList> Associations(const std::string& text, const std::string& mode = "name") {
+std::vector<AssociationList> Associations(const std::string& text,
+                                          const std::string& mode = "name") {
     Graph graph;
     NodeMap<std::string> names;
     NodeMap<AssociationList> associations;
@@ -242,11 +256,14 @@ TEST(AssociationReader, TablesAndListsOfEveryKindOfFile) {
     EXPECT_EQ(ReadMatrix(in, "\t"), (Matrix{{"A", "Y1"}, {"  "}, {"B", "Y2", "Y3"}}));
     using L = std::vector<AssociationList>;
     const std::pair<std::string, L> cases[] = {
-        {"A\tYBR002C\tYAL001C\nB\tY10\tY1\ty1\n", {{"YAL001C", "YBR002C"}, {"Y1", "Y10", "y1"}, {"C"}}},
+        {"A\tYBR002C\tYAL001C\nB\tY10\tY1\ty1\n",
+         {{"YAL001C", "YBR002C"}, {"Y1", "Y10", "y1"}, {"C"}}},
         {"A\tY1\r\n\tB\t\tY2\t\r\n", {{"Y1"}, {"Y2"}, {"C"}}},  // CR LF, stray tabs
-        {"A\t\nB\r\n C \t\r\n", {{}, {}, {}}},                    // keys alone
-        {"A\tY1\nA\tY2\na\tY3\n", {{"Y1"}, {"B"}, {"C"}}},        // first row wins; case counts
-        {"\xEF\xBB\xBF" "A\tY1\n", {{"Y1"}, {"B"}, {"C"}}},
+        {"A\t\nB\r\n C \t\r\n", {{}, {}, {}}},                  // keys alone
+        {"A\tY1\nA\tY2\na\tY3\n", {{"Y1"}, {"B"}, {"C"}}},      // first row wins; case counts
+        {"\xEF\xBB\xBF"
+         "A\tY1\n",
+         {{"Y1"}, {"B"}, {"C"}}},
         {" \n", {{"A"}, {"B"}, {"C"}}},
     };
     for (const auto& [text, lists] : cases) EXPECT_EQ(Associations(text), lists) << text;
@@ -257,7 +274,8 @@ TEST(AssociationReader, TablesAndListsOfEveryKindOfFile) {
             Associations(text);
             ADD_FAILURE() << "no error for \"" << text << '"';
         } catch (const RunError& error) {
-            EXPECT_STREQ(error.what(), "\nError:get_column:column index exceeds matrix size:giving up..");
+            EXPECT_STREQ(error.what(),
+                         "\nError:get_column:column index exceeds matrix size:giving up..");
             EXPECT_EQ(error.status(), 1);
         }
     }

@@ -42,7 +42,11 @@ TEST(Move, HubRuleAndUndo) {
         Nodes toggled, after;
     };
     const Case cases[] = {
-        {{1, 2, 3, 4}, {5, 3}, 3, {0, 1, 2, 4}, {0, 3}},  // clears neighbours outside the best group
+        {{1, 2, 3, 4},
+         {5, 3},
+         3,
+         {0, 1, 2, 4},
+         {0, 3}},                                // clears neighbours outside the best group
         {{1, 3, 4}, {5}, 3, {0, 1}, {0, 3, 4}},  // the scan stops at the first unselected neighbour
         {{1, 2, 3, 4}, {5}, 4, {0}, {0, 1, 2, 3, 4}},  // degree equal to hub is no hub
         {{0, 1, 2, 3, 4}, {5}, 0, {0}, {1, 2, 3, 4}},  // unselecting a hub never scans
@@ -81,13 +85,15 @@ struct Net {
         options.tStart = tStart;
         options.tEnd = tEnd;
         std::ostringstream out;
-        const AnnealResult result = AnnealRun(graph, {scores, edgeScores, context}, selection, options, kSeed, out);
+        const AnnealResult result =
+            AnnealRun(graph, {scores, edgeScores, context}, selection, options, kSeed, out);
         printed = out.str();
         progress.clear();
         std::istringstream in(printed);
         // Lines "<step>:<tab><size><tab><score>"; no other line starts with a digit.
         for (std::string line; std::getline(in, line);)
-            if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0]))) progress.push_back(line);
+            if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0])))
+                progress.push_back(line);
         requenches = 0;
         for (auto at = printed.find("\nQuenching again..\n"); at != std::string::npos;
              at = printed.find("\nQuenching again..\n", at + 1))
@@ -139,14 +145,17 @@ TEST(Anneal, StepsQuenchPassesAndProgressLines) {
     one.selection[0] = true;
     EXPECT_EQ(one.Run(50, 1, 2).steps, 0u);
     EXPECT_TRUE(Selected(one.graph, one.selection).empty());
-    EXPECT_EQ(one.printed.substr(one.printed.find("Heuristic")), "Heuristic: P0\ninitialization: done!\nStart SA\n");
+    EXPECT_EQ(one.printed.substr(one.printed.find("Heuristic")),
+              "Heuristic: P0\ninitialization: done!\nStart SA\n");
     // Once a group was seen, the best size shown stays that of the last state
     // that had one.
     Net pair({3, 2}, {{0, 1}});
     pair.Run(60, 0, 6);
-    const auto first = std::ranges::find_if(pair.progress, [](auto& l) { return l.find(":\t2\t") != l.npos; });
+    const auto first =
+        std::ranges::find_if(pair.progress, [](auto& l) { return l.find(":\t2\t") != l.npos; });
     ASSERT_LT(first - pair.progress.begin(), 10);
-    for (auto line = first; line != pair.progress.end(); ++line) EXPECT_NE(line->find(":\t2\t"), line->npos);
+    for (auto line = first; line != pair.progress.end(); ++line)
+        EXPECT_NE(line->find(":\t2\t"), line->npos);
 }
 
 TEST(Anneal, StartLinesCoolingFactorAndTheRepeatedQuench) {
@@ -188,32 +197,38 @@ void ExpectSameRun(int n, int m, int hubs, Scores kind, bool nodeOnly, int hub, 
         const AnnealResult result = AnnealRun(graph, net.Inputs(), selection, options, kSeed, out);
         out << "\nselected:";
         for (NodeId v : Selected(graph, selection)) out << ' ' << v;
-        out << "\nbest " << std::bit_cast<std::uint32_t>(result.bestScore) << ", steps " << result.steps;
+        out << "\nbest " << std::bit_cast<std::uint32_t>(result.bestScore) << ", steps "
+            << result.steps;
         outcomes[evaluation == StepEvaluation::Incremental] = out.str();
     }
-    EXPECT_EQ(outcomes[1], outcomes[0]) << n << " nodes, " << m << " edges, scores " << static_cast<int>(kind)
-                                        << (nodeOnly ? ", node-only" : ", with edges") << ", hub " << hub
-                                        << ", heuristic " << heuristic << ", quenching " << quenching
-                                        << ", nmax " << nmax << ", N " << iterations;
+    EXPECT_EQ(outcomes[1], outcomes[0])
+        << n << " nodes, " << m << " edges, scores " << static_cast<int>(kind)
+        << (nodeOnly ? ", node-only" : ", with edges") << ", hub " << hub << ", heuristic "
+        << heuristic << ", quenching " << quenching << ", nmax " << nmax << ", N " << iterations;
 }
 
 TEST(StepEvaluation, IncrementalRunIsTheFromScratchRunForEveryHeuristicAndHub) {
     std::mt19937 rng(kSeed);
     for (int heuristic = 0; heuristic <= 8; ++heuristic)
         for (int quenching : {0, 1})
-            ExpectSameRun(120, 300, 6, Scores::Normal, heuristic % 2 == 0, 8, heuristic, quenching, 5, 600, rng);
+            ExpectSameRun(120, 300, 6, Scores::Normal, heuristic % 2 == 0, 8, heuristic, quenching,
+                          5, 600, rng);
     // Low hub thresholds: most selecting moves apply the hub rule, read
     // against best groups of accepted and of rejected proposals.
     for (int hub : {0, 2, 5})
-        for (int nmax : {1, 5, 40}) ExpectSameRun(90, 260, 4, Scores::Normal, nmax != 5, hub, 1 + hub % 3, 1, nmax, 500, rng);
+        for (int nmax : {1, 5, 40})
+            ExpectSameRun(90, 260, 4, Scores::Normal, nmax != 5, hub, 1 + hub % 3, 1, nmax, 500,
+                          rng);
 }
 
 TEST(StepEvaluation, IncrementalRunIsTheFromScratchRunWhateverTheSums) {
     std::mt19937 rng(kSeed);
     // Sums not provably exact.
     for (Scores kind : {Scores::Wide, Scores::Spread})
-        for (int heuristic : {1, 2, 5}) ExpectSameRun(100, 240, 5, kind, heuristic != 2, 4, heuristic, 1, 5, 500, rng);
-    ExpectSameRun(1500, 1800, 20, Scores::Spread, false, 8, 4, 1, 5, 1500, rng);  // large sparse groups
+        for (int heuristic : {1, 2, 5})
+            ExpectSameRun(100, 240, 5, kind, heuristic != 2, 4, heuristic, 1, 5, 500, rng);
+    ExpectSameRun(1500, 1800, 20, Scores::Spread, false, 8, 4, 1, 5, 1500,
+                  rng);  // large sparse groups
     // Negative groups lose against the 0 that pads a proposal without any
     // group, so such proposals are accepted; the hub rule then reads a best
     // group of a state the run has left.
@@ -227,7 +242,8 @@ TEST(StepEvaluation, IncrementalRunIsTheFromScratchRunWhateverTheSums) {
 TEST(StepEvaluation, IncrementalRunIsTheFromScratchRunWithTiesAndLongRuns) {
     std::mt19937 rng(kSeed);
     for (int hub : {1, 4})  // equal group scores rank in component order
-        for (int nmax : {1, 3, 30}) ExpectSameRun(80, 110, 4, Scores::Few, true, hub, 1 + nmax % 4, 1, nmax, 700, rng);
+        for (int nmax : {1, 3, 30})
+            ExpectSameRun(80, 110, 4, Scores::Few, true, hub, 1 + nmax % 4, 1, nmax, 700, rng);
     // Dense and sparse graphs at longer runs.
     ExpectSameRun(30, 400, 3, Scores::Normal, false, 10, 1, 1, 5, 2000, rng);
     ExpectSameRun(300, 330, 10, Scores::Normal, true, 6, 4, 1, 5, 2000, rng);

@@ -36,7 +36,8 @@ void ExpectSameRanking(ScoredNetwork& net, GroupTracker& tracker, const NodeMap<
     std::vector<float> scores;
     const ComponentId best = tracker.Rank(nmax, scores);
     ASSERT_EQ(Bits(scores), Bits(expected.scores)) << where;
-    ASSERT_EQ(best == kNoComponent ? Nodes{} : tracker.NodesInVisitingOrder(best), expected.bestGroup)
+    ASSERT_EQ(best == kNoComponent ? Nodes{} : tracker.NodesInVisitingOrder(best),
+              expected.bestGroup)
         << where;
 }
 
@@ -52,8 +53,10 @@ std::uint64_t RunMoves(ScoredNetwork& net, std::mt19937& rng, int moves, const s
     ExpectSameRanking(net, tracker, selection, 1000, name + " after reset");
     for (int m = 0; m < moves && !::testing::Test::HasFailure(); ++m) {
         Nodes flips = given.empty() ? Nodes{} : given[static_cast<std::size_t>(m) % given.size()];
-        for (std::size_t count = std::array{1, 1, 2, 3, 5}[rng() % 5]; given.empty() && flips.size() < count;)
-            if (const NodeId v = net.nodes[rng() % net.nodes.size()]; std::ranges::count(flips, v) == 0)
+        for (std::size_t count = std::array{1, 1, 2, 3, 5}[rng() % 5];
+             given.empty() && flips.size() < count;)
+            if (const NodeId v = net.nodes[rng() % net.nodes.size()];
+                std::ranges::count(flips, v) == 0)
                 flips.push_back(v);
         for (NodeId v : flips) selection[v] = !selection.get(v);
         tracker.Apply(flips);
@@ -100,8 +103,9 @@ TEST(GroupTracker, EveryMoveRanksAsTheFromScratchEvaluation) {
         for (Scores kind : {Scores::Normal, Scores::Wide, Scores::Few, Scores::Spread}) {
             for (bool nodeOnly : {true, false}) {
                 ScoredNetwork net = Build(graph.first, graph.second, kind, nodeOnly, 100, rng);
-                RunMoves(net, rng, 250, shape + " scores " + std::to_string(static_cast<int>(kind)) +
-                                            (nodeOnly ? " node-only" : " with edges"));
+                RunMoves(net, rng, 250,
+                         shape + " scores " + std::to_string(static_cast<int>(kind)) +
+                             (nodeOnly ? " node-only" : " with edges"));
                 if (HasFailure()) return;
             }
         }
@@ -112,7 +116,8 @@ TEST(GroupTracker, EveryMoveRanksAsTheFromScratchEvaluation) {
 // scores sum to -denorm_min), or not a number; moves that rebuild the first
 // group under a new label must not move it behind the others in the ranking.
 TEST(GroupTracker, TiesZerosAndNotANumberRankInComponentOrderAfterRelabelling) {
-    const float t = -std::numeric_limits<float>::denorm_min(), nan = std::numeric_limits<float>::quiet_NaN();
+    const float t = -std::numeric_limits<float>::denorm_min(),
+                nan = std::numeric_limits<float>::quiet_NaN();
     const std::vector<float> layouts[] = {
         {0, 0, 0, 0, 0, 1, 1, 1, 1, 1, t, 0, 0, 0, 0, 0, 0, 0, 0, 0},
         {t, 0, 0, 0, 0, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, t, 0, 0, 0, 0},

@@ -26,7 +26,8 @@ struct Scored {
     NodeMap<bool> selection;
     std::ostringstream out;
 
-    Scored(const std::vector<double>& nodeScores, const std::vector<std::pair<int, int>>& edges = {}) {
+    Scored(const std::vector<double>& nodeScores,
+           const std::vector<std::pair<int, int>>& edges = {}) {
         for (double s : nodeScores) scores[graph.NewNode()] = s;
         for (auto [a, b] : edges) graph.NewEdge(a, b);
         graph.MakeUndirected();
@@ -75,7 +76,8 @@ TEST(Initialize, ChanceStartsDecideEachNodeByItsDrawInNodeOrder) {
         EXPECT_EQ(s.Run(number), 5) << number;
         Random replay(kSeed);
         for (NodeId n = 0; n < 5; ++n) {
-            const auto u = static_cast<float>(number == 1 ? replay.Integer(0, 1) : replay.Uniform());
+            const auto u =
+                static_cast<float>(number == 1 ? replay.Integer(0, 1) : replay.Uniform());
             const bool own = tail(s.scores.get(n)) > u, neighbours = tail(t[n]) > u;
             const bool expected[] = {u != 0 || n == 2, !own, !neighbours, !(own && neighbours)};
             EXPECT_EQ(s.selection.get(n), expected[number - 1]) << number << " node " << n;

@@ -27,7 +27,8 @@ inline float DrawScore(Scores kind, std::mt19937& rng) {
         case Scores::Normal: return 2.5f * unit(rng) + 0.3f;
         // A small value added to 2^70 is lost: a sum depends on whether the
         // large ones cancel first.
-        case Scores::Wide: return rng() % 3 == 0 ? (rng() % 2 ? 0x1p70f : -0x1p70f) : 2.5f * unit(rng);
+        case Scores::Wide:
+            return rng() % 3 == 0 ? (rng() % 2 ? 0x1p70f : -0x1p70f) : 2.5f * unit(rng);
         case Scores::Negative: return unit(rng) - 1.2f;
         case Scores::Few: return std::array<float, 3>{-1.0f, 0.5f, 2.0f}[rng() % 3];
         case Scores::Spread: return std::ldexp(unit(rng), -static_cast<int>(rng() % 43) + 2);

@@ -73,7 +73,8 @@ TEST(Evaluate, GroupsInComponentOrderScoredWithTheComponentsEdges) {
     EXPECT_EQ(result.groups[0].nodes, (Nodes{0, 1, 3, 4, 2}));
     EXPECT_EQ(result.groups[1].nodes, (Nodes{6, 7}));
     // Edges e0, e2, e6, e1, first met in that order; e3, e4, e7 touch node 5.
-    EXPECT_EQ(result.groups[0].score, SubnetworkScore({0, 0.25f, 0.75f, 1, 0.5f}, {1, 3, 7, 2}, context));
+    EXPECT_EQ(result.groups[0].score,
+              SubnetworkScore({0, 0.25f, 0.75f, 1, 0.5f}, {1, 3, 7, 2}, context));
     EXPECT_EQ(result.groups[1].score, SubnetworkScore({1.5f, 1.75f}, {6}, context));
     for (NodeId hidden : {5, 8, 9}) EXPECT_FALSE(graph.IsNodeVisible(hidden)) << hidden;
     selection[5] = true;  // starts from the restored graph every time
@@ -92,7 +93,8 @@ TEST(Evaluate, GroupsInComponentOrderScoredWithTheComponentsEdges) {
 Evaluation WithScores(const std::vector<float>& scores) {
     Evaluation e;
     for (std::size_t k = 0; k < scores.size(); ++k)
-        e.groups.push_back({{static_cast<NodeId>(2 * k), static_cast<NodeId>(2 * k + 1)}, scores[k]});
+        e.groups.push_back(
+            {{static_cast<NodeId>(2 * k), static_cast<NodeId>(2 * k + 1)}, scores[k]});
     e.components = scores.size();
     return e;
 }

@@ -78,7 +78,8 @@ TEST(Random, OurTwisterIsStdMt19937AndIntegersCoverTheirRange) {
     // Runs of indices (the background's fast path) give what Integer gives.
     Random runs(kSeed), single(kSeed);
     for (std::int32_t last : {0, 1, 999, std::numeric_limits<std::int32_t>::max()})
-        runs.ForEachIndex(last, 1500, [&](std::int32_t i) { ASSERT_EQ(i, single.Integer(0, last)); });
+        runs.ForEachIndex(last, 1500,
+                          [&](std::int32_t i) { ASSERT_EQ(i, single.Integer(0, last)); });
     std::array<int, 7> counts{};
     for (int i = 0; i < 7000; ++i) ++counts.at(static_cast<std::size_t>(rng.Integer(-3, 3) + 3));
     for (int n : counts) EXPECT_NEAR(n, 1000, 150);
