@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -169,30 +170,21 @@ TEST_F(Permutations, UnderBothNullsThePlantedModuleIsStableAndSignificantOnAnyTh
 }
 
 TEST_F(Permutations, CountsAndNullsOutOfRangeAreRefusedBeforeAnyOutput) {
-    const std::string driver = "error: value ";
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
-        {{"--permutations", "-1"},
-         "-1 is below the smallest allowed, 0 for arg Argument: --permutations\n"},
-        {{"--permutations", "100001"},
-         "100001 is above the largest allowed, 100000 for arg Argument: --permutations\n"},
-        {{"--ensemble", "100001"},
-         "100001 is above the largest allowed, 100000 for arg Argument: --ensemble\n"},
-        {{"--threads", "0"}, "0 is below the smallest allowed, 1 for arg Argument: --threads\n"},
-        {{"--threads", "1025"},
-         "1025 is above the largest allowed, 1024 for arg Argument: --threads\n"},
-        {{"--null", "edges"}, ""},
-    };
-    for (const auto& [flags, message] : cases) {
-        SCOPED_TRACE(flags[0] + " " + flags[1]);
-        std::vector<std::string> args{"-d", "p", "-a", "a", flags[0], flags[1], "n", "o"};
-        const RunResult r = RunTarnvale(args, dir_.path());
-        EXPECT_EQ(r.status, 1);
-        if (message.empty()) {
+    const std::vector<std::array<std::string, 3>> cases{
+        {"--permutations", "-1", "below the smallest allowed, 0"},
+        {"--permutations", "100001", "above the largest allowed, 100000"},
+        {"--ensemble", "100001", "above the largest allowed, 100000"},
+        {"--threads", "0", "below the smallest allowed, 1"},
+        {"--threads", "1025", "above the largest allowed, 1024"},
+        {"--null", "edges", ""}};
+    for (const auto& [flag, value, bound] : cases) {
+        const RunResult r = RunTarnvale({"-d", "p", "-a", "a", flag, value, "n", "o"}, dir_.path());
+        EXPECT_EQ(r.status, 1) << flag;
+        if (bound.empty()) {
             EXPECT_NE(r.err.find("Value 'edges' does not meet constraint: scores|network"),
-                      std::string::npos)
-                << r.err;
+                      std::string::npos) << r.err;
         } else {
-            EXPECT_EQ(r.err, driver + message);
+            EXPECT_EQ(r.err, "error: value " + value + " is " + bound + " for arg Argument: " + flag + "\n");
         }
         EXPECT_EQ(r.out, "");
         EXPECT_TRUE(std::filesystem::is_empty(dir_.path()));
