@@ -28,22 +28,19 @@ struct ExportNetwork {
     NodeMap<std::string> names;
     NodeMap<double> nodeScores;
     EdgeMap<float> edgeValues;
-    std::vector<Group> groups;
     const NodeId a = 0, b = 1, c = 2, d = 3, e = 4, f = 5;
+    std::vector<Group> groups{Group{{e, f}, 4.5f}, Group{{a, b, c}, 2.25f}};
 
     ExportNetwork() {
-        const std::vector<std::pair<std::string, double>> nodes{
-            {"A", 3.09023}, {"B", 1.0}, {"C", -0.5}, {"D", -2.0}, {"E", 2.32635}, {"F", 0.0}};
-        for (const auto& [name, score] : nodes) {
+        for (const auto& [name, score] : std::vector<std::pair<std::string, double>>{
+                 {"A", 3.09023}, {"B", 1.0}, {"C", -0.5}, {"D", -2.0}, {"E", 2.32635}, {"F", 0.0}}) {
             const NodeId n = graph.NewNode();
-            names[n] = name;
-            nodeScores[n] = score;
+            names[n] = name, nodeScores[n] = score;
         }
         for (const auto& [from, to, value] : std::vector<std::tuple<NodeId, NodeId, float>>{
                  {a, b, 0.9f}, {b, c, 0.25f}, {c, d, 0.5f}, {d, e, 0.3f}, {e, f, 0.125f}, {a, c, 0.75f}})
             edgeValues[graph.NewEdge(from, to)] = value;
         graph.MakeUndirected();
-        groups = {Group{{e, f}, 4.5f}, Group{{a, b, c}, 2.25f}};
     }
     ExportInputs Inputs() const { return {graph, groups, names, nodeScores, edgeValues}; }
     template <typename Write>

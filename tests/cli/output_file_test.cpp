@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <climits>
@@ -103,29 +102,6 @@ TEST(AtomicOutputFile, SignalsWaitUntilTheFileIsInPlaceOrGone) {
         EXPECT_EQ(Entries(dir), 1u);
         EXPECT_FALSE(Held(signal));
     }
-}
-
-TEST(AtomicOutputFile, WriteErrorIsReportedAndCleanedUp) {
-    testing::ScratchDir dir;
-    // A file-size limit stands in for a full disk.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    bool committed = true;
-    std::string error;
-    {
-        AtomicOutputFile file;
-        ASSERT_TRUE(file.Open((dir.path() / "outA").string()));
-        for (int i = 0; i < 10000; ++i) file.stream() << "0123456789\n";
-        committed = file.Commit(error);
-    }
-    setrlimit(RLIMIT_FSIZE, &old);
-    EXPECT_FALSE(committed);
-    EXPECT_FALSE(error.empty());
-    EXPECT_EQ(Entries(dir), 0u);
 }
 
 // A clock the test moves by hand, so that rates are exact.

@@ -1,11 +1,9 @@
 #pragma once
 // The small network that the end-to-end tests share, and running the real
-// binary under conditions that the plain RunTarnvale cannot set up: extra
-// environment variables, an address-space limit, standard output sent to a
-// given file, or the rights of an unprivileged user.
+// binary (or a shell) under conditions that the plain RunTarnvale cannot set
+// up: an address-space limit, or the rights of an unprivileged user.
 
 #include <fcntl.h>
-#include <grp.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,8 +18,6 @@
 
 #include "support/run_binary.hpp"
 
-extern char** environ;
-
 namespace tarnvale::testing {
 
 // A ring of eight nodes with two chords; A..D carry small p-values, so that
@@ -34,10 +30,7 @@ inline constexpr const char* kRingPValues =
 inline constexpr const char* kRingSeed = "4242";
 
 struct ChildOptions {
-    std::vector<std::string> env;  // extra NAME=VALUE entries
     std::optional<rlim_t> memoryLimit;  // RLIMIT_AS in bytes
-    std::string stdoutPath;        // instead of the captured file
-    bool unprivileged = false;     // run as nobody (65534) when we are root
 };
 
 // Exit status of a child that could not be started at all.
@@ -48,34 +41,21 @@ inline constexpr int kCannotStart = 127;
 inline RunResult RunChild(std::vector<std::string> argv, const std::filesystem::path& cwd,
                           const ChildOptions& options = {}) {
     ScratchDir capture;
-    const std::string outPath =
-        options.stdoutPath.empty() ? capture.Write("stdout", "") : options.stdoutPath;
-    const std::string errPath = capture.Write("stderr", "");
-    // Opened here, so that a child without rights still writes them.
-    const int outFd = ::open(outPath.c_str(), O_WRONLY | O_TRUNC);
-    const int errFd = ::open(errPath.c_str(), O_WRONLY | O_TRUNC);
+    const int outFd = ::open(capture.Write("stdout", "").c_str(), O_WRONLY);
+    const int errFd = ::open(capture.Write("stderr", "").c_str(), O_WRONLY);
     const int inFd = ::open("/dev/null", O_RDONLY);
     if (outFd < 0 || errFd < 0 || inFd < 0) throw std::runtime_error("cannot open capture files");
-    std::vector<std::string> envText;
-    for (char** e = environ; *e != nullptr; ++e) envText.emplace_back(*e);
-    envText.insert(envText.end(), options.env.begin(), options.env.end());
-    std::vector<char*> envp, args;
-    for (auto& e : envText) envp.push_back(e.data());
+    std::vector<char*> args;
     for (auto& a : argv) args.push_back(a.data());
-    envp.push_back(nullptr);
     args.push_back(nullptr);
-
     const pid_t pid = ::fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
         ::dup2(inFd, 0), ::dup2(outFd, 1), ::dup2(errFd, 2);
         const rlimit limit{options.memoryLimit.value_or(0), options.memoryLimit.value_or(0)};
         if (options.memoryLimit && ::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(kCannotStart);
-        if (options.unprivileged && ::geteuid() == 0 &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(kCannotStart);
         if (::chdir(cwd.c_str()) != 0) ::_exit(kCannotStart);
-        ::execve(args[0], args.data(), envp.data());
+        ::execv(args[0], args.data());
         ::_exit(kCannotStart);
     }
     ::close(outFd), ::close(errFd), ::close(inFd);
@@ -84,7 +64,7 @@ inline RunResult RunChild(std::vector<std::string> argv, const std::filesystem::
     }
     RunResult result;
     result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-    if (options.stdoutPath.empty()) result.out = capture.Read("stdout");
+    result.out = capture.Read("stdout");
     result.err = capture.Read("stderr");
     return result;
 }
@@ -93,6 +73,15 @@ inline RunResult RunChild(std::vector<std::string> argv, const std::filesystem::
 inline std::vector<std::string> Tarnvale(std::vector<std::string> args) {
     args.insert(args.begin(), TARNVALE_BINARY);
     return args;
+}
+
+// The binary run as the unprivileged user nobody when we are root, who
+// reads and writes anything.
+inline std::vector<std::string> Unprivileged(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = Tarnvale(args);
+    if (::geteuid() == 0)
+        argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    return argv;
 }
 
 // A bash command line run in `cwd`, standard error merged into its output.

@@ -40,38 +40,30 @@ struct Case {
 
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
-    for (std::size_t start = 0, end; start < text.size(); start = end + 1) {
-        end = std::min(text.find('\n', start), text.size());
-        lines.push_back(text.substr(start, end - start));
-    }
+    for (std::size_t start = 0, end; start < text.size(); start = end + 1)
+        lines.push_back(text.substr(start, (end = std::min(text.find('\n', start), text.size())) - start));
     return lines;
 }
 
-std::string Join(const std::vector<std::string>& lines, const std::string& end = "\n") {
-    std::string joined;
-    for (const auto& line : lines) joined += line + end;
-    return joined;
-}
-
 std::string WithLineEnd(const std::string& text, const std::string& end) {
-    return Join(SplitLines(text), end);
+    std::string joined;
+    for (const auto& line : SplitLines(text)) joined += line + end;
+    return joined;
 }
 
 // The text with line `number` (1-based) replaced by `line`, or with `line`
 // inserted before it.
-std::string Edit(const std::string& text, std::size_t number, const std::string& line,
-                 bool insert = false) {
+std::string Edit(const std::string& text, std::size_t number, const std::string& line, bool insert = false) {
     auto lines = SplitLines(text);
     if (insert) lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(number - 1), line);
     else lines[number - 1] = line;
-    return Join(lines);
+    std::string joined;
+    for (const auto& l : lines) joined += l + "\n";
+    return joined;
 }
-
 std::string Insert(const std::string& text, std::size_t number, const std::string& line) {
     return Edit(text, number, line, true);
 }
-
-std::string Bom(const std::string& text) { return "\xEF\xBB\xBF" + text; }
 
 // UTF-16 with its byte-order mark, as spreadsheets save "Unicode text"
 // (little endian) or other tools write it (big endian).
@@ -87,55 +79,39 @@ std::string Skipped(const std::string& where, const std::string& reason) {
 
 std::vector<Case> Catalogue() {
     const Inputs base;
-    const std::string sif = kRingSif, pv = kRingPValues, as = "A\tA\n";
+    const std::string sif = kRingSif, pv = kRingPValues, as = "A\tA\n", bom = "\xEF\xBB\xBF";
     const Inputs byId{sif, kPValuesById, "A\tpA\n"};
-    const std::string tenMiB(10u << 20, 'x');
     std::string mixed;  // LF, CR LF and CR in turn
     for (std::size_t i = 0; const auto& line : SplitLines(sif))
         mixed += line + std::vector<std::string>{"\n", "\r\n", "\r"}[i++ % 3];
-    const std::vector<std::string> emptyNetwork{
-        "Error:G.number_of_nodes() = 0", "Error: net.sif holds no interaction line that could be read"};
     auto mapping = [](const std::string& held) {
         return "Warning: only 0 of 8 nodes found a p-value; the p-value file holds " + held +
-               "; check that node names (or the association file) and p-value identifiers are "
-               "of the same kind, e.g. gene symbols against protein ids";
+               "; check that node names (or the association file) and p-value identifiers are of the same kind, "
+               "e.g. gene symbols against protein ids";
     };
-    const std::string noMatch =
-        "Error: no node with data and an interaction is left; check that the identifiers of p.txt "
-        "match the node names of net.sif or the identifiers of a.txt";
-    const std::string noUsable = "Error: p.txt holds no identifier with a usable p-value";
-    const std::string noInteraction =
-        "Error: no node with data and an interaction is left: no interaction of net.sif joins two "
-        "different nodes that have data";
-    auto badPValue = [&](const std::string& name, const std::string& value, const std::string& reason) {
-        // Placed before B's own line, which then counts.
-        return Case{name, {sif, Insert(pv, 2, "B\t" + value), as}, 0, {Skipped("p.txt:2", reason)}, base};
-    };
-    auto badEdge = [&](const std::string& name, const std::string& value, const std::string& reason) {
-        return Case{name, {Insert(sif, 3, "A pp D " + value), pv, as}, 0, {Skipped("net.sif:3", reason)}, base};
-    };
+    const std::string noMatch = "Error: no node with data and an interaction is left; check that the identifiers "
+                                "of p.txt match the node names of net.sif or the identifiers of a.txt";
+    const std::string noInteraction = "Error: no node with data and an interaction is left: no interaction of "
+                                      "net.sif joins two different nodes that have data";
+    auto utf16 = [](const std::string& name) { return "Error: " + name + " is encoded in UTF-16; save it as UTF-8 or plain text"; };
     return {
         // ---- Encoding ----
-        {"CrLfLineEnds", {WithLineEnd(sif, "\r\n"), WithLineEnd(pv, "\r\n"), "A\tA\r\n"}, 0, {}, base},
-        {"LoneCrLineEnds", {WithLineEnd(sif, "\r"), WithLineEnd(pv, "\r"), "A\tA\r"}, 0, {}, base},
         {"MixedLineEnds", {mixed, pv, as}, 0, {}, base},
-        {"ByteOrderMarks", {Bom(sif), Bom(pv), as}, 0, {}, base},
-        {"ByteOrderMarksAndCrLf", {Bom(WithLineEnd(sif, "\r\n")), Bom(WithLineEnd(kPValuesById, "\r\n")),
-                                   Bom("A\tpA\r\n")}, 0, {}, byId},
+        {"ByteOrderMarksAndCrLfInEveryFile", {bom + WithLineEnd(sif, "\r\n"), bom + WithLineEnd(kPValuesById, "\r\n"),
+                                              bom + "A\tpA\r\n"}, 0, {}, byId},
         {"NulByteInANetworkLine", {Insert(sif, 3, std::string("C pp\0X D 0.5", 12)), pv, as}, 0,
          {Skipped("net.sif:3", "holds a NUL byte, which no text line has")}, base},
-        {"NulByteInAPValueLine", {sif, Insert(pv, 2, std::string("B\t0.0\0" "1", 7)), as}, 0,
-         {Skipped("p.txt:2", "holds a NUL byte, which no text line has")}, base},
         // Bytes that are not UTF-8 are names like any other.
         {"InvalidUtf8InNames", {sif + "B pp \xFF\xFEZ 0.9\n\xC3 pp A 0.8\n", pv + "\xFF\xFEZ\t0.0001\n\xC3\t0.003\n", as}},
         {"NoFinalLineEnd", {sif.substr(0, sif.size() - 1), pv.substr(0, pv.size() - 1), "A\tA"}, 0, {}, base},
-        {"EmptyNetwork", {"", pv, as}, 1, emptyNetwork},
-        {"NetworkOfBlankLines", {"\n  \n\t\t\n\r\n \t\r\n", pv, as}, 1, emptyNetwork},
-        {"EmptyPValues", {sif, "\n  \n\t\t\n\r\n", as}, 1, {mapping("0 identifiers"), noUsable, noMatch}},
+        {"NetworkOfBlankLines", {"\n  \n\t\t\n\r\n \t\r\n", pv, as}, 1,
+         {"Error:G.number_of_nodes() = 0", "Error: net.sif holds no interaction line that could be read"}},
+        {"EmptyPValues", {sif, "", as}, 1,
+         {mapping("0 identifiers"), "Error: p.txt holds no identifier with a usable p-value", noMatch}},
         {"EmptyAssociation", {sif, pv, "\n\n"}, 1, {"Error:get_column:column index exceeds matrix size:giving up..",
-                                               "Error: a.txt holds no line that is not empty"}},
-        {"Utf16Network", {Utf16(sif, false), pv, as}, 1, {"Error: net.sif is encoded in UTF-16; save it as UTF-8 or plain text"}},
-        {"Utf16BigEndianPValues", {sif, Utf16(pv, true), as}, 1, {"Error: p.txt is encoded in UTF-16; save it as UTF-8 or plain text"}},
+                                                    "Error: a.txt holds no line that is not empty"}},
+        {"Utf16Network", {Utf16(sif, false), pv, as}, 1, {utf16("net.sif")}},
+        {"Utf16BigEndianPValues", {sif, Utf16(pv, true), as}, 1, {utf16("p.txt")}},
         // ---- Fields ----
         {"NetworkLineWithThreeFields", {Insert(sif, 3, "A pp D"), pv, as}, 0, {Skipped("net.sif:3", "fewer than four fields")}, base},
         {"NetworkFieldsAfterTheValue", {Edit(sif, 1, "A pp B 0.9 C D # a comment"), pv, as}, 0, {}, base},
@@ -144,39 +120,24 @@ std::vector<Case> Catalogue() {
         {"PValueFieldsWithEmptyFieldsAndSpaces", {sif, Edit(Edit(pv, 1, "A\t\t0.001\t"), 2, " B \t 0.002 "), as}, 0, {}, base},
         {"AssociationWithEmptyFieldsAndStrayTabs", {sif, kPValuesById, "\tA\t\tpA\t\n"}, 0, {}, byId},
         {"AssociationRowOfTheKeyAlone", {sif, pv, "A\n"}, 0, {}, Inputs{sif, Edit(pv, 1, ""), as}},
-        // Runaway fields are never echoed whole.
-        {"TenMebibyteEdgeValue", {Insert(sif, 2, "A pp D 0.5" + tenMiB), pv, as}, 0,
+        // A runaway field is never echoed whole.
+        {"TenMebibyteEdgeValue", {Insert(sif, 2, "A pp D 0.5" + std::string(10u << 20, 'x')), pv, as}, 0,
          {Skipped("net.sif:2", "edge value '0.5" + std::string(57, 'x') + "...' is not a number")}, base},
-        {"TenMebibyteLinesInThePValues", {sif, Insert(Insert(pv, 1, tenMiB + "\t0.5"), 3, "B\t" + tenMiB), as}, 0,
-         {Skipped("p.txt:3", "p-value '" + std::string(60, 'x') + "...' of 'B' is not a number")}, base},
         // ---- Numbers ----
-        badPValue("PValueNan", "nan", "p-value nan of 'B' lies outside [0, 1]"),
-        badPValue("PValueTooLargeForADouble", "1e999", "p-value 1e999 of 'B' lies outside [0, 1]"),
-        badPValue("PValueWithDecimalComma", "0,05", "p-value '0,05' of 'B' is not a number"),
-        {"PValueBelowTheDoubleRange", {sif, Edit(pv, 4, "D\t1e-400"), as}, 0, {}, Inputs{sif, Edit(pv, 4, "D\t1e-45"), as}},
-        {"PValuesZeroAndOneAreClamped", {sif, Edit(Edit(pv, 1, "A\t0"), 7, "G\t1"), as}, 0, {},
-         Inputs{sif, Edit(Edit(pv, 1, "A\t0.0001"), 7, "G\t0.9999"), as}},
+        {"PValueTooLargeForADouble", {sif, Insert(pv, 2, "B\t1e999"), as}, 0,  // before B's own line, which counts
+         {Skipped("p.txt:2", "p-value 1e999 of 'B' lies outside [0, 1]")}, base},
         {"PValueWithPlusSign", {sif, Edit(pv, 2, "B\t+0.002"), as}, 0, {}, base},
-        badEdge("EdgeValueNan", "nan", "edge value nan lies outside [0, 1]"),
-        badEdge("EdgeValueAboveOne", "1.5", "edge value 1.5 lies outside [0, 1]"),
-        badEdge("EdgeValueHexadecimalFloat", "0x1p-1", "edge value '0x1p-1' is not a number"),
-        {"EdgeValueBelowTheDoubleRange", {Edit(sif, 10, "E pp G 1e-400"), pv, as}, 0, {}, Inputs{Edit(sif, 10, "E pp G 0"), pv, as}},
-        {"EdgeValuesZeroAndOneAreClamped", {Edit(Edit(sif, 1, "A pp B 1"), 7, "G pp H 0"), pv, as}, 0, {},
-         Inputs{Edit(Edit(sif, 1, "A pp B 0.99999"), 7, "G pp H 0.00001"), pv, as}},
+        {"EdgeValueNan", {Insert(sif, 3, "A pp D nan"), pv, as}, 0, {Skipped("net.sif:3", "edge value nan lies outside [0, 1]")}, base},
         // ---- Meaning ----
         {"NoIdentifierMatchesAnyNode", {sif, "X\t0.01\nY\t0.02\n", as}, 1,
          {mapping("2 identifiers, of which 2 match no node (X, Y)"),
           "Error: none of the 2 identifiers of p.txt matches a node of net.sif, by its name or through a.txt", noMatch}},
-        {"NoPValueIsUsable", {sif, "A\tn/a\nB\tNA\n", as}, 1,
-         {Skipped("p.txt:1", "p-value 'n/a' of 'A' is not a number"), Skipped("p.txt:2", "p-value 'NA' of 'B' is not a number"),
-          mapping("0 identifiers"), noUsable, noMatch}},
         {"ConflictingRepeatedIdentifier", {sif, pv + "A\t0.9\n", as}, 0,
          {Skipped("p.txt:9", "identifier 'A' already has the p-value 0.001 of line 1, not 0.9")}, base},
         {"RepeatedIdentifierWithTheSameValue", {sif, pv + "A\t1e-3\n", as}, 0, {}, base},
         {"RepeatedAssociationKey", {sif, kPValuesById + std::string("pZ\t0.9\n"), "A\tpA\nA\tpZ\n"}, 0, {},
          Inputs{sif, kPValuesById + std::string("pZ\t0.9\n"), "A\tpA\n"}},
         {"SelfLoopsOnly", {"A pp A 0.5\nB pp B 0.4\nC pd C 0.9\n", pv, as}, 1, {noInteraction}},
-        {"OnlyNodesWithoutDataAreJoined", {"A pp X 0.5\nY pp B 0.4\nX pp Y 0.3\n", pv, as}, 1, {noInteraction}},
         {"EveryNodeMergedIntoOne", {sif, "pX\t0.01\n", "A\tpX\nB\tpX\nC\tpX\nD\tpX\nE\tpX\nF\tpX\nG\tpX\nH\tpX\n"}, 1, {noInteraction}},
         {"EveryNodeWithTheSameScore", {sif, "A 0.5\nB 0.5\nC 0.5\nD 0.5\nE 0.5\nF 0.5\nG 0.5\nH 0.5\n", as}, 1,
          {"Error: all nodes left have the same node score; there is nothing to search for"}},
@@ -187,20 +148,10 @@ std::vector<Case> Catalogue() {
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
-struct Outcome {
-    RunResult result;
-    std::optional<std::string> reportA, reportB;
-};
-
-Outcome RunCase(const ScratchDir& dir, const Inputs& in) {
-    dir.Write("net.sif", in.sif);
-    dir.Write("p.txt", in.pvalues);
-    dir.Write("a.txt", in.association);
-    Outcome o{RunTarnvale({"-d", "p.txt", "-a", "a.txt", "--seed", kRingSeed, "-k", "6", "-i", "50",
-                           "-n", "40", "-r", "2", "net.sif", "out"}, dir.path()), {}, {}};
-    if (dir.Exists("outA")) o.reportA = dir.Read("outA");
-    if (dir.Exists("outB")) o.reportB = dir.Read("outB");
-    return o;
+RunResult RunCase(const ScratchDir& dir, const Inputs& in) {
+    dir.Write("net.sif", in.sif), dir.Write("p.txt", in.pvalues), dir.Write("a.txt", in.association);
+    return RunTarnvale({"-d", "p.txt", "-a", "a.txt", "--seed", kRingSeed, "-k", "6", "-i", "50", "-n", "40", "-r",
+                        "2", "net.sif", "out"}, dir.path());
 }
 
 // The lines of standard output that carry a warning or an error; progress
@@ -220,41 +171,34 @@ class HostileInput : public ::testing::TestWithParam<Case> {};
 
 TEST_P(HostileInput, EndsCleanlyWithItsMessages) {
     const Case& c = GetParam();
-    ScratchDir dir;
-    const Outcome got = RunCase(dir, c.in);
-    const RunResult& r = got.result;
-    const std::string shownOut = r.out.substr(0, 4000);
-    ASSERT_EQ(r.status, c.status) << shownOut << r.err;
+    ScratchDir dir, cleanDir;
+    const RunResult r = RunCase(dir, c.in);
+    const std::string shown = r.out.substr(0, 4000);
+    ASSERT_EQ(r.status, c.status) << shown << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(MessageLines(r.out), c.messages) << shownOut;
+    EXPECT_EQ(MessageLines(r.out), c.messages) << shown;
     EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
     EXPECT_LT(r.out.size(), 1u << 20);
-    if (c.status != 0) {
-        EXPECT_EQ(r.out.find("Program finished"), std::string::npos);
-        EXPECT_FALSE(got.reportA) << "a failed run wrote a report";
-        return;
-    }
-    EXPECT_NE(r.out.find("\nProgram finished\nTime taken = "), std::string::npos);
-    ASSERT_TRUE(got.reportA && got.reportB) << shownOut;
-    ScratchDir cleanDir;
-    // Reports of a quirky input equal those of its clean twin, which the
+    EXPECT_EQ(r.out.find("\nProgram finished\nTime taken = ") != std::string::npos, c.status == 0) << shown;
+    ASSERT_EQ(dir.Exists("outA"), c.status == 0) << "a failed run wrote a report, or a finished one none";
+    if (c.status != 0) return;
+    // The reports of a quirky input equal those of its clean twin, which the
     // independent checker judges; a case without a twin is judged itself.
-    const Outcome clean = c.sameAs ? RunCase(cleanDir, *c.sameAs) : got;
+    if (c.sameAs) {
+        const RunResult clean = RunCase(cleanDir, *c.sameAs);
+        ASSERT_EQ(clean.status, 0) << clean.out;
+        EXPECT_EQ(MessageLines(clean.out), std::vector<std::string>{}) << "the clean twin is not clean";
+        EXPECT_NE(cleanDir.Read("outA"), "") << "the clean run finds no group to compare";
+        for (const char* report : {"outA", "outB"}) EXPECT_EQ(dir.Read(report), cleanDir.Read(report)) << report;
+    }
     const ScratchDir& judged = c.sameAs ? cleanDir : dir;
-    ASSERT_EQ(clean.result.status, 0) << clean.result.out;
     const auto path = [&](const char* name) { return (judged.path() / name).string(); };
     const InputFiles files{path("net.sif"), path("p.txt"), path("a.txt")};
-    const FirstRunSettings settings{6, 50, 4242, true};
+    const FirstRunSettings settings{6, 50, static_cast<std::uint32_t>(std::stoul(kRingSeed)), true};
     const CheckResult a = CheckFirstRunReport(files, settings, path("outA"));
     EXPECT_TRUE(a.ok()) << a.Describe();
     const CheckResult b = CheckLaterRunReport(files, settings, path("outA"), path("outB"));
     EXPECT_TRUE(b.ok()) << b.Describe();
-    if (!c.sameAs) return;
-    EXPECT_EQ(MessageLines(clean.result.out), std::vector<std::string>{}) << "inputs not clean";
-    ASSERT_TRUE(clean.reportA);
-    EXPECT_FALSE(clean.reportA->empty()) << "the clean run finds no group to compare";
-    EXPECT_EQ(got.reportA, clean.reportA);
-    EXPECT_EQ(got.reportB, clean.reportB);
 }
 
 INSTANTIATE_TEST_SUITE_P(Catalogue, HostileInput, ::testing::ValuesIn(Catalogue()),
