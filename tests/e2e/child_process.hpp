@@ -84,6 +84,13 @@ inline std::vector<std::string> Unprivileged(const std::vector<std::string>& arg
     return argv;
 }
 
+// A program and its arguments as a quoted shell command.
+inline std::string Command(const std::vector<std::string>& argv) {
+    std::string text;
+    for (const auto& a : argv) text += "'" + a + "' ";
+    return text;
+}
+
 // A bash command line run in `cwd`, standard error merged into its output.
 inline RunResult RunShell(const std::string& command, const std::filesystem::path& cwd) {
     return RunChild({"/bin/bash", "-c", command + " 2>&1"}, cwd);

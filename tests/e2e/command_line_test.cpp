@@ -18,16 +18,20 @@ namespace {
 
 class CommandLine : public ::testing::Test {
 protected:
-    // A run on the ring (or the given files) with the options in `extra`,
-    // and a small background and a fixed seed unless they are in `extra`.
-    RunResult Run(const std::vector<std::string>& extra, const std::string& sif = kRingSif,
-                  const std::string& pvalues = kRingPValues) {
+    // Arguments for a run on the ring (or the given files) with the options
+    // in `extra`, and a small background and a fixed seed unless they are in `extra`.
+    std::vector<std::string> Args(const std::vector<std::string>& extra, const std::string& sif = kRingSif,
+                                  const std::string& pvalues = kRingPValues) {
         std::vector<std::string> args{"-d", dir_.Write("p.txt", pvalues), "-a", dir_.Write("a.txt", "A\tA\n")};
         for (const auto& [option, value] : {std::pair{"--seed", kRingSeed}, {"-k", "6"}, {"-i", "50"}})
             if (std::find(extra.begin(), extra.end(), option) == extra.end()) args.insert(args.end(), {option, value});
         args.insert(args.end(), extra.begin(), extra.end());
         args.insert(args.end(), {dir_.Write("net.sif", sif), "out"});
-        return RunTarnvale(args, dir_.path());
+        return args;
+    }
+    RunResult Run(const std::vector<std::string>& extra, const std::string& sif = kRingSif,
+                  const std::string& pvalues = kRingPValues) {
+        return RunTarnvale(Args(extra, sif, pvalues), dir_.path());
     }
     ScratchDir dir_;
 };
@@ -57,9 +61,6 @@ TEST_F(CommandLine, HelpAndTheManualPageNameTheSameOptions) {
     text << in.rdbuf();
     const std::string roff = text.str();
     EXPECT_EQ(roff.rfind(".TH TARNVALE 1 ", 0), 0u) << "man/tarnvale.1 not found";
-    for (const char* section : {"NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "INPUT FILES", "OUTPUT FILES",
-                                "STANDARD OUTPUT AND ERROR", "EXIT STATUS", "EXAMPLES", "SEE ALSO"})
-        EXPECT_NE(roff.find(std::string("\n.SH \"") + section + "\"\n"), std::string::npos) << section;
     // Roff writes a minus sign as "\-" and switches fonts with "\fB" and friends.
     const std::string page = std::regex_replace(std::regex_replace(roff, std::regex("\\\\-"), "-"),
                                                 std::regex("\\\\f[BIRP]"), "");
@@ -172,6 +173,35 @@ TEST_F(CommandLine, ALaterRunWithNothingToSearchEndsTheRunsWithANote) {
               std::string::npos)
         << single.out;
     EXPECT_EQ(single.out.find("nan"), std::string::npos);
+}
+
+// The progress bar, drawn on standard error when that is a terminal (the
+// pseudo-terminal of script(1) here): one finished line per phase, and
+// standard output the same as without a terminal.
+TEST_F(CommandLine, OnATerminalEveryPhaseEndsAtHundredPercentAndStandardOutputIsUnchanged) {
+    const std::vector<std::string> extra{"-n", "300", "-r", "2", "--permutations", "2"};
+    const RunResult plain = Run(extra);
+    const RunResult shown = RunShell("script -qec \"" + Command(Tarnvale(Args(extra))) + "> stdout.txt\" /dev/null",
+                                     dir_.path());
+    ASSERT_EQ(shown.status, 0) << shown.out;
+    EXPECT_EQ(plain.err, "");
+    const std::string out = dir_.Read("stdout.txt");
+    EXPECT_EQ(plain.out.substr(0, plain.out.rfind("\nTime taken")), out.substr(0, out.rfind("\nTime taken")));
+    // The terminal turns each line end into CR LF; the finished line of each
+    // phase is the last drawing before it.
+    std::vector<std::string> finished;
+    const std::regex line("\r([^\r\n]*)\r\n");
+    for (auto it = std::sregex_iterator(shown.out.begin(), shown.out.end(), line); it != std::sregex_iterator(); ++it)
+        finished.push_back((*it)[1]);
+    const std::vector<std::string> phases{"edge background", "node background, run A", "annealing, run A",
+                                          "permutations, run A", "node background, run B", "annealing, run B",
+                                          "permutations, run B"};
+    ASSERT_EQ(finished.size(), phases.size()) << shown.out;
+    for (std::size_t i = 0; i < phases.size(); ++i)
+        EXPECT_EQ(finished[i].rfind(phases[i] + std::string(24 - phases[i].size(), ' ') + " [####################] 100%", 0),
+                  0u) << finished[i];
+    EXPECT_NE(finished[2].find(" steps/s  best "), std::string::npos) << finished[2];
+    EXPECT_NE(finished[0].find(" draws/s"), std::string::npos) << finished[0];
 }
 
 }  // namespace
