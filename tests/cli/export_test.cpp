@@ -177,13 +177,14 @@ TEST_F(DrawSvgTest, InterruptIsPassedOnAndWaitsUntilTheTemporaryDrawingIsGone) {
         interruptsSeen = interruptsSeen + 1;
         entriesAtInterrupt = static_cast<std::sig_atomic_t>(EntriesIn(*heldDirectory));
     });
-    // Draws half, then would take long: only the passed-on signal ends it.
-    const SvgResult r = Draw("echo half\nkill -INT $PPID\nexec sleep 30\n");
+    // Draws half, then would go on to its end: only the passed-on signal
+    // stops it before.
+    const SvgResult r = Draw("echo half\nkill -INT $PPID\nsleep 3\necho late > '" + dir_.path().string() + "/late'\n");
     std::signal(SIGINT, previous);
     EXPECT_EQ(r.status, SvgResult::Status::failed);
     EXPECT_EQ(interruptsSeen, 1);
     EXPECT_EQ(static_cast<std::size_t>(entriesAtInterrupt), 2u);
-    EXPECT_FALSE(dir_.Exists("outA.svg"));
+    EXPECT_FALSE(dir_.Exists("outA.svg") || dir_.Exists("late"));
 }
 
 }  // namespace
