@@ -193,11 +193,11 @@ TEST_P(HostileInput, EndsCleanlyWithItsMessages) {
     }
     const ScratchDir& judged = c.sameAs ? cleanDir : dir;
     const auto path = [&](const char* name) { return (judged.path() / name).string(); };
-    const InputFiles files{path("net.sif"), path("p.txt"), path("a.txt")};
-    const FirstRunSettings settings{6, 50, static_cast<std::uint32_t>(std::stoul(kRingSeed)), true};
-    const CheckResult a = CheckFirstRunReport(files, settings, path("outA"));
+    const ReportChecker checker({path("net.sif"), path("p.txt"), path("a.txt")},
+                                {6, 50, static_cast<std::uint32_t>(std::stoul(kRingSeed)), true});
+    const CheckResult a = checker.CheckFirstRun(judged.Read("outA"));
     EXPECT_TRUE(a.ok()) << a.Describe();
-    const CheckResult b = CheckLaterRunReport(files, settings, path("outA"), path("outB"));
+    const CheckResult b = checker.CheckLaterRun(judged.Read("outA"), judged.Read("outB"));
     EXPECT_TRUE(b.ok()) << b.Describe();
 }
 
