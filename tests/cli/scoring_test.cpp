@@ -1,134 +1,89 @@
-// Node scores from p-values and edge scores from edge values.
-
-#include "cli/scoring.hpp"
-#include "cli/report.hpp"
-#include "stats/normal.hpp"
+// Node scores from p-values, edge scores from edge values, the warning for
+// identifiers that hardly meet the nodes, and the permutation test: its
+// seeds, its shuffle and its empirical p-values.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <map>
 #include <sstream>
+
+#include "cli/mapping_diagnostics.hpp"
+#include "cli/permutation_test.hpp"
+#include "cli/report.hpp"
+#include "cli/scoring.hpp"
+#include "network/input_text.hpp"
+#include "stats/normal.hpp"
 
 namespace tarnvale {
 namespace {
 
-PValueTable Read(const std::string& text, std::string* printed = nullptr) {
+constexpr std::uint32_t kBase = 2026;  // every random draw here follows from it
+
+PValueTable Read(const std::string& text, std::string& printed) {
     std::istringstream in(text);
     std::ostringstream out;
     PValueTable table = ReadPValues(in, "p.txt", out);
-    if (printed) *printed = out.str();
+    printed = out.str();
     return table;
 }
 
-TEST(ReadPValues, EachLineIsOneRecord) {
-    // A lone identifier is reported at its own line and takes nothing from
-    // the next; a third field is counted once and loses no row.
-    std::string printed;
-    const auto t = Read("A\t0.5\nB 0.25 C\nD\n0.125 x\nE 0.2\n\"F\",\"0.1\"\nG,0.3\n", &printed);
-    ASSERT_EQ(t.ids, (std::vector<std::string>{"A", "B", "E"}));
-    EXPECT_EQ(t.values, (FloatList{0.5f, 0.25f, 0.2f}));
-    EXPECT_EQ(printed,
-              "Warning: p.txt:3: identifier 'D' has no p-value; line skipped\n"
-              "Warning: p.txt:4: p-value 'x' of '0.125' is not a number; line skipped\n"
-              "Warning: p.txt:6: is a quoted CSV line; save the file as tab-delimited text; "
-              "line skipped\n"
-              "Warning: p.txt:7: 'G,0.3' is comma-separated (CSV); save the file as "
-              "tab-delimited text; line skipped\n"
-              "Warning: p.txt: 1 line has more than two fields; only the first two are read\n");
+std::string Skipped(int line, const std::string& reason) {
+    return "Warning: p.txt:" + std::to_string(line) + ": " + reason + "; line skipped\n";
 }
 
-TEST(ReadPValues, ExactZeroAndOneAreClampedToTheFloatNearestTheirStandIns) {
-    const auto t = Read("A 0\nB 1\nC 0.99999999\n");
-    EXPECT_EQ(t.values, (FloatList{0.0001f, 0.9999f, 0.9999f}));
-}
-
-TEST(ReadPValues, ValuesBelowTheFloatRangeRankAboveEveryRepresentableOne) {
-    const auto t = Read("A 1e-300\nB 1e-400\nC 1e-30\n");
+TEST(ReadPValues, EachLineIsOneRecordAndABadOneIsSkippedWithItsReason) {
     const float tiny = std::numeric_limits<float>::denorm_min();
-    EXPECT_EQ(t.values, (FloatList{tiny, tiny, 1e-30f}));
-}
-
-TEST(ReadPValues, AHeaderLineIsSkippedWithAWarningAndReadingGoesOn) {
-    std::string printed;
-    const auto t = Read("gene\tpvalue\nA\t0.01\n", &printed);
-    EXPECT_EQ(t.ids, (std::vector<std::string>{"A"}));
-    EXPECT_EQ(printed,
-              "Warning: p.txt:1: p-value 'pvalue' of 'gene' is not a number; line skipped\n");
-}
-
-TEST(ReadPValues, BadNumbersAreSkippedLineByLine) {
-    std::string printed;
-    const auto t = Read("A 0,05\nB 0.05abc\nC 1.5\nD -0.1\nE nan\nF inf\nG 0x1p-3\nH 0.2\n",
-                        &printed);
-    EXPECT_EQ(t.ids, (std::vector<std::string>{"H"}));
-    EXPECT_EQ(printed,
-              "Warning: p.txt:1: p-value '0,05' of 'A' is not a number; line skipped\n"
-              "Warning: p.txt:2: p-value '0.05abc' of 'B' is not a number; line skipped\n"
-              "Warning: p.txt:3: p-value 1.5 of 'C' lies outside [0, 1]; line skipped\n"
-              "Warning: p.txt:4: p-value -0.1 of 'D' lies outside [0, 1]; line skipped\n"
-              "Warning: p.txt:5: p-value nan of 'E' lies outside [0, 1]; line skipped\n"
-              "Warning: p.txt:6: p-value inf of 'F' lies outside [0, 1]; line skipped\n"
-              "Warning: p.txt:7: p-value '0x1p-3' of 'G' is not a number; line skipped\n");
-}
-
-TEST(ReadPValues, ALastIdentifierWithoutValueIsReported) {
-    std::string printed;
-    const auto t = Read("A 0.1\nB", &printed);
-    EXPECT_EQ(t.ids.size(), 1u);
-    EXPECT_EQ(printed, "Warning: p.txt:2: identifier 'B' has no p-value; line skipped\n");
-}
-
-TEST(ReadPValues, FirstOccurrenceOfAnIdentifierWins) {
-    const auto t = Read("A 0.01\nA 0.5\n");
-    EXPECT_EQ(t.first.at("A"), 0u);
-}
-
-TEST(ReadPValues, ByteOrderMarkAndCarriageReturnsDoNotHideTheFirstIdentifier) {
-    const auto t = Read("\xEF\xBB\xBF" "A\t0.01\r\nB\t0.02\r\n");
-    EXPECT_EQ(t.ids, (std::vector<std::string>{"A", "B"}));
-}
-
-class ScoreNodesTest : public ::testing::Test {
-protected:
-    double Score(const AssociationList& entries, const std::string& file) {
-        NodeMap<AssociationList> associations;
-        associations[0] = entries;
-        std::istringstream in(file);
-        std::ostringstream out;
-        const auto table = ReadPValues(in, "p.txt", out);
-        NodeMap<double> scores;
-        ScoreNodes({0}, associations, table, scores);
-        return scores.get(0);
+    struct Row { std::string text; std::vector<std::string> ids; FloatList values; std::string printed; };
+    const std::vector<Row> rows{
+        // A lone identifier takes nothing from the next line; a third field
+        // is counted once; quoted and comma-separated lines are named.
+        {"A\t0.5\nB 0.25 C\nD\n0.125 x\nE 0.2\n\"F\",\"0.1\"\nG,0.3\n", {"A", "B", "E"}, {0.5f, 0.25f, 0.2f},
+         Skipped(3, "identifier 'D' has no p-value") + Skipped(4, "p-value 'x' of '0.125' is not a number") +
+             Skipped(6, "is a quoted CSV line; save the file as tab-delimited text") +
+             Skipped(7, "'G,0.3' is comma-separated (CSV); save the file as tab-delimited text") +
+             "Warning: p.txt: 1 line has more than two fields; only the first two are read\n"},
+        {"A 0\nB 1\nC 0.99999999\n", {"A", "B", "C"}, {0.0001f, 0.9999f, 0.9999f}, ""},
+        {"A 1e-300\nB 1e-400\nC 1e-30\n", {"A", "B", "C"}, {tiny, tiny, 1e-30f}, ""},
+        {"A 0,05\nB 0.05abc\nC 1.5\nD -0.1\nE nan\nF inf\nG 0x1p-3\nH 0.2\nI", {"H"}, {0.2f},
+         Skipped(1, "p-value '0,05' of 'A' is not a number") + Skipped(2, "p-value '0.05abc' of 'B' is not a number") +
+             Skipped(3, "p-value 1.5 of 'C' lies outside [0, 1]") + Skipped(4, "p-value -0.1 of 'D' lies outside [0, 1]") +
+             Skipped(5, "p-value nan of 'E' lies outside [0, 1]") + Skipped(6, "p-value inf of 'F' lies outside [0, 1]") +
+             Skipped(7, "p-value '0x1p-3' of 'G' is not a number") + Skipped(9, "identifier 'I' has no p-value")},
+        {"\xEF\xBB\xBF" "A\t0.01\r\nSep 01\t0.02\r\nA 0.01\nA 0.5\n", {"A", "Sep 01", "A", "A"},
+         {0.01f, 0.02f, 0.01f, 0.5f},
+         Skipped(4, "identifier 'A' already has the p-value 0.01 of line 1, not 0.5")},
+    };
+    for (const Row& row : rows) {
+        std::string printed;
+        const PValueTable t = Read(row.text, printed);
+        EXPECT_EQ(t.ids, row.ids) << row.text;
+        EXPECT_EQ(t.values, row.values) << row.text;
+        EXPECT_EQ(printed, row.printed) << row.text;
+        EXPECT_EQ(t.first.at(row.ids[0]), 0u);
     }
-};
-
-TEST_F(ScoreNodesTest, OneMatchedEntryGivesMinusItsQuantile) {
-    EXPECT_NEAR(Score({"X"}, "X 0.05\n"), 1.645, 5e-4);
-    EXPECT_NEAR(Score({"X"}, "X 0.01\n"), 2.32635, 1e-5);
 }
 
-TEST_F(ScoreNodesTest, TwoEntriesGiveTheMeanOfTheirZValues) {
-    EXPECT_NEAR(Score({"X", "Y"}, "X 0.01\nY 0.05\n"), 1.986, 5e-4);
-}
-
-TEST_F(ScoreNodesTest, ThreeEntriesGiveTheMiddleZValue) {
-    EXPECT_FLOAT_EQ(static_cast<float>(Score({"X", "Y", "Z"}, "X 0.5\nY 0.01\nZ 0.05\n")),
-                    1.6448536f);
-}
-
-TEST_F(ScoreNodesTest, NoMatchIsTheNoDataMarker) {
-    EXPECT_EQ(Score({"Q"}, "X 0.5\n"), kNoData);
-}
-
-TEST_F(ScoreNodesTest, ClampedExtremesGiveTheKnownScores) {
-    EXPECT_NEAR(Score({"X"}, "X 0\n"), 3.719016, 1e-5);
-    EXPECT_NEAR(Score({"X"}, "X 1\n"), -3.718975, 1e-5);
-}
-
-TEST_F(ScoreNodesTest, GwasSizedPValueScoresHigherThanOneInTenToTheThirty) {
-    EXPECT_GT(Score({"X"}, "X 1e-300\n"), Score({"X"}, "X 1e-30\n"));
-    EXPECT_TRUE(std::isfinite(Score({"X"}, "X 1e-300\n")));
+TEST(ScoreNodes, TheMedianOfMinusTheQuantilesOfAllMatchedEntries) {
+    struct Row { AssociationList entries; std::string pvalues; double score, tolerance; };
+    const std::vector<Row> rows{
+        {{"X"}, "X 0.05\n", 1.644854, 1e-5}, {{"X"}, "X 0.01\n", 2.326348, 1e-5},
+        {{"X", "Y"}, "X 0.01\nY 0.05\n", 1.985601, 1e-5},
+        {{"X", "Y", "Z"}, "X 0.5\nY 0.01\nZ 0.05\n", 1.6448536, 1e-6},
+        {{"Q"}, "X 0.5\n", kNoData, 0}, {{"X"}, "X 0\n", 3.719016, 1e-5},
+        {{"X"}, "X 1\n", -3.718975, 1e-5},
+        // Far beyond the float range the quantile still grows.
+        {{"X"}, "X 1e-30\n", 11.464025, 1e-3}, {{"X"}, "X 1e-300\n", 14.121427, 1e-3},
+    };
+    for (const Row& row : rows) {
+        NodeMap<AssociationList> associations;
+        associations[0] = row.entries;
+        std::string printed;
+        NodeMap<double> scores;
+        ScoreNodes({0}, associations, Read(row.pvalues, printed), scores);
+        EXPECT_NEAR(scores.get(0), row.score, row.tolerance) << row.pvalues;
+    }
 }
 
 TEST(ScoreEdges, ExactZeroAndOneAreClampedAndWrittenBack) {
@@ -136,9 +91,7 @@ TEST(ScoreEdges, ExactZeroAndOneAreClampedAndWrittenBack) {
     const NodeId a = g.NewNode(), b = g.NewNode(), c = g.NewNode();
     const EdgeId e0 = g.NewEdge(a, b), e1 = g.NewEdge(b, c), e2 = g.NewEdge(a, c);
     EdgeMap<float> values, scores;
-    values[e0] = 1.0f;
-    values[e1] = 0.0f;
-    values[e2] = 0.5f;
+    values[e0] = 1.0f, values[e1] = 0.0f, values[e2] = 0.5f;
     const FloatList list = ScoreEdges(g, values, scores);
     EXPECT_EQ(values.get(e0), 0.99999f);
     EXPECT_EQ(values.get(e1), 0.00001f);
@@ -149,32 +102,92 @@ TEST(ScoreEdges, ExactZeroAndOneAreClampedAndWrittenBack) {
     EXPECT_EQ(scores.get(e0), list[0]);
 }
 
-}  // namespace
-}  // namespace tarnvale
-
-namespace tarnvale {
-namespace {
-
-TEST(ReadPValues, TabDelimitedIdentifiersMayHoldSpaces) {
-    std::string printed;
-    const auto t = Read("FERMT3\t0.0772727\nSep 01\t0.0774711\nNKX2-3\t0.0775649\n", &printed);
-    EXPECT_EQ(t.ids, (std::vector<std::string>{"FERMT3", "Sep 01", "NKX2-3"}));
-    EXPECT_EQ(printed, "");
-}
-
 // The listed p-value is 1 - Phi(z) wherever that is at least 1e-10, and
 // Phi(-z) in the far tail, where 1 - Phi(z) cancels (to 0 above z of 8.3).
 TEST(NodePValue, UpperTailExceptFarOutWhereItIsNeverZero) {
-    for (double z : {-3.0, 0.0, 1.0, 3.0, 6.0, 6.3}) {
-        const double upper = 1.0 - NormCdf(z);
-        ASSERT_GE(upper, 1e-10) << z;
-        EXPECT_EQ(NodePValue(z), static_cast<float>(upper)) << z;
-    }
-    for (double z : {6.5, 8.3, 9.0, 12.0, 13.0}) {
-        EXPECT_LT(1.0 - NormCdf(z), 1e-10) << z;
-        EXPECT_EQ(NodePValue(z), static_cast<float>(NormCdf(-z))) << z;
+    for (double z : {-3.0, 0.0, 1.0, 3.0, 6.0, 6.3, 6.5, 8.3, 13.0}) {
+        const bool far = z > 6.4;
+        EXPECT_EQ(1.0 - NormCdf(z) < 1e-10, far) << z;
+        EXPECT_EQ(NodePValue(z), static_cast<float>(far ? NormCdf(-z) : 1.0 - NormCdf(z))) << z;
         EXPECT_GT(NodePValue(z), 0.0f) << z;
     }
+}
+
+// Nodes P0..P(nodes-1), each looked up under its own name, except that in
+// a network of 40 node 5 is looked up under ENSP5 and TP53.
+std::string Warning(int nodes, std::size_t withData, const std::string& pvalueText) {
+    Graph graph;
+    NodeMap<AssociationList> associations;
+    std::vector<NodeId> scored;
+    for (int i = 0; i < nodes; ++i) {
+        const NodeId n = graph.NewNode();
+        associations[n] = {"P" + std::to_string(i)};
+        if (nodes == 40 && i == 5) associations[n] = {"ENSP5", "TP53"};
+        scored.push_back(n);
+    }
+    std::string printed;
+    return MappingWarning(static_cast<std::size_t>(nodes), withData, Read(pvalueText, printed), scored,
+                          associations);
+}
+
+TEST(MappingWarning, NamesTheFirstUnusedIdentifiersWhenFewerThanATenthOfTheNodesHaveData) {
+    const std::string hint = "; check that node names (or the association file) and p-value identifiers are of the "
+                             "same kind, e.g. gene symbols against protein ids";
+    const std::string only = "Warning: only ";
+    struct Row { int nodes; std::size_t withData; std::string pvalues, warning; };
+    const std::vector<Row> rows{
+        // A tenth or more is no cause for warning.
+        {20, 2, "P0 0.1\nP1 0.2\nTP53 0.01\n", ""}, {20, 20, "P0 0.1\nTP53 0.01\n", ""}, {0, 0, "", ""},
+        // TP53 is listed twice but counts once; at most five are named.
+        {30, 2, "TP53 0.01\nP1 0.2\nBRCA1 0.03\nTP53 0.5\nEGFR 0.04\nMYC 0.05\nKRAS 0.06\nPTEN 0.07\n",
+         "2 of 30 nodes found a p-value; the p-value file holds 7 identifiers, of which 6 match no node "
+         "(for example TP53, BRCA1, EGFR, MYC, KRAS)"},
+        {50, 1, "P0 0.1\n\x1b[2J\t0.2\n" + std::string(100, 'G') + "\t0.3\n",
+         "1 of 50 nodes found a p-value; the p-value file holds 3 identifiers, of which 2 match no node "
+         "(\\x1b[2J, " + std::string(kMaxShown, 'G') + "...)"},
+        // Identifiers reached through the association file are used.
+        {40, 1, "TP53 0.01\n", "1 of 40 nodes found a p-value; the p-value file holds 1 identifier"},
+        {10, 0, "", "0 of 10 nodes found a p-value; the p-value file holds 0 identifiers"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(Warning(row.nodes, row.withData, row.pvalues), row.warning.empty() ? "" : only + row.warning + hint)
+            << row.pvalues;
+}
+
+TEST(ShuffleNodeScores, OnlyTheListedNodesTakePartAndEveryOrderIsEquallyLikely) {
+    // A shuffle that never leaves a score in place, or favours the end,
+    // misses some orders or over-draws others.
+    const std::vector<NodeId> nodes{1, 3, 5};
+    std::map<std::vector<double>, int> counts;
+    Random rng(kBase);
+    for (int trial = 0; trial < 6000; ++trial) {
+        NodeMap<double> scores;
+        for (NodeId n = 0; n < 7; ++n) scores[n] = n;
+        ShuffleNodeScores(nodes, scores, rng);
+        for (NodeId n : {0, 2, 4, 6}) ASSERT_EQ(scores.get(n), n);
+        ++counts[{scores.get(1), scores.get(3), scores.get(5)}];
+    }
+    EXPECT_EQ(counts.size(), 6u);
+    for (const auto& [order, count] : counts) {
+        EXPECT_GT(count, 850);
+        EXPECT_LT(count, 1150);
+    }
+}
+
+TEST(Significance, TiesCountAsAtLeastAsHigh) {
+    const std::vector<Group> observed{Group{{0, 1, 2}, 5.0f}, Group{{3, 4}, 3.0f}, Group{{5, 6}, 1.0f}};
+    const std::vector<std::vector<float>> permuted{{6.0f, 2.0f}, {5.0f, 3.5f}, {4.0f}, {}};
+    const auto ranks = Significance(observed, 2, permuted);  // nmax 2: the third is not tested
+    ASSERT_EQ(ranks.size(), 2u);
+    EXPECT_EQ(ranks[0].size, 3u);
+    EXPECT_EQ(ranks[0].atLeast, 2u);
+    EXPECT_DOUBLE_EQ(ranks[0].pValue, 3.0 / 5.0);
+    EXPECT_EQ(ranks[1].atLeast, 1u);
+    EXPECT_DOUBLE_EQ(ranks[1].pValue, 2.0 / 5.0);
+    EXPECT_EQ(Significance(observed, 5, permuted).size(), 3u);
+    std::ostringstream table;
+    WriteSignificanceTable(table, 4, ranks);
+    EXPECT_EQ(table.str(), "group\tsize\ts_score\tat_least_as_high\tpermutations\tp_value\n0\t3\t5\t2\t4\t0.6\n1\t2\t3\t1\t4\t0.4\n");
 }
 
 }  // namespace
