@@ -58,6 +58,17 @@ GroupTracker::GroupTracker(const Graph& graph, const std::vector<NodeId>& nodes,
             }
         });
     }
+    hubFirst_.resize(adjacent_.size());
+    for (std::size_t k = 0; k < adjacent_.size(); ++k) hubFirst_[k] = adjacent_[k].node;
+    for (NodeId v : nodes) {
+        std::sort(hubFirst_.begin() + static_cast<std::ptrdiff_t>(rowStart_[Index(v)]),
+                  hubFirst_.begin() + static_cast<std::ptrdiff_t>(rowStart_[Index(v) + 1]),
+                  [&](NodeId a, NodeId b) {
+                      return degree[Index(a)] != degree[Index(b)]
+                                 ? degree[Index(a)] > degree[Index(b)]
+                                 : a < b;
+                  });
+    }
     if (withEdges_)
         graph.ForEachEdge([&](EdgeId e) { edgeScores.push_back(inputs.edgeScores.get(e)); });
 

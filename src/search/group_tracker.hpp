@@ -7,12 +7,14 @@
 // edge-score sum and subnetwork score. Selecting a node merges the
 // components of its selected neighbours into the largest of them, so only
 // the smaller ones are relabelled. Unselecting a node starts one search from
-// each of its selected neighbours and advances them in turn, one node each;
-// searches that meet are joined, and as soon as at most one search is still
-// growing, every finished search has found a whole piece. Those pieces get
-// new labels; the piece still growing, usually the largest, keeps the old
-// label and its sums are what is left. A move costs about its neighbourhood
-// and the pieces it splits off, not the graph.
+// each of its selected neighbours and advances them in turn, one adjacency
+// entry each, reading every row highest-degree neighbour first so that the
+// searches climb to the hubs and meet there. Searches that meet are joined,
+// and as soon as at most one search is still growing, every finished search
+// has found a whole piece. Those pieces get new labels; the piece still
+// growing, usually the largest, keeps the old label and its sums are what is
+// left. A move costs about its neighbourhood and the pieces it splits off, not
+// the graph.
 //
 // A move is applied tentatively and then either committed or undone from a
 // journal, at the cost of applying it. The ranked scores of the applied state
@@ -137,8 +139,14 @@ private:
     // A search of the split that unselecting a node may cause; searches
     // that meet are joined under one root (union-find over `parent`).
     using SearchId = std::int32_t;
+    // A node of a search whose adjacency is partly examined: the next entry
+    // and the end of its row in adjacent_.
+    struct Frame {
+        std::size_t next;
+        std::size_t end;
+    };
     struct Search {
-        std::vector<NodeId> stack;
+        std::vector<Frame> stack;  // the top frame always has an entry left
         std::vector<NodeId> visited;
         SearchId parent = 0;
     };
@@ -193,6 +201,10 @@ private:
     // Adjacency rows by node id.
     std::vector<std::size_t> rowStart_;
     std::vector<Adjacent> adjacent_;
+    // The far ends of each row again, highest degree first: the split
+    // searches read rows in this order, so that they climb to the hubs,
+    // where they meet soonest.
+    std::vector<NodeId> hubFirst_;
     std::vector<float> nodeScore_;
     std::vector<std::int32_t> position_;  // in the node list; -1 outside it
     std::vector<std::int64_t> loopCount_;

@@ -141,28 +141,30 @@ GroupTracker::SearchId GroupTracker::JoinSearches(SearchId a, SearchId b) {
     return a;
 }
 
-// Expands one node of search r; returns the root of r's search afterwards,
-// which changes when r meets another search. Each meeting leaves one growing
-// search fewer.
+// Examines one adjacency entry of search r; returns the root of r's search
+// afterwards, which changes when r meets another search. Each meeting leaves
+// one growing search fewer. Going one entry at a time, a search that meets
+// another halfway through a hub's row does not read the rest of it.
 GroupTracker::SearchId GroupTracker::StepSearch(SearchId r, SearchId& growing) {
-    const NodeId u = searches_[Index(r)].stack.back();
-    searches_[Index(r)].stack.pop_back();
-    for (const Adjacent& a : Neighbours(u)) {
-        const NodeId w = a.node;
-        if (w == u || selected_[Index(w)] == 0) continue;
+    std::vector<Frame>& stack = searches_[Index(r)].stack;
+    const NodeId w = hubFirst_[stack.back().next++];
+    if (selected_[Index(w)] != 0) {
         if (nodeMark_[Index(w)] == stamp_) {
             const SearchId t = FindSearch(owner_[Index(w)]);
             if (t != r) {
                 r = JoinSearches(r, t);
                 --growing;
             }
-            continue;
+        } else {
+            nodeMark_[Index(w)] = stamp_;
+            owner_[Index(w)] = r;
+            stack.push_back({rowStart_[Index(w)], rowStart_[Index(w) + 1]});
+            searches_[Index(r)].visited.push_back(w);
         }
-        nodeMark_[Index(w)] = stamp_;
-        owner_[Index(w)] = r;
-        searches_[Index(r)].stack.push_back(w);
-        searches_[Index(r)].visited.push_back(w);
     }
+    // Joining may have moved r; drop the rows read to their end.
+    std::vector<Frame>& top = searches_[Index(r)].stack;
+    while (!top.empty() && top.back().next == top.back().end) top.pop_back();
     return r;
 }
 
@@ -174,7 +176,7 @@ void GroupTracker::SplitAfterRemoval(ComponentId c, std::size_t opIndex) {
     for (SearchId s = 0; s < count; ++s) {
         Search& search = searches_[Index(s)];
         const NodeId v = starts_[Index(s)];
-        search.stack.assign(1, v);
+        search.stack.assign(1, {rowStart_[Index(v)], rowStart_[Index(v) + 1]});
         search.visited.assign(1, v);
         search.parent = s;
         nodeMark_[Index(v)] = stamp_;
@@ -182,10 +184,10 @@ void GroupTracker::SplitAfterRemoval(ComponentId c, std::size_t opIndex) {
         round_.push_back(s);
     }
 
-    // Each growing search expands one node in turn. Two searches that meet
-    // become one; a search whose stack runs empty has found a whole piece,
-    // since every node it reached was expanded and every search it touched
-    // was joined. Stops when at most one search is still growing.
+    // Each growing search examines one adjacency entry in turn. Two searches
+    // that meet become one; a search whose stack runs empty has found a whole
+    // piece, since every row it reached was read to its end and every search
+    // it touched was joined. Stops when at most one search is still growing.
     SearchId growing = count;
     while (growing > 1) {
         for (SearchId s : round_) {
