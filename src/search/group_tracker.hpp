@@ -179,6 +179,14 @@ private:
     // node, and a descent into a.node when enter(a.node) says it is new.
     template <class OnEdge, class Enter>
     void DepthFirst(NodeId start, OnEdge&& onEdge, Enter&& enter);
+    // Adds v to s. While every sum is exact only the extended-precision
+    // value is ever read, so the exact words are left alone.
+    void AddScore(TrackedSum& s, float v) const {
+        if (exact_)
+            s.value += v;
+        else
+            s += v;
+    }
     float Score(const Component& c) const;
     // The score from the exact sums, when every order of summing gives it.
     std::optional<float> OrderFreeScore(const Component& c) const;

@@ -16,7 +16,7 @@ void GroupTracker::SelectNode(NodeId x) {
     for (const Adjacent& a : Neighbours(x)) {
         if (a.node == x || selected_[Index(a.node)] == 0) continue;
         ++edges;
-        edgeSum += a.edgeScore;
+        AddScore(edgeSum, a.edgeScore);
         const ComponentId c = label_[Index(a.node)];
         if (componentMark_[Index(c)] != stamp_) {
             componentMark_[Index(c)] = stamp_;
@@ -100,7 +100,7 @@ void GroupTracker::UnselectNode(NodeId x) {
     for (const Adjacent& a : Neighbours(x)) {
         if (a.node == x || selected_[Index(a.node)] == 0) continue;
         ++edges;
-        edgeSum += a.edgeScore;
+        AddScore(edgeSum, a.edgeScore);
         if (nodeMark_[Index(a.node)] != stamp_) {
             nodeMark_[Index(a.node)] = stamp_;
             starts_.push_back(a.node);
@@ -234,14 +234,14 @@ void GroupTracker::SplitAfterRemoval(ComponentId c, std::size_t opIndex) {
         sum.first = first;
         sum.firstKnown = true;
         for (NodeId v : piece.nodes) {
-            sum.nodeSum += nodeScore_[Index(v)];
+            AddScore(sum.nodeSum, nodeScore_[Index(v)]);
             sum.edges += loopCount_[Index(v)];
             sum.edgeSum += LoopSum(v);
             // Each edge inside the piece once, from its end of smaller id.
             for (const Adjacent& a : Neighbours(v)) {
                 if (a.node <= v || label_[Index(a.node)] != p) continue;
                 ++sum.edges;
-                sum.edgeSum += a.edgeScore;
+                AddScore(sum.edgeSum, a.edgeScore);
             }
         }
         Summary& rest = components_[Index(c)].summary;
