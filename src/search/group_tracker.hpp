@@ -167,6 +167,11 @@ private:
     SearchId FindSearch(SearchId s);
     SearchId JoinSearches(SearchId a, SearchId b);
     SearchId StepSearch(SearchId r, SearchId& growing);
+    // Marks v as reached by search r, its row still to be read.
+    void Reach(SearchId r, NodeId v);
+    // The search whose piece v is seen to belong to, from its mark or its
+    // first neighbours; -1 when none is.
+    SearchId SearchNear(NodeId v);
 
     ComponentId NewComponent();
     void Touch(ComponentId c);
