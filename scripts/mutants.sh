@@ -10,7 +10,9 @@
 #   bash scripts/mutants.sh [-o RESULT_FILE] [-d SCRATCH_DIR] [ID...]
 #
 # The scratch copy (default /tmp/tarnvale-mutants) is kept and refreshed on
-# the next run, so only what changed is rebuilt. Builds use at most 2 jobs.
+# the next run, so only what changed is rebuilt. Builds use at most 2 jobs
+# (MUTANT_JOBS). MUTANT_TESTS, a ctest regular expression, limits the suite to
+# the tests it matches, to see which mutants one folder's tests kill alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
@@ -94,7 +96,7 @@ cmake -S "$scratch/src" -B "$scratch/build" "${generator[@]}" -DCMAKE_BUILD_TYPE
 build() { cmake --build "$scratch/build" -j"$jobs" > "$scratch/build.log" 2>&1; }
 suite() {
   ctest --test-dir "$scratch/build" -j"$jobs" --stop-on-failure --timeout "$test_timeout" \
-    -E '^e2e\.Scale\.' > "$scratch/ctest.log" 2>&1
+    -E '^e2e\.Scale\.' ${MUTANT_TESTS:+-R "$MUTANT_TESTS"} > "$scratch/ctest.log" 2>&1
 }
 echo "== Building and testing the unchanged tree"
 build || { tail -30 "$scratch/build.log"; exit 1; }

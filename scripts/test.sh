@@ -27,7 +27,9 @@ stage() {
 }
 
 stage "1. Tests"
-bash scripts/build.sh -DTARNVALE_TESTS=ON -DTARNVALE_WERROR=ON
+# Line tables only: enough for valgrind's and the tests' messages, and a far
+# shorter build than full debug information.
+bash scripts/build.sh -DTARNVALE_TESTS=ON -DTARNVALE_WERROR=ON "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
 ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 600
 
 stage "2. Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
