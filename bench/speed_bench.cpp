@@ -8,6 +8,7 @@
 //                                 default run
 //   anneal_s_per_step_incremental incremental evaluation, a whole default run
 //                                 (quench passes included)
+//   anneal_s_per_quench_step      the same run's steps at zero temperature
 //   anneal_speedup_vs_full        the quotient of the two
 //   anneal_speedup_same_steps     both over the same first steps
 //   identical_results             yes when both evaluations gave the same
@@ -109,6 +110,8 @@ struct RunResult {
     double seconds = 0;       // the whole run
     double stepSeconds = 0;   // from the end of the first step to the end of the last
     std::uint64_t steps = 0;
+    double quenchSeconds = 0;  // the steps at zero temperature
+    std::uint64_t quenchSteps = 0;
     std::string printed;
     std::string report;
 
@@ -127,10 +130,20 @@ RunResult RunAnneal(const Loaded& net, StepEvaluation evaluation, std::uint64_t 
     Clock::time_point firstStepDone{};
     Clock::time_point lastStepDone{};
     bool first = true;
-    options.progress = [&](std::uint64_t, std::uint64_t, float) {
-        lastStepDone = Clock::now();
+    std::uint64_t before = 0;  // the step index before the step just made
+    const std::uint64_t nodes = graph.NumberOfNodes();
+    double quenchSeconds = 0;
+    std::uint64_t quenchSteps = 0;
+    options.progress = [&](std::uint64_t i, std::uint64_t total, float) {
+        const Clock::time_point now = Clock::now();
+        if (!first && total - before <= nodes) {
+            quenchSeconds += Seconds(now - lastStepDone);
+            ++quenchSteps;
+        }
+        lastStepDone = now;
         if (first) firstStepDone = lastStepDone;
         first = false;
+        before = i;
     };
     const ScoreInputs inputs{net.nodeScores, net.edgeScores, net.context};
     std::ostringstream printed;
@@ -140,6 +153,8 @@ RunResult RunAnneal(const Loaded& net, StepEvaluation evaluation, std::uint64_t 
     run.seconds = Seconds(Clock::now() - start);
     run.stepSeconds = Seconds(lastStepDone - firstStepDone);
     run.steps = result.steps;
+    run.quenchSeconds = quenchSeconds;
+    run.quenchSteps = quenchSteps;
     std::ostringstream file;
     WriteReport(graph, selection, inputs, net.names, file, printed);
     printed << "\nbest " << result.bestScore << " steps " << result.steps;
@@ -255,6 +270,8 @@ int main(int argc, char** argv) {
     Print("anneal_s_per_step_full", fullPrefix.PerStep());
     Print("anneal_s_per_step_incremental", whole.PerStep());
     PrintCount("anneal_incremental_run_steps", whole.steps);
+    Print("anneal_s_per_quench_step",
+          whole.quenchSteps == 0 ? 0 : whole.quenchSeconds / static_cast<double>(whole.quenchSteps));
     Print("anneal_incremental_run_s", whole.seconds);
     PrintRatio("anneal_speedup_vs_full", fullPrefix.PerStep() / whole.PerStep());
     PrintRatio("anneal_speedup_same_steps", fullPrefix.PerStep() / incPrefix.PerStep());

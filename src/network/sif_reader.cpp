@@ -178,7 +178,7 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
                          static_cast<float>(*value)});
         if (batch.size() == kBatch) resolveBatch();
         // Further targets, comments or a CR are not read, only passed on.
-        out << line.substr(fields.end);
+        if (fields.end < line.size()) out << line.substr(fields.end);
     }
 
     resolveBatch();

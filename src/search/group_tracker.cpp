@@ -58,6 +58,16 @@ GroupTracker::GroupTracker(const Graph& graph, const std::vector<NodeId>& nodes,
             }
         });
     }
+    // Every edge is in the rows of both its ends, so handing each node, in
+    // order of falling degree, to the rows of its neighbours fills every row
+    // in that order without sorting one.
+    std::vector<NodeId> byDegree(nodes);
+    std::stable_sort(byDegree.begin(), byDegree.end(),
+                     [&](NodeId a, NodeId b) { return degree[Index(a)] > degree[Index(b)]; });
+    std::vector<std::size_t> fill(rowStart_.begin(), rowStart_.end() - 1);
+    hubFirst_.resize(adjacent_.size());
+    for (NodeId w : byDegree)
+        for (const Adjacent& a : Neighbours(w)) hubFirst_[fill[Index(a.node)]++] = w;
     if (withEdges_)
         graph.ForEachEdge([&](EdgeId e) { edgeScores.push_back(inputs.edgeScores.get(e)); });
 

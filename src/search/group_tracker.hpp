@@ -7,12 +7,14 @@
 // edge-score sum and subnetwork score. Selecting a node merges the
 // components of its selected neighbours into the largest of them, so only
 // the smaller ones are relabelled. Unselecting a node starts one search from
-// each of its selected neighbours and advances them in turn, one node each;
-// searches that meet are joined, and as soon as at most one search is still
-// growing, every finished search has found a whole piece. Those pieces get
-// new labels; the piece still growing, usually the largest, keeps the old
-// label and its sums are what is left. A move costs about its neighbourhood
-// and the pieces it splits off, not the graph.
+// each of its selected neighbours and advances them in turn, one adjacency
+// entry each, reading every row highest-degree neighbour first so that the
+// searches climb to the hubs and meet there. Searches that meet are joined,
+// and as soon as at most one search is still growing, every finished search
+// has found a whole piece. Those pieces get new labels; the piece still
+// growing, usually the largest, keeps the old label and its sums are what is
+// left. A move costs about its neighbourhood and the pieces it splits off, not
+// the graph.
 //
 // A move is applied tentatively and then either committed or undone from a
 // journal, at the cost of applying it. The ranked scores of the applied state
@@ -137,8 +139,14 @@ private:
     // A search of the split that unselecting a node may cause; searches
     // that meet are joined under one root (union-find over `parent`).
     using SearchId = std::int32_t;
+    // A node of a search whose adjacency is partly examined: the next entry
+    // and the end of its row in adjacent_.
+    struct Frame {
+        std::size_t next;
+        std::size_t end;
+    };
     struct Search {
-        std::vector<NodeId> stack;
+        std::vector<Frame> stack;  // the top frame always has an entry left
         std::vector<NodeId> visited;
         SearchId parent = 0;
     };
@@ -159,6 +167,11 @@ private:
     SearchId FindSearch(SearchId s);
     SearchId JoinSearches(SearchId a, SearchId b);
     SearchId StepSearch(SearchId r, SearchId& growing);
+    // Marks v as reached by search r, its row still to be read.
+    void Reach(SearchId r, NodeId v);
+    // The search whose piece v is seen to belong to, from its mark or its
+    // first neighbours; -1 when none is.
+    SearchId SearchNear(NodeId v);
 
     ComponentId NewComponent();
     void Touch(ComponentId c);
@@ -171,6 +184,14 @@ private:
     // node, and a descent into a.node when enter(a.node) says it is new.
     template <class OnEdge, class Enter>
     void DepthFirst(NodeId start, OnEdge&& onEdge, Enter&& enter);
+    // Adds v to s. While every sum is exact only the extended-precision
+    // value is ever read, so the exact words are left alone.
+    void AddScore(TrackedSum& s, float v) const {
+        if (exact_)
+            s.value += v;
+        else
+            s += v;
+    }
     float Score(const Component& c) const;
     // The score from the exact sums, when every order of summing gives it.
     std::optional<float> OrderFreeScore(const Component& c) const;
@@ -193,6 +214,10 @@ private:
     // Adjacency rows by node id.
     std::vector<std::size_t> rowStart_;
     std::vector<Adjacent> adjacent_;
+    // The far ends of each row again, highest degree first: the split
+    // searches read rows in this order, so that they climb to the hubs,
+    // where they meet soonest.
+    std::vector<NodeId> hubFirst_;
     std::vector<float> nodeScore_;
     std::vector<std::int32_t> position_;  // in the node list; -1 outside it
     std::vector<std::int64_t> loopCount_;

@@ -16,7 +16,7 @@ void GroupTracker::SelectNode(NodeId x) {
     for (const Adjacent& a : Neighbours(x)) {
         if (a.node == x || selected_[Index(a.node)] == 0) continue;
         ++edges;
-        edgeSum += a.edgeScore;
+        AddScore(edgeSum, a.edgeScore);
         const ComponentId c = label_[Index(a.node)];
         if (componentMark_[Index(c)] != stamp_) {
             componentMark_[Index(c)] = stamp_;
@@ -100,7 +100,7 @@ void GroupTracker::UnselectNode(NodeId x) {
     for (const Adjacent& a : Neighbours(x)) {
         if (a.node == x || selected_[Index(a.node)] == 0) continue;
         ++edges;
-        edgeSum += a.edgeScore;
+        AddScore(edgeSum, a.edgeScore);
         if (nodeMark_[Index(a.node)] != stamp_) {
             nodeMark_[Index(a.node)] = stamp_;
             starts_.push_back(a.node);
@@ -141,28 +141,45 @@ GroupTracker::SearchId GroupTracker::JoinSearches(SearchId a, SearchId b) {
     return a;
 }
 
-// Expands one node of search r; returns the root of r's search afterwards,
-// which changes when r meets another search. Each meeting leaves one growing
-// search fewer.
+void GroupTracker::Reach(SearchId r, NodeId v) {
+    nodeMark_[Index(v)] = stamp_;
+    owner_[Index(v)] = r;
+    searches_[Index(r)].stack.push_back({rowStart_[Index(v)], rowStart_[Index(v) + 1]});
+    searches_[Index(r)].visited.push_back(v);
+}
+
+GroupTracker::SearchId GroupTracker::SearchNear(NodeId v) {
+    if (nodeMark_[Index(v)] == stamp_) return FindSearch(owner_[Index(v)]);
+    constexpr std::size_t kPeek = 4;
+    const std::size_t end = std::min(rowStart_[Index(v)] + kPeek, rowStart_[Index(v) + 1]);
+    for (std::size_t k = rowStart_[Index(v)]; k < end; ++k) {
+        const NodeId w = hubFirst_[k];
+        if (selected_[Index(w)] != 0 && nodeMark_[Index(w)] == stamp_)
+            return FindSearch(owner_[Index(w)]);
+    }
+    return -1;
+}
+
+// Examines one adjacency entry of search r; returns the root of r's search
+// afterwards, which changes when r meets another search. Each meeting leaves
+// one growing search fewer. Going one entry at a time, a search that meets
+// another halfway through a hub's row does not read the rest of it.
 GroupTracker::SearchId GroupTracker::StepSearch(SearchId r, SearchId& growing) {
-    const NodeId u = searches_[Index(r)].stack.back();
-    searches_[Index(r)].stack.pop_back();
-    for (const Adjacent& a : Neighbours(u)) {
-        const NodeId w = a.node;
-        if (w == u || selected_[Index(w)] == 0) continue;
+    const NodeId w = hubFirst_[searches_[Index(r)].stack.back().next++];
+    if (selected_[Index(w)] != 0) {
         if (nodeMark_[Index(w)] == stamp_) {
             const SearchId t = FindSearch(owner_[Index(w)]);
             if (t != r) {
                 r = JoinSearches(r, t);
                 --growing;
             }
-            continue;
+        } else {
+            Reach(r, w);
         }
-        nodeMark_[Index(w)] = stamp_;
-        owner_[Index(w)] = r;
-        searches_[Index(r)].stack.push_back(w);
-        searches_[Index(r)].visited.push_back(w);
     }
+    // Joining may have moved r; drop the rows read to their end.
+    std::vector<Frame>& top = searches_[Index(r)].stack;
+    while (!top.empty() && top.back().next == top.back().end) top.pop_back();
     return r;
 }
 
@@ -171,22 +188,39 @@ void GroupTracker::SplitAfterRemoval(ComponentId c, std::size_t opIndex) {
     if (searches_.size() < starts_.size()) searches_.resize(starts_.size());
     NextStamp(stamp_, nodeMark_, edgeMark_, componentMark_);
     round_.clear();
+    // The searches start one after another, each with a few entries of its
+    // own. A start that a search has reached, or whose first neighbours in
+    // its hub-first row include a node a search has reached, is in that
+    // search's piece and joins it at once: in a dense group most starts
+    // meet at the same hubs, so most need no search of their own.
+    constexpr int kHeadStart = 8;
+    SearchId growing = count;  // only the loop below needs the true count
     for (SearchId s = 0; s < count; ++s) {
         Search& search = searches_[Index(s)];
         const NodeId v = starts_[Index(s)];
-        search.stack.assign(1, v);
-        search.visited.assign(1, v);
+        search.stack.clear();
+        search.visited.clear();
+        const SearchId near = SearchNear(v);
+        if (near >= 0) {
+            search.parent = near;
+            if (nodeMark_[Index(v)] != stamp_) Reach(near, v);
+            continue;
+        }
         search.parent = s;
-        nodeMark_[Index(v)] = stamp_;
-        owner_[Index(v)] = s;
+        Reach(s, v);
         round_.push_back(s);
+        SearchId r = s;
+        for (int k = 0; k < kHeadStart && !searches_[Index(r)].stack.empty(); ++k)
+            r = StepSearch(r, growing);
     }
+    growing = 0;
+    for (SearchId s : round_)
+        if (searches_[Index(s)].parent == s && !searches_[Index(s)].stack.empty()) ++growing;
 
-    // Each growing search expands one node in turn. Two searches that meet
-    // become one; a search whose stack runs empty has found a whole piece,
-    // since every node it reached was expanded and every search it touched
-    // was joined. Stops when at most one search is still growing.
-    SearchId growing = count;
+    // Each growing search examines one adjacency entry in turn. Two searches
+    // that meet become one; a search whose stack runs empty has found a whole
+    // piece, since every row it reached was read to its end and every search
+    // it touched was joined. Stops when at most one search is still growing.
     while (growing > 1) {
         for (SearchId s : round_) {
             if (searches_[Index(s)].parent != s || searches_[Index(s)].stack.empty()) continue;
@@ -232,14 +266,14 @@ void GroupTracker::SplitAfterRemoval(ComponentId c, std::size_t opIndex) {
         sum.first = first;
         sum.firstKnown = true;
         for (NodeId v : piece.nodes) {
-            sum.nodeSum += nodeScore_[Index(v)];
+            AddScore(sum.nodeSum, nodeScore_[Index(v)]);
             sum.edges += loopCount_[Index(v)];
             sum.edgeSum += LoopSum(v);
             // Each edge inside the piece once, from its end of smaller id.
             for (const Adjacent& a : Neighbours(v)) {
                 if (a.node <= v || label_[Index(a.node)] != p) continue;
                 ++sum.edges;
-                sum.edgeSum += a.edgeScore;
+                AddScore(sum.edgeSum, a.edgeScore);
             }
         }
         Summary& rest = components_[Index(c)].summary;

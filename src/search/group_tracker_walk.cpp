@@ -80,19 +80,19 @@ void GroupTracker::SumInVisitingOrder(ComponentId c) {
     sum.edgeSum = {};
     sum.edges = 0;
     nodeMark_[Index(start)] = stamp_;
-    sum.nodeSum += nodeScore_[Index(start)];
+    AddScore(sum.nodeSum, nodeScore_[Index(start)]);
     DepthFirst(
         start,
         [&](const Adjacent& a) {
             if (edgeMark_[Index(a.edge)] == stamp_) return;
             edgeMark_[Index(a.edge)] = stamp_;
-            sum.edgeSum += a.edgeScore;
+            AddScore(sum.edgeSum, a.edgeScore);
             ++sum.edges;
         },
         [&](NodeId w) {
             if (nodeMark_[Index(w)] == stamp_) return false;
             nodeMark_[Index(w)] = stamp_;
-            sum.nodeSum += nodeScore_[Index(w)];
+            AddScore(sum.nodeSum, nodeScore_[Index(w)]);
             return true;
         });
 }
