@@ -18,6 +18,16 @@
 namespace tarnvale {
 namespace {
 
+// A search's length, quench passes and start heuristic; the rest default.
+AnnealOptions Options(std::uint64_t iterations, int quenching, int heuristic) {
+    AnnealOptions options;
+    options.iterations = iterations;
+    options.quenching = quenching;
+    options.heuristic = heuristic;
+    return options;
+}
+
+
 constexpr std::uint32_t kSeed = 4242u;
 
 using Nodes = std::vector<NodeId>;
@@ -78,10 +88,7 @@ struct Net {
     }
     AnnealResult Run(std::uint64_t iterations, int quenching, int heuristic, float tStart = 2,
                      float tEnd = 0.01f) {
-        AnnealOptions options;
-        options.iterations = iterations;
-        options.quenching = quenching;
-        options.heuristic = heuristic;
+        AnnealOptions options = Options(iterations, quenching, heuristic);
         options.tStart = tStart;
         options.tEnd = tEnd;
         std::ostringstream out;
@@ -187,10 +194,7 @@ void ExpectSameRun(int n, int m, int hubs, Scores kind, bool nodeOnly, int hub, 
     for (StepEvaluation evaluation : {StepEvaluation::FromScratch, StepEvaluation::Incremental}) {
         Graph graph = net.graph;
         NodeMap<bool> selection;
-        AnnealOptions options;
-        options.iterations = iterations;
-        options.heuristic = heuristic;
-        options.quenching = quenching;
+        AnnealOptions options = Options(iterations, quenching, heuristic);
         options.nmax = nmax;
         options.evaluation = evaluation;
         std::ostringstream out;
