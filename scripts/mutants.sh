@@ -7,7 +7,11 @@
 # does not occur exactly once in its file, or a mutant that does not compile,
 # is an error of the list: it is reported and the script ends with status 1.
 #
-#   bash scripts/mutants.sh [-o RESULT_FILE] [-d SCRATCH_DIR] [ID...]
+#   bash scripts/mutants.sh [-o RESULT_FILE] [-d SCRATCH_DIR] [-m MATRIX_FILE] [ID...]
+#
+# With -m the suite runs to the end for every mutant and MATRIX_FILE gets one
+# line per mutant: its id, a tab, and the tests that failed (space-separated),
+# to see which tests kill what no other test kills.
 #
 # The scratch copy (default /tmp/tarnvale-mutants) is kept and refreshed on
 # the next run, so only what changed is rebuilt. Builds use at most 2 jobs
@@ -18,18 +22,22 @@ cd "$(dirname "$0")/.."
 repo=$PWD
 list=tests/mutants/mutants.tsv
 out=""
+matrix=""
 scratch=/tmp/tarnvale-mutants
 jobs=${MUTANT_JOBS:-2}
 test_timeout=${MUTANT_TEST_TIMEOUT:-30}
-while getopts "o:d:" flag; do
+while getopts "o:d:m:" flag; do
   case $flag in
     o) out=$OPTARG ;;
     d) scratch=$OPTARG ;;
-    *) echo "usage: $0 [-o RESULT_FILE] [-d SCRATCH_DIR] [ID...]" >&2; exit 2 ;;
+    m) matrix=$OPTARG ;;
+    *) echo "usage: $0 [-o RESULT_FILE] [-d SCRATCH_DIR] [-m MATRIX_FILE] [ID...]" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
 [[ -n $out && $out != /* ]] && out=$repo/$out
+[[ -n $matrix && $matrix != /* ]] && matrix=$repo/$matrix
+[[ -n $matrix ]] && : > "$matrix"
 
 # Checks every line of the list before anything is built: five fields, a
 # unique id, and a snippet found exactly once.
@@ -95,7 +103,9 @@ cmake -S "$scratch/src" -B "$scratch/build" "${generator[@]}" -DCMAKE_BUILD_TYPE
 
 build() { cmake --build "$scratch/build" -j"$jobs" > "$scratch/build.log" 2>&1; }
 suite() {
-  ctest --test-dir "$scratch/build" -j"$jobs" --stop-on-failure --timeout "$test_timeout" \
+  local stop=--stop-on-failure
+  [[ -n $matrix ]] && stop=""
+  ctest --test-dir "$scratch/build" -j"$jobs" $stop --timeout "$test_timeout" \
     -E '^e2e\.Scale\.' ${MUTANT_TESTS:+-R "$MUTANT_TESTS"} > "$scratch/ctest.log" 2>&1
 }
 echo "== Building and testing the unchanged tree"
@@ -141,6 +151,12 @@ while IFS=$'\t' read -r id file original replacement description; do
   else
     result=killed
     killed=$((killed + 1))
+  fi
+  if [[ -n $matrix ]]; then
+    failing=""
+    [[ $result == killed ]] &&
+      failing=$(sed -n 's/^[[:space:]]*[0-9]*[[:space:]]*-[[:space:]]*\([^ ]*\) (\(Failed\|Timeout\|SEGFAULT\|Subprocess aborted\|Child aborted\|Exception\).*/\1/p' "$scratch/ctest.log" | sort | tr '\n' ' ')
+    printf '%s\t%s\n' "$id" "${failing% }" >> "$matrix"
   fi
   mv "$scratch/src/$file.orig" "$scratch/src/$file"
   touch "$scratch/src/$file"
