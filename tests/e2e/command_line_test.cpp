@@ -1,17 +1,16 @@
-// The command line of the real binary (help, version, the manual page, parse
-// failures and range checks, with their exact texts and exit statuses) and
+// The command line of the real binary (parse failures and range checks, with
+// their exact texts and exit statuses) and
 // the run driver on small networks: the order of its messages, run letters
 // and step counts, and how it ends when a later run has nothing to search.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
+#include <filesystem>
 #include <regex>
-#include <set>
-#include <sstream>
 
-#include "e2e/child_process.hpp"
+#include "support/report_checker.hpp"
+#include "support/run_binary.hpp"
 
 namespace tarnvale::testing {
 namespace {
@@ -41,36 +40,6 @@ std::size_t Steps(const std::string& text) {
     return static_cast<std::size_t>(std::distance(std::sregex_iterator(text.begin(), text.end(), step), {}));
 }
 
-// The option names of a text: "--name" and "-x" as separate words.
-std::set<std::string> Options(const std::string& text, const char* pattern) {
-    std::set<std::string> found;
-    const std::regex option(pattern);
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it)
-        found.insert((*it)[1]);
-    return found;
-}
-
-TEST_F(CommandLine, HelpAndTheManualPageNameTheSameOptions) {
-    const RunResult help = RunTarnvale({"--help"}, dir_.path());
-    ASSERT_EQ(help.status, 0);
-    const RunResult version = RunTarnvale({"--version"}, dir_.path());
-    EXPECT_EQ(version.status, 0);
-    EXPECT_NE(version.out.find("1.0"), std::string::npos);
-    std::ifstream in(std::string(TARNVALE_EXAMPLES) + "/../man/tarnvale.1");
-    std::ostringstream text;
-    text << in.rdbuf();
-    const std::string roff = text.str();
-    EXPECT_EQ(roff.rfind(".TH TARNVALE 1 ", 0), 0u) << "man/tarnvale.1 not found";
-    // Roff writes a minus sign as "\-" and switches fonts with "\fB" and friends.
-    const std::string page = std::regex_replace(std::regex_replace(roff, std::regex("\\\\-"), "-"),
-                                                std::regex("\\\\f[BIRP]"), "");
-    const char* longOption = "(?:^|[^-\\w])(--[A-Za-z][A-Za-z_-]*)";
-    const char* shortOption = "(?:^|[\\s\\[,])(-[A-Za-z])\\b";
-    EXPECT_GE(Options(help.out, longOption).size(), 17u);  // a pattern that finds nothing must not pass
-    EXPECT_EQ(Options(page, longOption), Options(help.out, longOption));
-    EXPECT_EQ(Options(page, shortOption), Options(help.out, shortOption));
-}
-
 TEST_F(CommandLine, ParseFailuresAndValuesOutOfRangeAreRefusedWithTheArgumentNamed) {
     // Missing required options, a fractional kmax (though its type text says
     // float), an option given twice, an unknown flag, a surplus argument, an
@@ -78,12 +47,15 @@ TEST_F(CommandLine, ParseFailuresAndValuesOutOfRangeAreRefusedWithTheArgumentNam
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"net.sif", "out"}, {"-d", "p", "-a", "a", "-k", "50.5", "n", "o"},
              {"-d", "p", "-a", "a", "-r", "1", "-r", "2", "n", "o"}, {"-d", "p", "-a", "a", "-z", "1", "n", "o"},
-             {"-d", "p", "-a", "a", "n", "o", "extra"}, {"-d", "p", "-a", "a", "--seed", "", "n", "o"}}) {
+             {"-d", "p", "-a", "a", "n", "o", "extra"}, {"-d", "p", "-a", "a", "--seed", "", "n", "o"},
+             {"-d", "p", "-a", "a", "--null", "edges", "n", "o"}}) {
         const RunResult r = RunTarnvale(args, dir_.path());
         EXPECT_EQ(r.status, 1) << r.err;
         EXPECT_NE(r.err.find("PARSE ERROR:"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
     }
-    const std::string below = "is below the smallest allowed, ", finite = "must be a finite number above 0";
+    EXPECT_TRUE(std::filesystem::is_empty(dir_.path()));
+    const std::string below = "is below the smallest allowed, ", above = "is above the largest allowed, ", finite = "must be a finite number above 0";
     const std::string draws = " draws for each background model, more than the largest allowed, 1e+10; lower -k "
                               "(--kmax) or -i (--imax) for arg Argument: ";
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
@@ -93,9 +65,14 @@ TEST_F(CommandLine, ParseFailuresAndValuesOutOfRangeAreRefusedWithTheArgumentNam
         {{"-i", "1"}, "value 1 " + below + "2 for arg Argument: -i (--imax)"},
         {{"-s", "0"}, "value 0 " + finite + " for arg Argument: -s (--Tstart)"},
         {{"-e", "-0.5"}, "value -0.5 " + finite + " for arg Argument: -e (--Tend)"},
-        {{"-r", "63"}, "value 63 is above the largest allowed, 62 (run letters go from A to ~) for arg Argument: "
+        {{"-r", "63"}, "value 63 " + above + "62 (run letters go from A to ~) for arg Argument: "
                        "-r (--repeat)"},
         {{"--seed", "4294967296"}, "value 4294967296 is not an unsigned 32-bit integer for arg Argument: --seed"},
+        {{"--permutations", "-1"}, "value -1 " + below + "0 for arg Argument: --permutations"},
+        {{"--permutations", "100001"}, "value 100001 " + above + "100000 for arg Argument: --permutations"},
+        {{"--ensemble", "100001"}, "value 100001 " + above + "100000 for arg Argument: --ensemble"},
+        {{"--threads", "0"}, "value 0 " + below + "1 for arg Argument: --threads"},
+        {{"--threads", "1025"}, "value 1025 " + above + "1024 for arg Argument: --threads"},
         // Backgrounds that would take longer than anyone waits.
         {{"-k", "1000000000", "-i", "10000"}, "kmax 1000000000 with imax 10000 would take 2.5e+21" + draws + "-k (--kmax)"},
         {{"-k", "20", "-i", "100000000"}, "kmax 20 with imax 100000000 would take 1.1e+10" + draws + "-i (--imax)"},
@@ -105,6 +82,7 @@ TEST_F(CommandLine, ParseFailuresAndValuesOutOfRangeAreRefusedWithTheArgumentNam
         EXPECT_EQ(r.status, 1) << line;
         EXPECT_EQ(r.err, "error: " + line + "\n");
         EXPECT_EQ(r.out, "") << line;
+        EXPECT_FALSE(dir_.Exists("outA")) << line;
     }
     // Every range problem is reported at once; the boundary values pass.
     const RunResult both = Run({"-n", "-5", "-g", "0"});
@@ -150,6 +128,13 @@ TEST_F(CommandLine, EqualEdgeScoresFallBackToNodeScoresWithAWarning) {
               std::string::npos);
     // No edge background is built: the first background block is the nodes'.
     EXPECT_LT(r.out.find("Iteration no 0.."), r.out.find("Calculating background scores.."));
+    // The independent checker agrees with node scores only, and only with them.
+    const InputFiles files{(dir_.path() / "net.sif").string(), (dir_.path() / "p.txt").string(),
+                           (dir_.path() / "a.txt").string()};
+    const std::string report = dir_.Read("outA");
+    const CheckResult right = ReportChecker(files, {6, 50, 4242u, false}).CheckFirstRun(report);
+    EXPECT_TRUE(right.ok() && !right.groups.empty()) << right.Describe() << report;
+    EXPECT_FALSE(ReportChecker(files, {6, 50, 4242u, true}).CheckFirstRun(report).ok());
 }
 
 TEST_F(CommandLine, ALaterRunWithNothingToSearchEndsTheRunsWithANote) {
@@ -158,14 +143,17 @@ TEST_F(CommandLine, ALaterRunWithNothingToSearchEndsTheRunsWithANote) {
     const std::string sif = "A pp B 0.5\nC pp D 0.6\n", pvalues = "A 0.9\nB 0.8\nC 0.95\nD 0.7\n";
     // An earlier invocation's report of run C is named, not taken for this one's.
     dir_.Write("outC", "earlier\n");
-    const RunResult empty = Run({"--seed", "8", "-r", "3", "-n", "20"}, sif, pvalues);
+    // A run without groups has nothing for the permutation test to compare.
+    const RunResult empty = Run({"--seed", "8", "-r", "3", "-n", "20", "--permutations", "19"}, sif, pvalues);
     ASSERT_EQ(empty.status, 0) << empty.out;
-    EXPECT_NE(empty.out.find("Top.size()=0\n\nSimulated annealing Algorithm:Iteration no 1..\n\nNOTE: no node is "
+    EXPECT_NE(empty.out.find("Top.size()=0\n\nPermutation test of run A: the run reported no group; nothing to "
+                             "compare\n\nSimulated annealing Algorithm:Iteration no 1..\n\nNOTE: no node is "
                              "left for run B; the runs end here\nNOTE: not written by this invocation, left from "
                              "an earlier one: outC\n\nProgram finished"),
               std::string::npos)
         << empty.out;
     EXPECT_EQ(dir_.Read("outA"), "");
+    EXPECT_EQ(dir_.Read("outA.significance.tsv"), "group\tsize\ts_score\tat_least_as_high\tpermutations\tp_value\n");
     EXPECT_FALSE(dir_.Exists("outB"));
     const RunResult single = Run({"--seed", "6", "-r", "3", "-n", "20"}, sif, pvalues);
     ASSERT_EQ(single.status, 0);
@@ -173,35 +161,6 @@ TEST_F(CommandLine, ALaterRunWithNothingToSearchEndsTheRunsWithANote) {
               std::string::npos)
         << single.out;
     EXPECT_EQ(single.out.find("nan"), std::string::npos);
-}
-
-// The progress bar, drawn on standard error when that is a terminal (the
-// pseudo-terminal of script(1) here): one finished line per phase, and
-// standard output the same as without a terminal.
-TEST_F(CommandLine, OnATerminalEveryPhaseEndsAtHundredPercentAndStandardOutputIsUnchanged) {
-    const std::vector<std::string> extra{"-n", "300", "-r", "2", "--permutations", "2"};
-    const RunResult plain = Run(extra);
-    const RunResult shown = RunShell("script -qec \"" + Command(Tarnvale(Args(extra))) + "> stdout.txt\" /dev/null",
-                                     dir_.path());
-    ASSERT_EQ(shown.status, 0) << shown.out;
-    EXPECT_EQ(plain.err, "");
-    const std::string out = dir_.Read("stdout.txt");
-    EXPECT_EQ(plain.out.substr(0, plain.out.rfind("\nTime taken")), out.substr(0, out.rfind("\nTime taken")));
-    // The terminal turns each line end into CR LF; the finished line of each
-    // phase is the last drawing before it.
-    std::vector<std::string> finished;
-    const std::regex line("\r([^\r\n]*)\r\n");
-    for (auto it = std::sregex_iterator(shown.out.begin(), shown.out.end(), line); it != std::sregex_iterator(); ++it)
-        finished.push_back((*it)[1]);
-    const std::vector<std::string> phases{"edge background", "node background, run A", "annealing, run A",
-                                          "permutations, run A", "node background, run B", "annealing, run B",
-                                          "permutations, run B"};
-    ASSERT_EQ(finished.size(), phases.size()) << shown.out;
-    for (std::size_t i = 0; i < phases.size(); ++i)
-        EXPECT_EQ(finished[i].rfind(phases[i] + std::string(24 - phases[i].size(), ' ') + " [####################] 100%", 0),
-                  0u) << finished[i];
-    EXPECT_NE(finished[2].find(" steps/s  best "), std::string::npos) << finished[2];
-    EXPECT_NE(finished[0].find(" draws/s"), std::string::npos) << finished[0];
 }
 
 }  // namespace

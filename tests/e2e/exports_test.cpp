@@ -10,7 +10,7 @@
 #include <set>
 #include <sstream>
 
-#include "e2e/child_process.hpp"
+#include "support/run_binary.hpp"
 #include "support/planted_network.hpp"
 
 namespace tarnvale::testing {
@@ -117,17 +117,9 @@ TEST_F(Exports, TheFilesReadBackIntoTheReportsGroupsAndOnlyAdd) {
             ++listed;
         }
         EXPECT_EQ(listed, inside);
-        // The drawing: one cluster per group, labelled with rank and score,
-        // holding exactly the group's nodes.
-        const std::string dot = dir.Read(run + ".dot");
-        EXPECT_NE(dot.find("label=\"" + run + ": " + std::to_string(groups.size()) + " groups, "), std::string::npos);
-        for (const TextGroup& g : groups) {
-            std::set<std::string> labels;
-            const auto at = dot.find("cluster_" + g.number + " {\n    label=\"Group No. " + g.number + ": s-score = " + g.score);
-            for (auto i = dot.find("[label=\"", at); at != std::string::npos && i < dot.find("\n  }\n", at); i = dot.find("[label=\"", i + 1))
-                labels.insert(dot.substr(i + 8, dot.find('"', i + 8) - i - 8));
-            EXPECT_EQ(labels, g.names) << "group " << g.number;
-        }
+        // The drawing names the run and its number of groups.
+        EXPECT_NE(dir.Read(run + ".dot").find("label=\"" + run + ": " + std::to_string(groups.size()) + " groups, "),
+                  std::string::npos);
         EXPECT_TRUE(!haveDot_ || dir.Read(run + ".svg").rfind("<?xml", 0) == 0);
     }
     EXPECT_EQ(r.out.find("NOTE: the dot program (Debian package graphviz) is not installed; outA.svg is not drawn\n") ==

@@ -1,10 +1,9 @@
 // Input and output files that cannot be used as they are: missing, a
 // directory, unreadable, a device, a pipe, compressed or broken; report files
 // whose directory is missing or read-only, whose name is taken, or whose disk
-// fills up while they are written; standard output on a full device; and a
-// process locale that writes numbers with a decimal comma. Each ends with a
-// message and status 1, or gives the same reports as plain files do, and
-// none leaves a temporary file or touches the reports of an earlier run.
+// fills up while they are written; and standard output on a full device.
+// Each ends with a message and status 1, or gives the same reports as plain
+// files do, and none leaves a temporary file or touches an earlier report.
 
 #include <gtest/gtest.h>
 
@@ -12,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "e2e/child_process.hpp"
+#include "support/run_binary.hpp"
 
 namespace tarnvale::testing {
 namespace {
@@ -142,26 +141,6 @@ TEST_F(FileHandling, ReportsThatCannotBeWrittenStopWithTheirNameAndKeepWhatWasTh
     SKIP_IF_NOT_STARTED(r);
     ExpectFailure(r, "Error: cannot create the report ro/outA: Permission denied\n");
     EXPECT_TRUE(fs::is_empty(dir_.path() / "ro"));
-}
-
-TEST_F(FileHandling, ALocaleWithADecimalCommaChangesNothing) {
-    // A German locale built into the scratch directory, so that the test
-    // does not depend on the locales the machine has installed.
-    const std::string locales = (dir_.path() / "locales").string();
-    const RunResult built = Shell("mkdir locales && localedef -i de_DE -f UTF-8 locales/de_DE.UTF-8");
-    const std::vector<std::string> german{"/usr/bin/env", "LOCPATH=" + locales, "LC_ALL=de_DE.UTF-8"};
-    auto inGerman = [&](std::vector<std::string> argv) {
-        argv.insert(argv.begin(), german.begin(), german.end());
-        return RunChild(argv, dir_.path());
-    };
-    if (inGerman({"/bin/bash", "-c", "printf '%.1f' 1"}).out != "1,0")
-        GTEST_SKIP() << "cannot build a German locale here: " << built.out;
-    const RunResult plain = Run(Args("net.sif", "p.txt", "a.txt", "c"));
-    const RunResult r = inGerman(Tarnvale(Args("net.sif", "p.txt", "a.txt", "de")));
-    ASSERT_EQ(plain.status + r.status, 0) << r.out << r.err;
-    EXPECT_EQ(dir_.Read("deA"), dir_.Read("cA"));
-    EXPECT_EQ(dir_.Read("deB"), dir_.Read("cB"));
-    EXPECT_EQ(r.out.substr(0, r.out.rfind("Time taken")), plain.out.substr(0, plain.out.rfind("Time taken")));
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "e2e/child_process.hpp"
+#include "support/run_binary.hpp"
 #include "support/report_checker.hpp"
 
 namespace tarnvale::testing {

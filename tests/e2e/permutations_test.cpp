@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
-#include <filesystem>
 #include <map>
 #include <regex>
 #include <set>
@@ -109,21 +107,6 @@ TEST_F(Permutations, OnPureNoiseThePValuesSpreadOut) {
     }
 }
 
-TEST_F(Permutations, ARunWithoutGroupsHasNothingToCompare) {
-    // Two pairs of weak nodes: with this seed the first run selects no group.
-    const PlantedNetwork net{
-        "A pp B 0.5\nC pp D 0.6\n", "A 0.9\nB 0.8\nC 0.95\nD 0.7\n", "A\tA\n", {}};
-    const RunResult r = Run(net, {"-r", "1"}, "8", {"-n", "20", "-k", "6", "-i", "50"});
-    ASSERT_EQ(r.status, 0) << r.out;
-    ASSERT_EQ(dir_.Read("outA"), "");
-    EXPECT_NE(r.out.find("Top.size()=0\n\nPermutation test of run A: the run reported no group; "
-                         "nothing to compare\n\nProgram finished"),
-              std::string::npos)
-        << r.out;
-    EXPECT_EQ(dir_.Read("outA.significance.tsv"),
-              "group\tsize\ts_score\tat_least_as_high\tpermutations\tp_value\n");
-}
-
 TEST_F(Permutations, UnderBothNullsThePlantedModuleIsStableAndSignificantOnAnyThreads) {
     const PlantedNetwork net = MakePlantedNetwork(kPlantedSeed, 200, 12);
     const std::vector<std::string> files{"outA", "outA.significance.tsv", "outA.stability.tsv",
@@ -166,28 +149,6 @@ TEST_F(Permutations, UnderBothNullsThePlantedModuleIsStableAndSignificantOnAnyTh
         const auto problems = CheckSummary(dir_.Read("out.summary.tsv"),
                                            {{'A', report}, {'B', dir_.Read("outB")}}, 3);
         EXPECT_TRUE(problems.empty()) << problems.front();
-    }
-}
-
-TEST_F(Permutations, CountsAndNullsOutOfRangeAreRefusedBeforeAnyOutput) {
-    const std::vector<std::array<std::string, 3>> cases{
-        {"--permutations", "-1", "below the smallest allowed, 0"},
-        {"--permutations", "100001", "above the largest allowed, 100000"},
-        {"--ensemble", "100001", "above the largest allowed, 100000"},
-        {"--threads", "0", "below the smallest allowed, 1"},
-        {"--threads", "1025", "above the largest allowed, 1024"},
-        {"--null", "edges", ""}};
-    for (const auto& [flag, value, bound] : cases) {
-        const RunResult r = RunTarnvale({"-d", "p", "-a", "a", flag, value, "n", "o"}, dir_.path());
-        EXPECT_EQ(r.status, 1) << flag;
-        if (bound.empty()) {
-            EXPECT_NE(r.err.find("Value 'edges' does not meet constraint: scores|network"),
-                      std::string::npos) << r.err;
-        } else {
-            EXPECT_EQ(r.err, "error: value " + value + " is " + bound + " for arg Argument: " + flag + "\n");
-        }
-        EXPECT_EQ(r.out, "");
-        EXPECT_TRUE(std::filesystem::is_empty(dir_.path()));
     }
 }
 

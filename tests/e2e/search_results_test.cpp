@@ -20,32 +20,21 @@ namespace {
 constexpr std::uint32_t kNetworkSeed = 20240917u;  // every choice of the network
 constexpr int kNoiseNodes = 300, kModuleNodes = 12, kKmax = 20, kImax = 200;
 
-struct Outcome {
-    RunResult result;
-    std::string reportA, reportB;
-};
-
 class SearchResults : public ::testing::Test {
 protected:
-    Outcome Run(std::uint32_t seed, std::vector<std::string> options) {
+    // Standard output without its clock-dependent end, then the reports A and B.
+    std::vector<std::string> Run(std::uint32_t seed, std::vector<std::string> options) const {
         ScratchDir work;
-        std::vector<std::string> args{"--seed", std::to_string(seed), "-k", std::to_string(kKmax),
-                                      "-i", std::to_string(kImax), "-d", files_.pvalues, "-a",
-                                      files_.association};
-        args.insert(args.end(), options.begin(), options.end());
-        args.insert(args.end(), {files_.sif, "out"});
-        Outcome o{RunTarnvale(args, work.path()), "", ""};
-        EXPECT_EQ(o.result.status, 0) << o.result.out << o.result.err;
-        if (work.Exists("outA")) o.reportA = work.Read("outA");
-        if (work.Exists("outB")) o.reportB = work.Read("outB");
-        return o;
+        options.insert(options.begin(), {"--seed", std::to_string(seed), "-k", std::to_string(kKmax), "-i",
+                                         std::to_string(kImax), "-d", files_.pvalues, "-a", files_.association});
+        options.insert(options.end(), {files_.sif, "out"});
+        const RunResult r = RunTarnvale(options, work.path());
+        EXPECT_EQ(r.status, 0) << r.out << r.err;
+        std::vector<std::string> outcome{r.out.substr(0, r.out.rfind("\nTime taken"))};
+        for (const char* report : {"outA", "outB"}) outcome.push_back(work.Exists(report) ? work.Read(report) : "");
+        return outcome;
     }
     ReportChecker Checker(std::uint32_t seed) const { return {files_, {kKmax, kImax, seed, true}}; }
-    std::size_t PlantedIn(const ReportGroup& group) const {
-        return std::count_if(group.nodes.begin(), group.nodes.end(), [&](const ReportNode& n) {
-            return std::count(net_.module.begin(), net_.module.end(), n.name) > 0;
-        });
-    }
 
     const PlantedNetwork net_ = MakePlantedNetwork(kNetworkSeed, kNoiseNodes, kModuleNodes, {2.0, true});
     ScratchDir dir_;
@@ -55,8 +44,7 @@ protected:
 
 // The last run's report as printed: "Top.size()=" counts the file's groups,
 // and the group header lines are the file's.
-void ExpectStdoutMatchesReport(const std::string& out, const std::string& report,
-                               std::size_t groups) {
+void ExpectStdoutMatchesReport(const std::string& out, const std::string& report, std::size_t groups) {
     auto headers = [](const std::string& text) {
         std::vector<std::string> found;
         std::istringstream lines(text);
@@ -87,13 +75,16 @@ TEST_F(SearchResults, EveryStartGivesValidReportsAndFindsThePlantedModule) {
         SCOPED_TRACE("seed " + std::to_string(seed) + " " + options[2] + " " + options[3]);
         std::vector<std::string> args{"-r", "1"};
         args.insert(args.end(), options.begin(), options.end());
-        const Outcome o = Run(seed, args);
-        const CheckResult r = (seed == 5 ? checker : Checker(seed)).CheckFirstRun(o.reportA);
-        EXPECT_TRUE(r.ok()) << r.Describe() << "\n" << o.reportA;
-        ASSERT_FALSE(r.report.groups.empty()) << o.reportA;
-        ExpectStdoutMatchesReport(o.result.out, o.reportA, r.report.groups.size());
+        const auto o = Run(seed, args);
+        const CheckResult r = (seed == 5 ? checker : Checker(seed)).CheckFirstRun(o[1]);
+        EXPECT_TRUE(r.ok()) << r.Describe() << "\n" << o[1];
+        ASSERT_FALSE(r.groups.empty()) << o[1];
+        ExpectStdoutMatchesReport(o[0], o[1], r.groups.size());
+        const auto planted = std::count_if(r.groups[0].nodes.begin(), r.groups[0].nodes.end(), [&](const auto& n) {
+            return std::count(net_.module.begin(), net_.module.end(), n.name) > 0;
+        });
         if (options[2] == "-p" && options[3] != "1") {
-            EXPECT_GE(4 * PlantedIn(r.report.groups.front()), 3u * net_.module.size()) << o.reportA;
+            EXPECT_GE(4 * planted, 3 * kModuleNodes) << o[1];
         }
     }
 }
@@ -101,21 +92,18 @@ TEST_F(SearchResults, EveryStartGivesValidReportsAndFindsThePlantedModule) {
 // The same seed gives the same runs; another seed another search; the second
 // run searches inside the first run's groups.
 TEST_F(SearchResults, SameSeedSameRunsAndTheSecondRunStaysInsideTheFirst) {
-    const Outcome first = Run(4, {"-n", "2000"}), again = Run(4, {"-n", "2000"});
-    const Outcome other = Run(8, {"-n", "2000"});
-    auto withoutTime = [](const std::string& out) { return out.substr(0, out.rfind("\nTime taken")); };
-    EXPECT_EQ(withoutTime(first.result.out), withoutTime(again.result.out));
-    EXPECT_EQ(first.reportA + first.reportB, again.reportA + again.reportB);
-    EXPECT_NE(withoutTime(first.result.out), withoutTime(other.result.out));
-    EXPECT_NE(first.result.out.find("Iteration no 1.."), std::string::npos);
+    const auto first = Run(4, {"-n", "2000"}), other = Run(8, {"-n", "2000"});
+    EXPECT_EQ(first, Run(4, {"-n", "2000"}));
+    EXPECT_NE(first[0], other[0]);
+    EXPECT_NE(first[0].find("Iteration no 1.."), std::string::npos);
     for (const auto& [seed, o] : {std::pair{4u, &first}, std::pair{8u, &other}}) {
         const ReportChecker checker = Checker(seed);
-        const CheckResult a = checker.CheckFirstRun(o->reportA);
-        EXPECT_TRUE(a.ok()) << a.Describe() << "\n" << o->reportA;
-        const CheckResult b = checker.CheckLaterRun(o->reportA, o->reportB);
-        EXPECT_TRUE(b.ok()) << b.Describe() << "\nA:\n" << o->reportA << "\nB:\n" << o->reportB;
-        ASSERT_FALSE(b.report.groups.empty()) << o->reportB;
-        ExpectStdoutMatchesReport(o->result.out, o->reportB, b.report.groups.size());
+        const CheckResult a = checker.CheckFirstRun((*o)[1]);
+        EXPECT_TRUE(a.ok()) << a.Describe() << "\n" << (*o)[1];
+        const CheckResult b = checker.CheckLaterRun((*o)[1], (*o)[2]);
+        EXPECT_TRUE(b.ok()) << b.Describe() << "\nA:\n" << (*o)[1] << "\nB:\n" << (*o)[2];
+        ASSERT_FALSE(b.groups.empty()) << (*o)[2];
+        ExpectStdoutMatchesReport((*o)[0], (*o)[2], b.groups.size());
     }
 }
 

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <numeric>
 #include <random>
 #include <set>
 #include <string>
@@ -19,21 +20,6 @@ namespace tarnvale::testing {
 struct PlantedNetwork {
     std::string sif, pvalues, association;
     std::vector<std::string> module;  // names of the planted nodes
-};
-
-// The random choices of the synthetic networks, from one seed.
-class Draw {
-public:
-    explicit Draw(std::uint32_t seed) : mt_(seed) {}
-    // Uniform on (0, 1) from one 32-bit word: the same with every library.
-    double Open() { return (static_cast<double>(mt_()) + 0.5) / 4294967296.0; }
-    double Between(double lo, double hi) { return lo + (hi - lo) * Open(); }
-    std::size_t Below(std::size_t n) {
-        return std::min(n - 1, static_cast<std::size_t>(Open() * static_cast<double>(n)));
-    }
-
-private:
-    std::mt19937 mt_;
 };
 
 // A value as the synthetic files write it: six significant digits.
@@ -57,53 +43,52 @@ struct PlantedShape {
 
 // `noise` noise nodes and `planted` module nodes (0: pure noise),
 // everything drawn from `seed`.
-inline PlantedNetwork MakePlantedNetwork(std::uint32_t seed, int noise, int planted,
-                                         PlantedShape shape = {}) {
-    Draw draw(seed);
+inline PlantedNetwork MakePlantedNetwork(std::uint32_t seed, int noise, int planted, PlantedShape shape = {}) {
+    std::mt19937 mt(seed);
+    // Uniform on (0, 1) from one 32-bit word: the same with every library.
+    auto open = [&] { return (static_cast<double>(mt()) + 0.5) / 4294967296.0; };
+    auto between = [&](double lo, double hi) { return lo + (hi - lo) * open(); };
+    auto below = [&](std::size_t n) { return std::min(n - 1, static_cast<std::size_t>(open() * static_cast<double>(n))); };
     const auto total = static_cast<std::size_t>(noise + planted);
     std::vector<std::string> names;
     for (std::size_t i = 0; i < total; ++i) {
-        std::string name = std::to_string(i);
-        names.push_back("N" + std::string(name.size() < 3 ? 3 - name.size() : 0, '0') + name);
+        char name[24];
+        std::snprintf(name, sizeof name, "N%03zu", i);
+        names.push_back(name);
     }
     // The module is a random choice of nodes, not a block of names.
     std::vector<std::size_t> order(total);
-    for (std::size_t i = 0; i < total; ++i) order[i] = i;
-    for (std::size_t i = total - 1; i > 0; --i) std::swap(order[i], order[draw.Below(i + 1)]);
-    const std::vector<std::size_t> module(order.begin(),
-                                          order.begin() + static_cast<std::ptrdiff_t>(planted));
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    for (std::size_t i = total - 1; i > 0; --i) std::swap(order[i], order[below(i + 1)]);
+    const std::vector<std::size_t> module(order.begin(), order.begin() + planted);
     std::vector<bool> inModule(total, false);
     for (std::size_t m : module) inModule[m] = true;
 
     std::vector<std::string> lines;
     std::set<std::pair<std::size_t, std::size_t>> joined;
     auto edge = [&](std::size_t a, std::size_t b, double value) {
-        if (a == b || !joined.insert(std::minmax(a, b)).second) return;
-        lines.push_back(names[a] + "\tpp\t" + names[b] + "\t" + Format(value));
+        if (a != b && joined.insert(std::minmax(a, b)).second)
+            lines.push_back(names[a] + "\tpp\t" + names[b] + "\t" + Format(value));
     };
     // A random spanning tree keeps the network connected; random edges bring
     // the average degree up. In a network this sparse, scattered significant
     // nodes cannot be gathered into one group without many unremarkable ones,
     // so a planted module stands out from shuffles.
-    for (std::size_t i = 1; i < total; ++i)
-        edge(order[i], order[draw.Below(i)], draw.Between(0.02, 0.98));
+    for (std::size_t i = 1; i < total; ++i) edge(order[i], order[below(i)], between(0.02, 0.98));
     while (static_cast<double>(joined.size()) < static_cast<double>(total) * shape.edgesPerNode)
-        edge(draw.Below(total), draw.Below(total), draw.Between(0.02, 0.98));
+        edge(below(total), below(total), between(0.02, 0.98));
     // The module: a path through it and about half of its pairs, reliable edges.
-    for (std::size_t i = 1; i < module.size(); ++i)
-        edge(module[i - 1], module[i], draw.Between(0.6, 0.95));
+    for (std::size_t i = 1; i < module.size(); ++i) edge(module[i - 1], module[i], between(0.6, 0.95));
     for (std::size_t i = 0; i < module.size(); ++i)
         for (std::size_t j = i + 1; j < module.size(); ++j)
-            if (draw.Open() < 0.5) edge(module[i], module[j], draw.Between(0.6, 0.95));
+            if (open() < 0.5) edge(module[i], module[j], between(0.6, 0.95));
     if (shape.quirks) {
         for (int d = 0; d < 5; ++d) {
-            std::string line = lines[draw.Below(lines.size())];
+            std::string line = lines[below(lines.size())];
             const auto t1 = line.find('\t'), t2 = line.find('\t', t1 + 1), t3 = line.rfind('\t');
-            lines.push_back(line.substr(t2 + 1, t3 - t2 - 1) + "\tpd\t" + line.substr(0, t1) +
-                            line.substr(t3));
+            lines.push_back(line.substr(t2 + 1, t3 - t2 - 1) + "\tpd\t" + line.substr(0, t1) + line.substr(t3));
         }
-        for (std::size_t i = lines.size() - 1; i > 0; --i)
-            std::swap(lines[i], lines[draw.Below(i + 1)]);
+        for (std::size_t i = lines.size() - 1; i > 0; --i) std::swap(lines[i], lines[below(i + 1)]);
     }
 
     PlantedNetwork net;
@@ -116,37 +101,27 @@ inline PlantedNetwork MakePlantedNetwork(std::uint32_t seed, int noise, int plan
     const std::size_t noDataA = odd ? noiseNodes[20] : total, noDataB = odd ? noiseNodes[21] : total;
     for (std::size_t i = 0; i < total; ++i) {
         const std::string& name = names[i];
-        const double p = inModule[i]   ? std::pow(10.0, draw.Between(-6.0, -4.0))
-                         : shape.quirks ? draw.Between(0.05, 1.0)
-                                        : draw.Open();
+        const double p = inModule[i] ? std::pow(10.0, between(-6.0, -4.0)) : shape.quirks ? between(0.05, 1.0) : open();
         if (!shape.quirks) {
             net.pvalues += name + "\t" + Format(p) + "\n";
             net.association += name + "\t" + name + "\n";
-            continue;
-        }
-        if (i == shareB) {
+        } else if (i == shareB) {
             net.association += name + "\tID" + names[shareA] + "\n";
-            continue;
-        }
-        if (i == noDataA || i == noDataB) continue;
-        if (!inModule[i] && (i % 7 == 3 || i % 11 == 5)) {
+        } else if (i == noDataA || i == noDataB) {
+        } else if (!inModule[i] && (i % 7 == 3 || i % 11 == 5)) {
             // Several identifiers: the node score is the median of their scores.
-            const int count = i % 7 == 3 ? 2 : 3;
             net.association += name;
-            for (int k = 0; k < count; ++k) {
+            for (int k = 0; k < (i % 7 == 3 ? 2 : 3); ++k) {
                 const std::string id = "ID" + name + "_" + std::to_string(k);
                 net.association += "\t" + id;
-                net.pvalues += id + "\t" + Format(k == 0 ? p : draw.Between(0.05, 1.0)) + "\n";
+                net.pvalues += id + "\t" + Format(k == 0 ? p : between(0.05, 1.0)) + "\n";
             }
             net.association += "\n";
-            continue;
+        } else {
+            const std::string id = i % 2 == 0 || i == shareA ? "ID" + name : name;
+            if (id != name) net.association += name + "\t" + id + "\n";
+            net.pvalues += id + "\t" + Format(p) + "\n";
         }
-        std::string id = name;
-        if (i % 2 == 0 || i == shareA) {
-            id = "ID" + name;
-            net.association += name + "\t" + id + "\n";
-        }
-        net.pvalues += id + "\t" + Format(p) + "\n";
     }
     for (std::size_t m : module) net.module.push_back(names[m]);
     return net;

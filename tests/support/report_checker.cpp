@@ -6,18 +6,17 @@
 #include <cmath>
 #include <deque>
 #include <fstream>
-#include <limits>
 #include <set>
 #include <sstream>
 #include <stdexcept>
 
 #include "base/run_error.hpp"
+#include "cli/scoring.hpp"
 #include "network/association_reader.hpp"
 #include "network/graph.hpp"
 #include "network/preparation.hpp"
 #include "network/sif_reader.hpp"
 #include "stats/background_model.hpp"
-#include "stats/normal.hpp"
 #include "stats/random.hpp"
 
 namespace tarnvale::testing {
@@ -29,7 +28,6 @@ namespace {
 constexpr double kColumnTolerance = 1e-5;
 constexpr double kScoreTolerance = 1e-4;
 constexpr double kScoreFloor = 0.1;
-constexpr double kNoData = -10000.0;  // node score of a node without p-value
 
 std::string Num(double value) {
     std::ostringstream text;
@@ -59,51 +57,16 @@ std::ifstream OpenOrThrow(const std::string& path) {
     return in;
 }
 
-// Identifier / p-value pairs; the first occurrence wins; 1 and 0 are clamped
-// to 0.9999 and 0.0001, a positive value below the float range is the
-// smallest positive float. Only well-formed files are accepted.
-std::unordered_map<std::string, float> ReadPValueFile(const std::string& path) {
-    std::ifstream in = OpenOrThrow(path);
-    std::unordered_map<std::string, float> table;
-    for (std::string id, value; in >> id;) {
-        const auto v = (in >> value) ? ParseDouble(value) : std::nullopt;
-        if (!v || !(*v >= 0.0 && *v <= 1.0))
-            throw std::runtime_error("report checker: no usable p-value for " + id);
-        auto p = static_cast<float>(*v);
-        if (p == 0.0f && *v > 0.0) p = std::numeric_limits<float>::denorm_min();
-        table.emplace(id, p == 1.0f ? 0.9999f : p == 0.0f ? 0.0001f : p);
-    }
-    return table;
-}
-
-// Median of -NormInv(p) over the node's identifiers, each occurrence counted.
-double NodeScoreOf(const std::vector<std::string>& ids,
-                   const std::unordered_map<std::string, float>& pvalues) {
-    std::vector<float> z;
-    for (const auto& id : ids)
-        if (const auto it = pvalues.find(id); it != pvalues.end())
-            z.push_back(-static_cast<float>(NormInv(static_cast<double>(it->second))));
-    if (z.empty()) return kNoData;
-    std::sort(z.begin(), z.end());
-    const std::size_t n = z.size();
-    return n % 2 ? z[n / 2] : static_cast<double>((z[n / 2 - 1] + z[n / 2]) / 2.0f);
-}
-
 // (sum / sqrt n - mean sqrt n) / sd, corrected by the model's mean and spread
 // at size n; the sum in long double.
-double CorrectedPart(const std::vector<float>& scores, double mean, double sd, double meanCoef,
-                     double sdCoef, double sdExp) {
+double CorrectedPart(const std::vector<float>& scores, const std::array<double, 5>& model) {
+    const auto [mean, sd, meanCoef, sdExp, sdCoef] = model;
     const auto n = static_cast<double>(scores.size());
     long double sum = 0;
     for (float s : scores) sum += static_cast<long double>(s);
     const double standardized = (static_cast<double>(sum) / std::sqrt(n) - mean * std::sqrt(n)) / sd;
     return (standardized - meanCoef) / (std::pow(n, sdExp) * sdCoef);
 }
-
-class NullBuffer : public std::streambuf {
-protected:
-    int overflow(int c) override { return traits_type::not_eof(c); }
-};
 
 }  // namespace
 
@@ -115,8 +78,8 @@ std::string CheckResult::Describe() const {
 
 // A report is a sequence of groups: an empty line, "Group No. g: size(k)",
 // "Group s-score = x", then name<TAB>node score<TAB>p-value lines.
-ParsedReport ParseReport(const std::string& text, std::vector<std::string>& problems) {
-    ParsedReport report;
+std::vector<ReportGroup> ParseReport(const std::string& text, std::vector<std::string>& problems) {
+    std::vector<ReportGroup> report;
     if (text.empty()) return report;  // a run without groups writes nothing
     if (text.back() != '\n') problems.push_back("the file does not end with a line end");
     std::vector<std::string> lines;
@@ -152,12 +115,12 @@ ParsedReport ParseReport(const std::string& text, std::vector<std::string>& prob
             const auto pvalue = f.size() == 3 ? ParseDouble(f[2]) : std::nullopt;
             if (!nodeScore || !pvalue || f[0].empty() ||
                 f[0].find_first_of(" \r\v\f") != std::string::npos) {
-                report.groups.push_back(group);
+                report.push_back(group);
                 return fail(i, "name<TAB>node score<TAB>p-value");
             }
-            group.nodes.push_back({f[0], *nodeScore, *pvalue, i + 1});
+            group.nodes.push_back({f[0], *nodeScore, *pvalue});
         }
-        report.groups.push_back(std::move(group));
+        report.push_back(std::move(group));
         if (i + 1 == lines.size()) return fail(i, "a group after the empty line");
     }
     return report;
@@ -165,8 +128,7 @@ ParsedReport ParseReport(const std::string& text, std::vector<std::string>& prob
 
 ReportChecker::ReportChecker(const InputFiles& files, const FirstRunSettings& settings)
     : settings_(settings) {
-    NullBuffer nullBuffer;
-    std::ostream sink(&nullBuffer);
+    std::ostream sink(nullptr);  // the library's messages go nowhere
     Graph graph;
     NodeMap<std::string> names;
     EdgeTypes types;
@@ -179,8 +141,8 @@ ReportChecker::ReportChecker(const InputFiles& files, const FirstRunSettings& se
         RDE(graph, sink);
         std::ifstream association = OpenOrThrow(files.association);
         AssociationReader(association, names, associations, graph.Nodes(), "name");
-        const auto pvalues = ReadPValueFile(files.pvalues);
-        for (NodeId n : graph.Nodes()) scores[n] = NodeScoreOf(associations.at(n), pvalues);
+        std::ifstream pvalueFile = OpenOrThrow(files.pvalues);
+        ScoreNodes(graph.Nodes(), associations, ReadPValues(pvalueFile, files.pvalues, sink), scores);
     } catch (const RunError& e) {
         throw std::runtime_error(std::string("report checker: the inputs do not load: ") + e.what());
     }
@@ -201,12 +163,10 @@ ReportChecker::ReportChecker(const InputFiles& files, const FirstRunSettings& se
         nodeScores_.push_back(scores.get(n));
     });
     adjacent_.resize(names_.size());
-    FloatList edgeScoreList;
+    EdgeMap<float> edgeScores;
+    const FloatList edgeScoreList = ScoreEdges(graph, values, edgeScores);
     graph.ForEachEdge([&](EdgeId e) {
-        const float stored = values.get(e);
-        const float v = stored == 0.0f ? 0.00001f : stored == 1.0f ? 0.99999f : stored;
-        const auto score = static_cast<float>(NormInv(static_cast<double>(v)));
-        edgeScoreList.push_back(score);
+        const float score = edgeScores.get(e);
         const std::size_t a = position.at(graph.Source(e)), b = position.at(graph.Target(e));
         adjacent_[a].push_back(b);
         adjacent_[b].push_back(a);
@@ -224,8 +184,7 @@ ReportChecker::ReportChecker(const InputFiles& files, const FirstRunSettings& se
                                          std::not_equal_to<>()) != edgeScoreList.end();
     if (vary) {
         const Model m = model(edgeScoreList);
-        const bool finite = std::isfinite(m.mean + m.sd + m.meanCoef + m.sdExp + m.sdCoef);
-        if (finite && m.sd > 0 && m.sdCoef > 0) edgeModel_ = m;
+        if (std::isfinite(m[0] + m[1] + m[2] + m[3] + m[4]) && m[1] > 0 && m[4] > 0) edgeModel_ = m;
     }
 }
 
@@ -234,111 +193,89 @@ std::optional<std::size_t> ReportChecker::IndexOf(const std::string& name) const
     return it == index_.end() ? std::nullopt : std::optional<std::size_t>(it->second);
 }
 
-std::optional<double> ReportChecker::NodeScore(const std::string& name) const {
-    const auto i = IndexOf(name);
-    return i ? std::optional<double>(nodeScores_[*i]) : std::nullopt;
-}
-
-double ReportChecker::PValueOf(double nodeScore) {
-    const double phi = 0.5 * std::erfc(-nodeScore / std::sqrt(2.0));
-    return static_cast<float>(1.0 - phi);
-}
-
-std::optional<double> ReportChecker::ExpectedScore(const std::vector<std::string>& names) const {
-    std::set<std::size_t> members;
-    std::vector<float> nodePart;
-    for (const auto& name : names) {
-        const auto i = IndexOf(name);
-        if (!i) return std::nullopt;
-        members.insert(*i);
-        nodePart.push_back(static_cast<float>(nodeScores_[*i]));
-    }
-    if (names.size() < 2) return std::nullopt;
-    const Model& nm = nodeModel_;
-    const double node = CorrectedPart(nodePart, nm.mean, nm.sd, nm.meanCoef, nm.sdCoef, nm.sdExp);
+std::optional<double> ReportChecker::ExpectedScore(const std::vector<std::size_t>& members) const {
+    if (members.size() < 2) return std::nullopt;
+    const std::set<std::size_t> in(members.begin(), members.end());
+    std::vector<float> nodePart, edgePart;
+    for (std::size_t i : members) nodePart.push_back(static_cast<float>(nodeScores_[i]));
+    const double node = CorrectedPart(nodePart, nodeModel_);
     if (!settings_.edgesTakePart || !edgeModel_) return node;
-    std::vector<float> edgePart;
     for (const auto& [ends, score] : edgeScores_)
-        if (members.count(ends.first) && members.count(ends.second)) edgePart.push_back(score);
+        if (in.count(ends.first) && in.count(ends.second)) edgePart.push_back(score);
     if (edgePart.empty()) return std::nullopt;
-    const Model& em = *edgeModel_;
-    return (node + CorrectedPart(edgePart, em.mean, em.sd, em.meanCoef, em.sdCoef, em.sdExp)) /
-           std::sqrt(2.0);
+    return (node + CorrectedPart(edgePart, *edgeModel_)) / std::sqrt(2.0);
 }
 
-void ReportChecker::CheckGroups(const ParsedReport& report, const std::vector<bool>* allowed,
-                                std::vector<std::string>& problems) const {
+std::vector<std::vector<std::size_t>> ReportChecker::CheckGroups(const std::vector<ReportGroup>& groups,
+                                                                std::vector<std::string>& problems) const {
+    std::vector<std::vector<std::size_t>> members(groups.size());
     std::unordered_map<std::size_t, std::size_t> owner;  // node index -> group
-    for (std::size_t g = 0; g < report.groups.size(); ++g) {
-        const ReportGroup& group = report.groups[g];
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        const ReportGroup& group = groups[g];
         auto problem = [&](const std::string& what) {
-            problems.push_back("group " + std::to_string(g) + " (line " +
-                               std::to_string(group.line) + "): " + what);
+            problems.push_back("group " + std::to_string(g) + " (line " + std::to_string(group.line) + "): " + what);
         };
         if (group.number != static_cast<long>(g)) problem("numbered " + std::to_string(group.number));
         if (group.declaredSize != group.nodes.size())
-            problem("size(" + std::to_string(group.declaredSize) + ") but " +
-                    std::to_string(group.nodes.size()) + " nodes");
+            problem("size(" + std::to_string(group.declaredSize) + ") but " + std::to_string(group.nodes.size()) +
+                    " nodes");
         if (group.nodes.size() < 2) problem("a group has at least two nodes");
         if (!std::isfinite(group.score)) problem("s-score is not finite");
-        if (g > 0 && group.score > report.groups[g - 1].score) problem("groups are not ranked");
-        std::vector<std::size_t> members;
+        if (g > 0 && group.score > groups[g - 1].score) problem("groups are not ranked");
         for (const ReportNode& node : group.nodes) {
             const auto i = IndexOf(node.name);
             if (!i) {
                 problem(node.name + " is not a node of the cleaned network");
                 continue;
             }
-            if (allowed && !(*allowed)[*i]) problem(node.name + " is in no group of the first run");
             if (const auto [it, fresh] = owner.emplace(*i, g); !fresh) {
                 problem(node.name + " already appears in group " + std::to_string(it->second));
                 continue;
             }
-            members.push_back(*i);
+            members[g].push_back(*i);
             const double z = nodeScores_[*i];
             if (!Close(node.score, z, kColumnTolerance, 1e-12))
                 problem(node.name + " has node score " + Num(node.score) + ", expected " + Num(z));
-            if (!Close(node.pvalue, PValueOf(z), kColumnTolerance, 1e-15))
-                problem(node.name + " has p-value " + Num(node.pvalue) + ", expected " +
-                        Num(PValueOf(z)));
+            // The p-value column: 1 - Phi(score) in double, narrowed to float.
+            const double p = static_cast<float>(1.0 - 0.5 * std::erfc(-z / std::sqrt(2.0)));
+            if (!Close(node.pvalue, p, kColumnTolerance, 1e-15))
+                problem(node.name + " has p-value " + Num(node.pvalue) + ", expected " + Num(p));
         }
-        if (members.empty()) continue;
+        if (members[g].empty()) continue;
         // Connected: a breadth-first search over the group's own members.
-        const std::set<std::size_t> inGroup(members.begin(), members.end());
-        std::set<std::size_t> reached{members.front()};
-        for (std::deque<std::size_t> queue{members.front()}; !queue.empty(); queue.pop_front())
+        const std::vector<std::size_t>& in = members[g];
+        const std::set<std::size_t> inGroup(in.begin(), in.end());
+        std::set<std::size_t> reached{in.front()};
+        for (std::deque<std::size_t> queue{in.front()}; !queue.empty(); queue.pop_front())
             for (std::size_t m : adjacent_[queue.front()])
                 if (inGroup.count(m) && reached.insert(m).second) queue.push_back(m);
-        for (std::size_t m : members)
-            if (!reached.count(m))
-                problem(names_[m] + " cannot be reached from " + names_[members.front()]);
+        for (std::size_t m : in)
+            if (!reached.count(m)) problem(names_[m] + " cannot be reached from " + names_[in.front()]);
     }
     // An edge between two groups would have made them one component.
     for (const auto& [n, g] : owner)
         for (std::size_t m : adjacent_[n])
             if (const auto other = owner.find(m); other != owner.end() && other->second > g)
-                problems.push_back("groups " + std::to_string(g) + " and " +
-                                   std::to_string(other->second) + " are joined by the edge " +
-                                   names_[n] + " - " + names_[m]);
+                problems.push_back("groups " + std::to_string(g) + " and " + std::to_string(other->second) +
+                                   " are joined by the edge " + names_[n] + " - " + names_[m]);
+    return members;
 }
 
 CheckResult ReportChecker::CheckFirstRun(const std::string& reportText) const {
     CheckResult result;
-    result.report = ParseReport(reportText, result.problems);
-    CheckGroups(result.report, nullptr, result.problems);
+    result.groups = ParseReport(reportText, result.problems);
+    const auto members = CheckGroups(result.groups, result.problems);
     if (settings_.edgesTakePart != edgeModel_.has_value())
         result.problems.push_back(edgeModel_ ? "the edge scores vary: the program scores with edges"
                                              : "the program scores with nodes only");
-    for (const ReportGroup& group : result.report.groups) {
-        std::vector<std::string> names;
-        for (const auto& node : group.nodes) names.push_back(node.name);
-        const auto expected = ExpectedScore(names);
-        if (!expected) continue;  // reported above: unknown node or too small
+    for (std::size_t g = 0; g < members.size(); ++g) {
+        const ReportGroup& group = result.groups[g];
+        const auto expected = ExpectedScore(members[g]);
+        if (members[g].size() != group.nodes.size() || !expected) continue;  // reported above
         const double scale = std::max({std::fabs(group.score), std::fabs(*expected), kScoreFloor});
         if (!(std::fabs(group.score - *expected) <= kScoreTolerance * scale))
-            result.problems.push_back("group " + std::to_string(group.number) + ": s-score " +
-                                      Num(group.score) + " but the recomputed score is " +
-                                      Num(*expected));
+            result.problems.push_back("group " + std::to_string(group.number) + ": s-score " + Num(group.score) +
+                                      " but the recomputed score is " + Num(*expected));
     }
     return result;
 }
@@ -346,25 +283,22 @@ CheckResult ReportChecker::CheckFirstRun(const std::string& reportText) const {
 CheckResult ReportChecker::CheckLaterRun(const std::string& firstReportText,
                                          const std::string& laterReportText) const {
     CheckResult result;
-    const ParsedReport first = ParseReport(firstReportText, result.problems);
-    std::vector<bool> allowed(names_.size(), false);
-    std::unordered_map<std::size_t, std::size_t> firstGroup;
-    for (std::size_t g = 0; g < first.groups.size(); ++g)
-        for (const auto& node : first.groups[g].nodes)
-            if (const auto i = IndexOf(node.name)) {
-                allowed[*i] = true;
-                firstGroup.emplace(*i, g);
-            }
-    result.report = ParseReport(laterReportText, result.problems);
-    CheckGroups(result.report, &allowed, result.problems);
-    for (const ReportGroup& group : result.report.groups) {
+    const auto first = ParseReport(firstReportText, result.problems);
+    std::unordered_map<std::size_t, std::size_t> firstGroup;  // node index -> group of the first run
+    for (std::size_t g = 0; g < first.size(); ++g)
+        for (const auto& node : first[g].nodes)
+            if (const auto i = IndexOf(node.name)) firstGroup.emplace(*i, g);
+    result.groups = ParseReport(laterReportText, result.problems);
+    const auto members = CheckGroups(result.groups, result.problems);
+    for (std::size_t g = 0; g < members.size(); ++g) {
         std::set<std::size_t> from;
-        for (const auto& node : group.nodes)
-            if (const auto i = IndexOf(node.name); i && firstGroup.count(*i))
-                from.insert(firstGroup.at(*i));
+        for (std::size_t i : members[g]) {
+            const auto it = firstGroup.find(i);
+            if (it == firstGroup.end()) result.problems.push_back(names_[i] + " is in no group of the first run");
+            else from.insert(it->second);
+        }
         if (from.size() > 1)
-            result.problems.push_back("group " + std::to_string(group.number) +
-                                      " takes nodes from several groups of the first run");
+            result.problems.push_back("group " + std::to_string(g) + " takes nodes from several groups of the first run");
     }
     return result;
 }
@@ -379,7 +313,7 @@ std::vector<std::string> CheckSummary(const std::string& summaryText,
     std::getline(in, line);
     if (line + "\n" != expected) problems.push_back("summary header is \"" + line + "\"");
     for (const auto& [letter, text] : reports)
-        for (const ReportGroup& group : ParseReport(text, problems).groups) {
+        for (const ReportGroup& group : ParseReport(text, problems)) {
             std::vector<std::string> f;
             std::getline(in, line);
             std::istringstream fields(line + "\t");

@@ -2,14 +2,15 @@
 // An independent checker for the report files that tarnvale writes.
 //
 // It re-reads a report strictly, rebuilds the cleaned network from the three
-// input files with the library's SIF and association readers and preparation
-// steps (in the driver's order; p-values and node scores it computes itself),
-// and checks the report with its own code: every group is connected (its own
+// input files with the library's readers, node scoring and preparation steps
+// (in the driver's order; the scoring has exact unit tests of its own), and
+// checks the report with its own code: every group is connected (its own
 // breadth-first search), no edge joins two groups, the node columns match the
 // node scores, groups are numbered and ranked, and the first run's scores are
 // recomputed from scratch against background models rebuilt with the run's
 // seed. Every problem found is listed; an empty list means a valid report.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -39,7 +40,6 @@ struct FirstRunSettings {
 struct ReportNode {
     std::string name;
     double score = 0, pvalue = 0;
-    std::size_t line = 0;  // 1-based line in the file
 };
 
 struct ReportGroup {
@@ -50,20 +50,12 @@ struct ReportGroup {
     std::vector<ReportNode> nodes;
 };
 
-struct ParsedReport {
-    std::vector<ReportGroup> groups;
-};
-
 struct CheckResult {
     std::vector<std::string> problems;
-    ParsedReport report;  // what could be read
+    std::vector<ReportGroup> groups;  // what could be read
     bool ok() const { return problems.empty(); }
     std::string Describe() const;
 };
-
-// Reads a report strictly; the first line that the format does not allow
-// ends the reading with a problem naming it.
-ParsedReport ParseReport(const std::string& text, std::vector<std::string>& problems);
 
 // The cleaned network of the first run and its background models, built once.
 class ReportChecker {
@@ -77,20 +69,16 @@ public:
     CheckResult CheckLaterRun(const std::string& firstReportText,
                               const std::string& laterReportText) const;
 
-    // The first run's score of the group of these nodes, from scratch.
-    std::optional<double> ExpectedScore(const std::vector<std::string>& names) const;
-    std::optional<double> NodeScore(const std::string& name) const;
-    // The report's p-value column: 1 - Phi(score) in double, narrowed to float.
-    static double PValueOf(double nodeScore);
     std::size_t NumberOfNodes() const { return names_.size(); }
     bool EdgesVary() const { return edgeModel_.has_value(); }
 
 private:
-    struct Model {
-        double mean = 0, sd = 0, meanCoef = 0, sdExp = 0, sdCoef = 0;
-    };
-    void CheckGroups(const ParsedReport& report, const std::vector<bool>* allowed,
-                     std::vector<std::string>& problems) const;
+    using Model = std::array<double, 5>;  // mean, sd, meanCoef, sdExp, sdCoef
+    // The first run's score of the group of these nodes, from scratch.
+    std::optional<double> ExpectedScore(const std::vector<std::size_t>& members) const;
+    // Checks what every run's groups must be; returns each group's known nodes.
+    std::vector<std::vector<std::size_t>> CheckGroups(const std::vector<ReportGroup>& groups,
+                                                      std::vector<std::string>& problems) const;
     std::optional<std::size_t> IndexOf(const std::string& name) const;
 
     FirstRunSettings settings_;
@@ -99,9 +87,13 @@ private:
     std::vector<double> nodeScores_;
     std::vector<std::vector<std::size_t>> adjacent_;
     std::map<std::pair<std::size_t, std::size_t>, float> edgeScores_;  // smaller index first
-    Model nodeModel_;
+    Model nodeModel_{};
     std::optional<Model> edgeModel_;
 };
+
+// Reads a report strictly; the first line that the format does not allow
+// ends the reading with a problem naming it.
+std::vector<ReportGroup> ParseReport(const std::string& text, std::vector<std::string>& problems);
 
 // The rows of OUTBASE.summary.tsv against the runs' reports (letter, text):
 // one row per group in report order, `ranked` yes for the first nmax.

@@ -1,7 +1,6 @@
 #include "support/run_binary.hpp"
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,8 +9,6 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
-
-extern char** environ;
 
 namespace tarnvale::testing {
 namespace fs = std::filesystem;
@@ -51,54 +48,71 @@ std::string ScratchDir::Read(const std::string& name) const {
 
 bool ScratchDir::Exists(const std::string& name) const { return fs::exists(path_ / name); }
 
-namespace {
-
-std::string Slurp(const fs::path& file) {
-    std::ifstream stream(file, std::ios::binary);
-    std::ostringstream text;
-    text << stream.rdbuf();
-    return text.str();
-}
-
-}  // namespace
-
-RunResult RunTarnvale(const std::vector<std::string>& args, const fs::path& cwd) {
+RunResult RunChild(std::vector<std::string> argv, const fs::path& cwd, std::optional<rlim_t> memoryLimit) {
     // Output goes through files rather than pipes so that large outputs
     // cannot block the child.
     ScratchDir capture;
-    const fs::path outFile = capture.path() / "stdout";
-    const fs::path errFile = capture.path() / "stderr";
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-
-    std::vector<std::string> all{TARNVALE_BINARY};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, TARNVALE_BINARY, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) throw std::runtime_error("cannot start " TARNVALE_BINARY);
-
+    const int outFd = ::open(capture.Write("stdout", "").c_str(), O_WRONLY);
+    const int errFd = ::open(capture.Write("stderr", "").c_str(), O_WRONLY);
+    const int inFd = ::open("/dev/null", O_RDONLY);
+    if (outFd < 0 || errFd < 0 || inFd < 0) throw std::runtime_error("cannot open capture files");
+    std::vector<char*> args;
+    for (auto& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {  // exit status 127: the child could not be started
+        ::dup2(inFd, 0), ::dup2(outFd, 1), ::dup2(errFd, 2);
+        const rlimit limit{memoryLimit.value_or(0), memoryLimit.value_or(0)};
+        if (memoryLimit && ::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(127);
+        if (::chdir(cwd.c_str()) != 0) ::_exit(127);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    ::close(outFd), ::close(errFd), ::close(inFd);
     int wstatus = 0;
     while (::waitpid(pid, &wstatus, 0) < 0) {
     }
     RunResult result;
     result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-    result.out = Slurp(outFile);
-    result.err = Slurp(errFile);
+    result.out = capture.Read("stdout");
+    result.err = capture.Read("stderr");
     return result;
 }
 
-std::string DataFile(const std::string& name) { return std::string(TARNVALE_TEST_DATA) + "/" + name; }
+std::vector<std::string> Tarnvale(std::vector<std::string> args) {
+    args.insert(args.begin(), TARNVALE_BINARY);
+    return args;
+}
+
+RunResult RunTarnvale(const std::vector<std::string>& args, const fs::path& cwd) {
+    return RunChild(Tarnvale(args), cwd);
+}
+
+std::vector<std::string> Unprivileged(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = Tarnvale(args);
+    if (::geteuid() == 0)
+        argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    return argv;
+}
+
+std::string Command(const std::vector<std::string>& argv) {
+    std::string text;
+    for (const auto& a : argv) text += "'" + a + "' ";
+    return text;
+}
+
+RunResult RunShell(const std::string& command, const fs::path& cwd) {
+    return RunChild({"/bin/bash", "-c", command + " 2>&1"}, cwd);
+}
+
+std::vector<std::string> TemporaryFiles(const fs::path& dir) {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find(".tmp.") != std::string::npos) found.push_back(name);
+    }
+    return found;
+}
 
 }  // namespace tarnvale::testing

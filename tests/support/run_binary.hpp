@@ -1,12 +1,25 @@
 #pragma once
-// Runs the real tarnvale binary in a scratch directory and captures what it
-// prints and how it exits.
+// Runs the real tarnvale binary (or a shell) in a scratch directory and
+// captures what it prints and how it exits, optionally under an
+// address-space limit or with the rights of an unprivileged user.
+
+#include <sys/resource.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace tarnvale::testing {
+
+// A ring of eight nodes with two chords; A..D carry small p-values, so that
+// every run finds groups.
+inline constexpr const char* kRingSif =
+    "A pp B 0.9\nB pp C 0.8\nC pp D 0.7\nD pp E 0.4\nE pp F 0.3\nF pp G 0.6\n"
+    "G pp H 0.2\nH pp A 0.5\nA pp C 0.95\nE pp G 0.1\n";
+inline constexpr const char* kRingPValues =
+    "A\t0.001\nB\t0.002\nC\t0.0005\nD\t0.01\nE\t0.6\nF\t0.4\nG\t0.8\nH\t0.3\n";
+inline constexpr const char* kRingSeed = "4242";
 
 struct RunResult {
     int status = -1;  // exit status, or 128 + signal number
@@ -34,11 +47,22 @@ private:
     std::filesystem::path path_;
 };
 
-// Runs the binary with `args` (argv[1..]) in directory `cwd`, standard input
-// from /dev/null.
+// Runs argv (argv[0] is the program's path) in `cwd`, standard input from
+// /dev/null, with at most `memoryLimit` bytes of address space.
+RunResult RunChild(std::vector<std::string> argv, const std::filesystem::path& cwd,
+                   std::optional<rlim_t> memoryLimit = std::nullopt);
+// The binary followed by its arguments, for RunChild.
+std::vector<std::string> Tarnvale(std::vector<std::string> args);
+// The binary with `args` (argv[1..]) run in `cwd`.
 RunResult RunTarnvale(const std::vector<std::string>& args, const std::filesystem::path& cwd);
-
-// Path of a fixture in tests/data.
-std::string DataFile(const std::string& name);
+// The binary run as the unprivileged user nobody when we are root, who
+// reads and writes anything.
+std::vector<std::string> Unprivileged(const std::vector<std::string>& args);
+// A program and its arguments as a quoted shell command.
+std::string Command(const std::vector<std::string>& argv);
+// A bash command line run in `cwd`, standard error merged into its output.
+RunResult RunShell(const std::string& command, const std::filesystem::path& cwd);
+// Names of the temporary files a report leaves while it is written.
+std::vector<std::string> TemporaryFiles(const std::filesystem::path& dir);
 
 }  // namespace tarnvale::testing
