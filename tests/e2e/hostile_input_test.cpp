@@ -45,9 +45,10 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
-std::string WithLineEnd(const std::string& text, const std::string& end) {
+// The lines, each followed by `end`.
+std::string Join(const std::vector<std::string>& lines, const std::string& end = "\n") {
     std::string joined;
-    for (const auto& line : SplitLines(text)) joined += line + end;
+    for (const auto& line : lines) joined += line + end;
     return joined;
 }
 
@@ -57,9 +58,7 @@ std::string Edit(const std::string& text, std::size_t number, const std::string&
     auto lines = SplitLines(text);
     if (insert) lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(number - 1), line);
     else lines[number - 1] = line;
-    std::string joined;
-    for (const auto& l : lines) joined += l + "\n";
-    return joined;
+    return Join(lines);
 }
 std::string Insert(const std::string& text, std::size_t number, const std::string& line) {
     return Edit(text, number, line, true);
@@ -97,7 +96,7 @@ std::vector<Case> Catalogue() {
     return {
         // ---- Encoding ----
         {"MixedLineEnds", {mixed, pv, as}, 0, {}, base},
-        {"ByteOrderMarksAndCrLfInEveryFile", {bom + WithLineEnd(sif, "\r\n"), bom + WithLineEnd(kPValuesById, "\r\n"),
+        {"ByteOrderMarksAndCrLfInEveryFile", {bom + Join(SplitLines(sif), "\r\n"), bom + Join(SplitLines(kPValuesById), "\r\n"),
                                               bom + "A\tpA\r\n"}, 0, {}, byId},
         {"NulByteInANetworkLine", {Insert(sif, 3, std::string("C pp\0X D 0.5", 12)), pv, as}, 0,
          {Skipped("net.sif:3", "holds a NUL byte, which no text line has")}, base},
