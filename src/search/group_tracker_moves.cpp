@@ -150,10 +150,10 @@ void GroupTracker::Reach(SearchId r, NodeId v) {
 
 GroupTracker::SearchId GroupTracker::SearchNear(NodeId v) {
     if (nodeMark_[Index(v)] == stamp_) return FindSearch(owner_[Index(v)]);
-    constexpr std::size_t kPeek = 4;
-    const std::size_t end = std::min(rowStart_[Index(v)] + kPeek, rowStart_[Index(v) + 1]);
-    for (std::size_t k = rowStart_[Index(v)]; k < end; ++k) {
-        const NodeId w = hubFirst_[k];
+    // A short row is padded with v itself, which is not marked.
+    const NodeId* row = peek_.data() + Index(v) * kPeek;
+    for (std::size_t k = 0; k < kPeek; ++k) {
+        const NodeId w = row[k];
         if (selected_[Index(w)] != 0 && nodeMark_[Index(w)] == stamp_)
             return FindSearch(owner_[Index(w)]);
     }
