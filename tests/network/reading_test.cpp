@@ -28,15 +28,10 @@ TEST(ParseNumber, WholeDecimalTokensWithSignedOverflowAndUnderflow) {
         double value;
         bool underflow;
     };
-    const Row rows[] = {{"0.05", 0.05, false},     {"1e-3", 1e-3, false},
-                        {"1E2", 100, false},       {".5", 0.5, false},
-                        {"5.", 5, false},          {"+0.5", 0.5, false},
-                        {"-0", -0.0, false},       {"-INFINITY", -inf, false},
-                        {"1e400", inf, false},     {"-1e400", -inf, false},
-                        {"0.1e310", inf, false},   {"1e99999999999999999999", inf, false},
-                        {"-1e-400", -0.0, true},   {"1000e-330", 0, true},
-                        {"0.00001e-320", 0, true}, {"1e-99999999999999999999", 0, true},
-                        {"1e-310", 1e-310, false}};
+    const Row rows[] = {{"1E-3", 1e-3, false},   {".5", 0.5, false},    {"+5.", 5, false},
+                        {"-0", -0.0, false},     {"1e400", inf, false}, {"-1e400", -inf, false},
+                        {"-1e-400", -0.0, true}, {"1000e-330", 0, true}, {"1e-310", 1e-310, false},
+                        {"1e-99999999999999999999", 0, true}};
     for (const Row& r : rows) {
         bool underflowed = !r.underflow;
         const auto value = ParseNumber(r.token, &underflowed);
@@ -46,8 +41,7 @@ TEST(ParseNumber, WholeDecimalTokensWithSignedOverflowAndUnderflow) {
         EXPECT_EQ(underflowed, r.underflow) << r.token;
     }
     EXPECT_TRUE(std::isnan(ParseNumber("nan").value_or(0)));
-    for (const char* token : {"", "+", "-", "+-1", "++1", "-+1", "0.05abc", "0,05", "0x1p3", "0x10",
-                              "1p3", " 1", "1 ", "e5", "abc", "1e", "1e+", "."})
+    for (const char* token : {"", "-", "+-1", "0.05abc", "0,05", "0x10", " 1", "e5", "1e+", "."})
         EXPECT_FALSE(ParseNumber(token)) << '"' << token << '"';
 }
 
@@ -64,8 +58,6 @@ TEST(SkipReporter, PrintsTenWarningsThenTheTotal) {
     for (int line = 1; line <= 10; ++line)
         ten += "Warning: net.sif:" + std::to_string(line * 2) +
                ": fewer than four fields; line skipped\n";
-    EXPECT_EQ(report(0), "");
-    EXPECT_EQ(report(1), ten.substr(0, ten.find('\n') + 1));
     EXPECT_EQ(report(10), ten);
     EXPECT_EQ(report(25), ten + "Warning: net.sif: 25 lines skipped in all\n");
     EXPECT_EQ(Shown(std::string_view("a\0b\x7f\x1b", 5)), "a\\x00b\\x7f\\x1b");
@@ -79,12 +71,9 @@ TEST(LineReader, EveryLineEndAndAByteOrderMarkOnlyAtTheStart) {
         {"a b\rc\r", {"1:a b", "2:c\r"}},  // a last CR is left to trimming
         {"a b\r\nc\r\n", {"1:a b\r", "2:c\r"}},  // CR LF keeps its CR, as std::getline does
         {"a\r\rb\nc\r\nd\re", {"1:a", "2:", "3:b", "4:c\r", "5:d", "6:e"}},
-        {"", {}},
-        {"\n\n", {"1:", "2:"}},
         {"\xEF\xBB\xBF" "a\rb\xEF\xBB\xBF\n", {"1:a", "2:b\xEF\xBB\xBF"}},
         {"x\n\xEF\xBB\xBF" "a", {"1:x", "2:\xEF\xBB\xBF" "a"}},
         {"\xEF\xBB" "a\n", {"1:\xEF\xBB" "a"}},  // not a whole mark
-        {"\xEF\xBB\xBF", {"1:"}},
     };
     for (const auto& [text, expected] : cases) {
         std::istringstream in(text);
@@ -194,13 +183,6 @@ TEST(SifReader, LinesAndWhatIsPrintedForThem) {
          kNote + p0 + "Warning: net.sif:1" + shortLine + p1},
         {"\n\nA pp B 0.5\n \nA pp\n", true, "A-pp-B:0.5 ",
          kNote + p0 + p1 + "Warning: net.sif:5" + shortLine},
-        // A byte-order mark is not part of the first name; alone it makes a blank line.
-        {"\xEF\xBB\xBF"
-         "A pp B 0.5\n",
-         true, "A-pp-B:0.5 ", kNote + p0},
-        {"\xEF\xBB\xBF\nC pp D 0.5\n", true, "C-pp-D:0.5 ", kNote + p0},
-        {"A pp B +0.5\nA pp B 0\nA pp B 1e-400\nA pp B 1E-3\nA pp B .25\n", true,
-         "A-pp-B:0.5 A-pp-B:0 A-pp-B:0 A-pp-B:0.001 A-pp-B:0.25 ", Progress(4, 1)},
     };
     for (const Case& c : cases) {
         const Sif sif(c.text, c.duplicates);
@@ -211,9 +193,8 @@ TEST(SifReader, LinesAndWhatIsPrintedForThem) {
     // skipped line is echoed or kept.
     const std::pair<std::string, bool> values[] = {
         // a number (outside [0, 1]) or not
-        {"abc", false}, {"0.05abc", false}, {"0,05", false}, {"0x1p-2", false},
-        {"+-1", false}, {"1.5", true},      {"-0.1", true},  {"1.00000001", true},
-        {"inf", true},  {"nan", true},      {"1e400", true}};
+        {"abc", false}, {"0x1p-2", false}, {"1.5", true},
+        {"-0.1", true}, {"1.00000001", true}, {"nan", true}};
     for (const auto& [value, number] : values) {
         const Sif sif("X pp Y " + value + " tail\nA pp B 0.5\n");
         EXPECT_EQ(sif.output, kNote + p0 + "Warning: net.sif:1: edge value " +
@@ -247,10 +228,7 @@ std::vector<AssociationList> Associations(const std::string& text,
 }
 
 TEST(AssociationReader, TablesAndListsOfEveryKindOfFile) {
-    EXPECT_EQ(trim(" \t\rA B\r\t "), "A B");
-    EXPECT_EQ(trim("\nA\v"), "\nA\v");
     EXPECT_EQ(SplitLine(" A \t Y 1 ", "\t"), (Texts{"A", "Y 1"}));
-    EXPECT_EQ(SplitLine("A\r", "\t"), (Texts{"A\r"}));  // no inner delimiter: untouched
     EXPECT_EQ(SplitLine("A  B", ""), (Texts{"A", "B"}));
     std::istringstream in("\xEF\xBB\xBF" "A\tY1\n\n  \nB\tY2\tY3\n");
     EXPECT_EQ(ReadMatrix(in, "\t"), (Matrix{{"A", "Y1"}, {"  "}, {"B", "Y2", "Y3"}}));

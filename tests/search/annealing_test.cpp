@@ -27,7 +27,6 @@ AnnealOptions Options(std::uint64_t iterations, int quenching, int heuristic) {
     return options;
 }
 
-
 constexpr std::uint32_t kSeed = 4242u;
 
 using Nodes = std::vector<NodeId>;
@@ -211,28 +210,22 @@ void ExpectSameRun(int n, int m, int hubs, Scores kind, bool nodeOnly, int hub, 
         << heuristic << ", quenching " << quenching << ", nmax " << nmax << ", N " << iterations;
 }
 
-TEST(StepEvaluation, IncrementalRunIsTheFromScratchRunForEveryHeuristicAndHub) {
+TEST(StepEvaluation, IncrementalRunIsTheFromScratchRun) {
     std::mt19937 rng(kSeed);
     for (int heuristic = 0; heuristic <= 8; ++heuristic)
-        for (int quenching : {0, 1})
-            ExpectSameRun(120, 300, 6, Scores::Normal, heuristic % 2 == 0, 8, heuristic, quenching,
-                          5, 600, rng);
+        ExpectSameRun(120, 300, 6, Scores::Normal, heuristic % 2 == 0, 8, heuristic,
+                      heuristic / 2 % 2, 5, 600, rng);
     // Low hub thresholds: most selecting moves apply the hub rule, read
     // against best groups of accepted and of rejected proposals.
     for (int hub : {0, 2, 5})
         for (int nmax : {1, 5, 40})
             ExpectSameRun(90, 260, 4, Scores::Normal, nmax != 5, hub, 1 + hub % 3, 1, nmax, 500,
                           rng);
-}
-
-TEST(StepEvaluation, IncrementalRunIsTheFromScratchRunWhateverTheSums) {
-    std::mt19937 rng(kSeed);
-    // Sums not provably exact.
+    // Sums not provably exact, and large sparse groups.
     for (Scores kind : {Scores::Wide, Scores::Spread})
         for (int heuristic : {1, 2, 5})
             ExpectSameRun(100, 240, 5, kind, heuristic != 2, 4, heuristic, 1, 5, 500, rng);
-    ExpectSameRun(1500, 1800, 20, Scores::Spread, false, 8, 4, 1, 5, 1500,
-                  rng);  // large sparse groups
+    ExpectSameRun(1500, 1800, 20, Scores::Spread, false, 8, 4, 1, 5, 1500, rng);
     // Negative groups lose against the 0 that pads a proposal without any
     // group, so such proposals are accepted; the hub rule then reads a best
     // group of a state the run has left.
@@ -241,16 +234,11 @@ TEST(StepEvaluation, IncrementalRunIsTheFromScratchRunWhateverTheSums) {
             ExpectSameRun(40, 70, 3, Scores::Negative, true, hub, heuristic, 1, 1 + hub, 800, rng);
             ExpectSameRun(25, 30, 2, Scores::Negative, false, hub, heuristic, 1, 4 - hub, 300, rng);
         }
-}
-
-TEST(StepEvaluation, IncrementalRunIsTheFromScratchRunWithTiesAndLongRuns) {
-    std::mt19937 rng(kSeed);
     for (int hub : {1, 4})  // equal group scores rank in component order
         for (int nmax : {1, 3, 30})
             ExpectSameRun(80, 110, 4, Scores::Few, true, hub, 1 + nmax % 4, 1, nmax, 700, rng);
     // Dense and sparse graphs at longer runs.
     ExpectSameRun(30, 400, 3, Scores::Normal, false, 10, 1, 1, 5, 2000, rng);
-    ExpectSameRun(300, 330, 10, Scores::Normal, true, 6, 4, 1, 5, 2000, rng);
     ExpectSameRun(200, 900, 8, Scores::Normal, false, 100, 7, 0, 3, 3000, rng);
 }
 

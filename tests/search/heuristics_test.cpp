@@ -49,20 +49,6 @@ struct Scored {
     }
 };
 
-TEST(Initialize, EachNumberPrintsItsHeuristicFirstAndAnEmptyGraphNothingElse) {
-    const std::string names[] = {"P0", "P0", "Random", "P0", "P1", "POP1", "LowerBound",
-                                 "LowerBound Approximation", "LowerBound Local Search", "P0"};
-    for (int number = -1; number <= 8; ++number) {
-        const std::string line = "Heuristic: " + names[number + 1] + "\n";
-        Scored s({1, 2, 0, -1}, {{0, 1}, {1, 2}, {2, 3}});
-        s.Run(number);
-        EXPECT_EQ(s.out.str().substr(0, line.size()), line) << number;
-        Scored empty({});
-        empty.Run(number);
-        EXPECT_EQ(empty.out.str(), line) << number;
-    }
-}
-
 // Path 0-1-2-3 with scores 1, -1, 1, -1 and an isolated node 4 of score 0:
 // the mean of all scores is 0 and their sample deviation exactly 1, so the
 // neighbour statistics are -1, sqrt 2, -sqrt 2, 1, and NaN for node 4 (as for
