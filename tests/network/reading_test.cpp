@@ -1,11 +1,9 @@
-// Reading the input texts: numbers, line ends, skip warnings, SIF lines and
+// Reading the input texts: line ends, skip warnings, SIF lines and
 // association tables, each checked against exactly what the reader gives and
 // prints.
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,30 +18,6 @@ namespace tarnvale {
 namespace {
 
 using Texts = std::vector<std::string>;
-
-TEST(ParseNumber, WholeDecimalTokensWithSignedOverflowAndUnderflow) {
-    constexpr double inf = std::numeric_limits<double>::infinity();
-    struct Row {
-        const char* token;
-        double value;
-        bool underflow;
-    };
-    const Row rows[] = {{"1E-3", 1e-3, false},   {".5", 0.5, false},    {"+5.", 5, false},
-                        {"-0", -0.0, false},     {"1e400", inf, false}, {"-1e400", -inf, false},
-                        {"-1e-400", -0.0, true}, {"1000e-330", 0, true}, {"1e-310", 1e-310, false},
-                        {"1e-99999999999999999999", 0, true}};
-    for (const Row& r : rows) {
-        bool underflowed = !r.underflow;
-        const auto value = ParseNumber(r.token, &underflowed);
-        ASSERT_TRUE(value) << r.token;
-        EXPECT_EQ(*value, r.value) << r.token;
-        EXPECT_EQ(std::signbit(*value), std::signbit(r.value)) << r.token;
-        EXPECT_EQ(underflowed, r.underflow) << r.token;
-    }
-    EXPECT_TRUE(std::isnan(ParseNumber("nan").value_or(0)));
-    for (const char* token : {"", "-", "+-1", "0.05abc", "0,05", "0x10", " 1", "e5", "1e+", "."})
-        EXPECT_FALSE(ParseNumber(token)) << '"' << token << '"';
-}
 
 TEST(SkipReporter, PrintsTenWarningsThenTheTotal) {
     auto report = [](int skips) {
@@ -83,42 +57,6 @@ TEST(LineReader, EveryLineEndAndAByteOrderMarkOnlyAtTheStart) {
             lines.push_back(std::to_string(reader.number()) + ":" + line);
         EXPECT_EQ(lines, expected) << Shown(text);
     }
-}
-
-// Lines longer than a block, lines split across blocks, CR LF pairs split
-// between blocks and marks met late: tiny blocks read like one block, and the
-// line before a refill is still intact after it.
-TEST(LineReader, GivesTheSameLinesWhateverTheBlockSize) {
-    Texts texts{"\xEF\xBB\xBF" "a\r\rbb\ncc\r\nd\re\r" + std::string(100, 'x') + "\n\nyz\rlast"};
-    std::uint32_t state = 7;
-    auto next = [&] { return state = state * 1664525u + 1013904223u; };
-    for (int t = 0; t < 300; ++t) {
-        std::string text;
-        for (std::size_t length = next() >> 27; text.size() < length;)
-            text += "ab\r\n\xEF\xBB\xBF "[next() >> 29];
-        texts.push_back(text);
-    }
-    int refills = 0;
-    for (const std::string& text : texts) {
-        for (std::size_t block : {1, 2, 3, 7, 64}) {
-            SCOPED_TRACE("block " + std::to_string(block) + ", text '" + Shown(text) + "'");
-            std::istringstream in(text), reference(text);
-            LineReader reader(in, block), whole(reference, text.size() + 1);
-            std::string_view line, kept;
-            std::string expected, keptCopy;
-            while (whole.Next(expected)) {
-                ASSERT_TRUE(reader.Next(line));
-                EXPECT_EQ(line, expected);
-                EXPECT_EQ(reader.number(), whole.number());
-                EXPECT_TRUE(!reader.refilled() || kept == keptCopy) << "line before a refill";
-                refills += reader.refilled() && reader.number() > 1;
-                kept = line;
-                keptCopy = std::string(line);
-            }
-            EXPECT_FALSE(reader.Next(line));
-        }
-    }
-    EXPECT_GT(refills, 0);
 }
 
 constexpr const char* kNote = "NOTE:SifReader:Duplicate edges allowed\n";
@@ -202,12 +140,6 @@ TEST(SifReader, LinesAndWhatIsPrintedForThem) {
                                           : "'" + value + "' is not a number") +
                                   "; line skipped\n" + p1);
         EXPECT_EQ(sif.graph.NumberOfNodes(), 2u) << value;
-    }
-    // Above one hundred lines the progress step is one hundredth.
-    for (auto [lines, last, step] : {std::array{100, 99, 1}, {101, 100, 1}, {250, 248, 2}}) {
-        std::string text;
-        for (int i = 0; i < lines; ++i) text += "N" + std::to_string(i) + " pp M 0.5\n";
-        EXPECT_EQ(Sif(text).output, Progress(last, step)) << lines;
     }
 }
 

@@ -1,6 +1,6 @@
-// The annealing run: the move rule, the step schedule with its quench
-// passes, what a run prints, and whole runs with the incremental step
-// evaluation against the from-scratch one on random networks.
+// The annealing run: the cooling factor and quench passes on small graphs,
+// and whole runs with the incremental step evaluation against the
+// from-scratch one on random networks.
 
 #include "search/annealing.hpp"
 
@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cctype>
 #include <sstream>
 #include <string>
 
@@ -38,46 +37,6 @@ Nodes Selected(const Graph& graph, const NodeMap<bool>& selection) {
     return result;
 }
 
-TEST(Move, HubRuleAndUndo) {
-    // Node 0 is joined to 1, 2, 3, 4 (in that adjacency order), so its degree
-    // is 4; node 5 stands apart and only serves as a member of best groups.
-    Graph graph;
-    for (int k = 0; k < 6; ++k) graph.NewNode();
-    for (NodeId k = 1; k <= 4; ++k) graph.NewEdge(0, k);
-    graph.MakeUndirected();
-    struct Case {
-        Nodes before, bestGroup;
-        int hub;
-        Nodes toggled, after;
-    };
-    const Case cases[] = {
-        {{1, 2, 3, 4},
-         {5, 3},
-         3,
-         {0, 1, 2, 4},
-         {0, 3}},                                // clears neighbours outside the best group
-        {{1, 3, 4}, {5}, 3, {0, 1}, {0, 3, 4}},  // the scan stops at the first unselected neighbour
-        {{1, 2, 3, 4}, {5}, 4, {0}, {0, 1, 2, 3, 4}},  // degree equal to hub is no hub
-        {{0, 1, 2, 3, 4}, {5}, 0, {0}, {1, 2, 3, 4}},  // unselecting a hub never scans
-        {{1, 2, 3, 4}, {}, 0, {0}, {0, 1, 2, 3, 4}},   // an empty best group: only the node flips
-    };
-    for (const Case& c : cases) {
-        NodeMap<bool> selection;
-        for (NodeId n : c.before) selection[n] = true;
-        const Nodes toggled = Move(graph, selection, 0, c.bestGroup, c.hub);
-        EXPECT_EQ(toggled, c.toggled);
-        EXPECT_EQ(Selected(graph, selection), c.after);
-        Undo(selection, toggled);
-        EXPECT_EQ(Selected(graph, selection), c.before);
-    }
-    // Warm steps take the drawn node; at T = 0 they walk the list and wrap.
-    std::uint64_t quench = 1;
-    EXPECT_EQ(StepIndex(5, 0.5f, quench, 8), 5u);
-    std::vector<std::uint64_t> walk;
-    for (int k = 0; k < 4; ++k) walk.push_back(StepIndex(2, 0.0f, quench, 3));
-    EXPECT_EQ(walk, (std::vector<std::uint64_t>{1, 2, 0, 1}));
-}
-
 // A graph with node scores (neutral models), the selection and one run's output.
 struct Net {
     Net(const std::vector<double>& nodeScores, const std::vector<std::pair<int, int>>& edges) {
@@ -94,12 +53,6 @@ struct Net {
         const AnnealResult result =
             AnnealRun(graph, {scores, edgeScores, context}, selection, options, kSeed, out);
         printed = out.str();
-        progress.clear();
-        std::istringstream in(printed);
-        // Lines "<step>:<tab><size><tab><score>"; no other line starts with a digit.
-        for (std::string line; std::getline(in, line);)
-            if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0])))
-                progress.push_back(line);
         requenches = 0;
         for (auto at = printed.find("\nQuenching again..\n"); at != std::string::npos;
              at = printed.find("\nQuenching again..\n", at + 1))
@@ -112,57 +65,8 @@ struct Net {
     NodeMap<bool> selection;
     ScoreContext context;
     std::string printed;
-    std::vector<std::string> progress;
     std::uint64_t requenches = 0;
 };
-
-// Twelve nodes: a strong path 0-1-2-3, weak and mixed nodes around it.
-Net Mixed() {
-    return Net({2.5, 1.8, 2.2, 1.1, -0.5, -1.2, 0.3, 0.9, -2.0, 1.5, 0.1, -0.7},
-               {{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {6, 7}, {7, 8}, {8, 9}, {9, 10},
-                {10, 11}, {11, 0}, {2, 7}, {1, 9}});
-}
-
-TEST(Anneal, StepsQuenchPassesAndProgressLines) {
-    Net off = Mixed();  // without quenching exactly N steps, each with its line
-    EXPECT_EQ(off.Run(200, 0, 1).steps, 200u);
-    ASSERT_EQ(off.progress.size(), 200u);
-    EXPECT_EQ(off.progress.back().substr(0, 4), "199:");
-    EXPECT_EQ(off.requenches, 0u);
-    // Without edges no state has a group and no move is accepted: N steps,
-    // then one quench pass of n steps without lines; the best size stays 0.
-    Net none({1, 2, 3, 4, 5}, {});
-    const AnnealResult result = none.Run(30, 1, 1);
-    EXPECT_EQ(result.steps, 35u);
-    EXPECT_EQ(result.bestScore, -10000.0f);
-    ASSERT_EQ(none.progress.size(), 30u);
-    EXPECT_EQ(none.progress[29], "29:\t0\t-10000");
-    // Each repeated quench pass adds n steps; with tEnd = 0 the cooling factor
-    // is 0 and every step after the first walks the nodes.
-    Net warm = Mixed();
-    const std::uint64_t warmSteps = warm.Run(10, 1, 5).steps;
-    EXPECT_EQ(warmSteps, 10u + 12u * (1u + warm.requenches));
-    EXPECT_GE(warm.requenches, 1u);
-    Net cold = Mixed();
-    const std::uint64_t coldSteps = cold.Run(100, 1, 2, 1, 0).steps;
-    EXPECT_EQ(coldSteps, 100u + 12u * (1u + cold.requenches));
-    EXPECT_EQ(cold.progress.size(), 1u);
-    Net one({3.0}, {});  // fewer than two nodes: no step, nothing selected
-    one.selection[0] = true;
-    EXPECT_EQ(one.Run(50, 1, 2).steps, 0u);
-    EXPECT_TRUE(Selected(one.graph, one.selection).empty());
-    EXPECT_EQ(one.printed.substr(one.printed.find("Heuristic")),
-              "Heuristic: P0\ninitialization: done!\nStart SA\n");
-    // Once a group was seen, the best size shown stays that of the last state
-    // that had one.
-    Net pair({3, 2}, {{0, 1}});
-    pair.Run(60, 0, 6);
-    const auto first =
-        std::ranges::find_if(pair.progress, [](auto& l) { return l.find(":\t2\t") != l.npos; });
-    ASSERT_LT(first - pair.progress.begin(), 10);
-    for (auto line = first; line != pair.progress.end(); ++line)
-        EXPECT_NE(line->find(":\t2\t"), line->npos);
-}
 
 TEST(Anneal, StartLinesCoolingFactorAndTheRepeatedQuench) {
     // Equal scores on a complete graph of four: LowerBound selects all (its

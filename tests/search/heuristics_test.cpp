@@ -42,11 +42,6 @@ struct Scored {
         while (words < 64 && twin.NextWord() != next) ++words;
         return words;
     }
-    std::vector<bool> Selected() const {
-        std::vector<bool> result;
-        graph.ForEachNode([&](NodeId n) { result.push_back(selection.get(n)); });
-        return result;
-    }
 };
 
 // Path 0-1-2-3 with scores 1, -1, 1, -1 and an isolated node 4 of score 0:
@@ -71,18 +66,7 @@ TEST(Initialize, ChanceStartsDecideEachNodeByItsDrawInNodeOrder) {
     }
 }
 
-TEST(Initialize, CutIndices) {
-    // Scores 3, 2, 0, -1, -4: mean 0, deviation sqrt 7.5. Prefix scores
-    // 1.095, 1.291, 1.054: the value that stopped the rise is the cut.
-    EXPECT_EQ(LowerBoundCutIndex({3, 2, 0, -1, -4}, 0, std::sqrt(7.5f)), 2u);
-    EXPECT_EQ(LowerBoundCutIndex({3, 2, 1, -4}, 0, 1), 2u);      // 3, 3.536, 3.464
-    EXPECT_EQ(LowerBoundCutIndex({3, 2, 0, -1, -4}, 0, 6), 2u);  // only above 0: 0.5, 0.589, 0.481
-    EXPECT_EQ(LowerBoundCutIndex({3, 2, 1}, -100, 1), 2u);       // still rising at the last value
-    EXPECT_EQ(LowerBoundCutIndex({3}, -100, 1), 0u);
-    EXPECT_EQ(LowerBoundCutIndex({1, 0, -1}, 5, 1), 0u);  // first score below 0
-    EXPECT_EQ(LowerBoundCutIndex({7}, 7, 0), 0u);         // 0/0 is no rise
-    for (auto [n, cut] : {std::pair{10u, 2u}, {100u, 27u}, {4u, 1u}, {3u, 0u}})
-        EXPECT_EQ(ApproximationCutIndex(n), cut) << n;  // 27 percent truncated
+TEST(Initialize, LocalSearchCut) {
     // Five 3s and five -1s: mean 1, deviation sqrt(40/9). From the first
     // three values the prefix scores 1.643, 1.897, 2.121, then 1.549.
     const FloatList v = {3, 3, 3, 3, 3, -1, -1, -1, -1, -1};
@@ -99,26 +83,6 @@ TEST(Initialize, CutIndices) {
         EXPECT_EQ(LocalSearchCutIndex(v, mu, std::sqrt(40.0f / 9.0f), out), expected.first) << mu;
         EXPECT_EQ(out.str(), expected.second) << mu;
     }
-}
-
-TEST(Initialize, CutStartsSelectTheNodesAtOrAboveTheCutComparedInDouble) {
-    Scored lower({0, -4, 3, -1, 2});
-    for (NodeId n = 0; n < 5; ++n) lower.selection[n] = true;
-    EXPECT_EQ(lower.Run(5), 0);
-    EXPECT_EQ(lower.Selected(), (std::vector<bool>{true, false, true, false, true}));
-    EXPECT_EQ(lower.out.str(), "Heuristic: LowerBound\n");
-    Scored approximation({4, 9, 1, 6, 10, 2, 8, 3, 7, 5});
-    approximation.Run(6);
-    EXPECT_EQ(approximation.out.str(), "Heuristic: LowerBound Approximation\nz-cut: 8\n");
-    EXPECT_EQ(approximation.Selected(), (std::vector<bool>{0, 1, 0, 0, 1, 0, 1, 0, 0, 0}));
-    // The cut float(0.1) lies just above the double 0.1 of its own node.
-    Scored inDouble({0.3, 0.2, 0.1, 0.05, 0.04, 0.03, 0.02, 0.01, 0.0, -0.1});
-    inDouble.Run(6);
-    EXPECT_EQ(inDouble.Selected(), (std::vector<bool>{1, 1, 0, 0, 0, 0, 0, 0, 0, 0}));
-    Scored local({-1, 3, -1, 3, -1, 3, -1, 3, -1, 3});
-    local.Run(7);
-    EXPECT_EQ(local.out.str(), "Heuristic: LowerBound Local Search\n.\n.\n.\nz-cut: -1\n");
-    EXPECT_EQ(local.Selected(), std::vector<bool>(10, true));
 }
 
 }  // namespace
