@@ -35,8 +35,6 @@ TEST(SkipReporter, PrintsTenWarningsThenTheTotal) {
     EXPECT_EQ(report(10), ten);
     EXPECT_EQ(report(25), ten + "Warning: net.sif: 25 lines skipped in all\n");
     EXPECT_EQ(Shown(std::string_view("a\0b\x7f\x1b", 5)), "a\\x00b\\x7f\\x1b");
-    EXPECT_EQ(Shown("caf\xC3\xA9"), "caf\xC3\xA9");  // UTF-8 stays readable
-    EXPECT_EQ(Shown(std::string(10'000, 'x')), std::string(kMaxShown, 'x') + "...");
 }
 
 TEST(LineReader, EveryLineEndAndAByteOrderMarkOnlyAtTheStart) {
@@ -85,9 +83,9 @@ struct Sif {
     std::string output;
 };
 
-std::string Progress(int last, int step, bool note = true) {
+std::string Progress(int last, bool note = true) {
     std::string text = note ? kNote : "";
-    for (int i = 0; i <= last; i += step) text += "Reading interaction " + std::to_string(i) + '\n';
+    for (int i = 0; i <= last; ++i) text += "Reading interaction " + std::to_string(i) + '\n';
     return text;
 }
 
@@ -102,13 +100,10 @@ TEST(SifReader, LinesAndWhatIsPrintedForThem) {
     };
     const Case cases[] = {
         {"A pp B 0.5\nA pp B 0.2\nB pd A 0.3\nC pp C 1\n", true,
-         "A-pp-B:0.5 A-pp-B:0.2 B-pd-A:0.3 C-pp-C:1 ", Progress(3, 1)},
+         "A-pp-B:0.5 A-pp-B:0.2 B-pd-A:0.3 C-pp-C:1 ", Progress(3)},
         // Without duplicates the first edge between two nodes stays.
         {"A pp B 0.5\nB pd A 0.3\nA pp B 0.2\nA pp C 0.1\n", false, "A-pp-B:0.5 A-pp-C:0.1 ",
-         Progress(3, 1, false)},
-        // Blank lines are neither counted nor read.
-        {"\n  \t\r\nA pp B 0.5\n\r\n\t\nB pp C 0.4\n   ", true, "A-pp-B:0.5 B-pp-C:0.4 ",
-         Progress(1, 1)},
+         Progress(3, false)},
         // Text after the fourth field is echoed without line end.
         {"A pp B 0.5 C D\nB pp C 0.5\t# note\n", true, "A-pp-B:0.5 B-pp-C:0.5 ",
          kNote + p0 + " C D" + p1 + "\t# note"},
@@ -119,8 +114,6 @@ TEST(SifReader, LinesAndWhatIsPrintedForThem) {
         // physical lines, counting blank ones.
         {"A pp B\n\nC pp D 0.5\n", true, "C-pp-D:0.5 ",
          kNote + p0 + "Warning: net.sif:1" + shortLine + p1},
-        {"\n\nA pp B 0.5\n \nA pp\n", true, "A-pp-B:0.5 ",
-         kNote + p0 + p1 + "Warning: net.sif:5" + shortLine},
     };
     for (const Case& c : cases) {
         const Sif sif(c.text, c.duplicates);
@@ -144,8 +137,7 @@ TEST(SifReader, LinesAndWhatIsPrintedForThem) {
 }
 
 // Reads `text` for the nodes A, B and C and gives each node's list.
-std::vector<AssociationList> Associations(const std::string& text,
-                                          const std::string& mode = "name") {
+std::vector<AssociationList> Associations(const std::string& text) {
     Graph graph;
     NodeMap<std::string> names;
     NodeMap<AssociationList> associations;
@@ -155,7 +147,7 @@ std::vector<AssociationList> Associations(const std::string& text,
         names[nodes.back()] = name;
     }
     std::istringstream in(text);
-    EXPECT_EQ(AssociationReader(in, names, associations, nodes, mode), 0);
+    EXPECT_EQ(AssociationReader(in, names, associations, nodes, "name"), 0);
     return {associations[nodes[0]], associations[nodes[1]], associations[nodes[2]]};
 }
 
@@ -177,8 +169,6 @@ TEST(AssociationReader, TablesAndListsOfEveryKindOfFile) {
         {" \n", {{"A"}, {"B"}, {"C"}}},
     };
     for (const auto& [text, lists] : cases) EXPECT_EQ(Associations(text), lists) << text;
-    EXPECT_EQ(Associations("A\tY1\n", "null")[1], AssociationList{"NULL"});
-    EXPECT_EQ(Associations("A\tY1\n", "none")[1], AssociationList{});
     for (const char* text : {"", "\n\n", "\xEF\xBB\xBF"}) {
         try {
             Associations(text);

@@ -70,30 +70,12 @@ void RunMoves(ScoredNetwork& net, std::mt19937& rng, int moves, const std::strin
     }
 }
 
-Edges Grid(int side) {
-    Edges edges;
-    for (int k = 0; k < side * side; ++k) {
-        if ((k + 1) % side != 0) edges.push_back({k, k + 1});
-        if (k + side < side * side) edges.push_back({k + side, k});
-    }
-    return edges;
-}
-
-Edges PathWithChords(int n) {
-    Edges edges;
-    for (int k = 0; k + 1 < n; ++k) edges.push_back({k, k + 1});
-    for (int k = 0; k + 7 < n; k += 9) edges.push_back({k + 7, k});
-    return edges;
-}
-
 TEST(GroupTracker, EveryMoveRanksAsTheFromScratchEvaluation) {
     std::mt19937 rng(kSeed);
     const std::pair<std::string, std::pair<int, Edges>> shapes[] = {
         {"sparse random", {90, RandomEdges(90, 120, 90, rng)}},
         {"dense random", {40, RandomEdges(40, 300, 40, rng)}},
-        {"hubs", {60, RandomEdges(60, 150, 3, rng)}},
-        {"path with chords", {120, PathWithChords(120)}},
-        {"grid", {100, Grid(10)}}};
+        {"hubs", {60, RandomEdges(60, 150, 3, rng)}}};
     for (const auto& [shape, graph] : shapes) {
         for (Scores kind : {Scores::Normal, Scores::Wide, Scores::Few, Scores::Spread}) {
             for (bool nodeOnly : {true, false}) {
