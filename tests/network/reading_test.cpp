@@ -36,7 +36,11 @@ TEST(ParseNumber, WholeDecimalTokensWithSignedOverflowAndUnderflow) {
                         {"0.1e310", inf, false},   {"1e99999999999999999999", inf, false},
                         {"-1e-400", -0.0, true},   {"1000e-330", 0, true},
                         {"0.00001e-320", 0, true}, {"1e-99999999999999999999", 0, true},
-                        {"1e-310", 1e-310, false}};
+                        {"1e-310", 1e-310, false}, {"-12.5", -12.5, false},
+                        // Up to 15 digits take a shortcut; both sides of it round alike.
+                        {"0.123456789012345", 0.123456789012345, false},
+                        {"0.1234567890123456", 0.1234567890123456, false},
+                        {"123456789012345", 123456789012345.0, false}, {"00.50", 0.5, false}};
     for (const Row& r : rows) {
         bool underflowed = !r.underflow;
         const auto value = ParseNumber(r.token, &underflowed);
@@ -47,7 +51,7 @@ TEST(ParseNumber, WholeDecimalTokensWithSignedOverflowAndUnderflow) {
     }
     EXPECT_TRUE(std::isnan(ParseNumber("nan").value_or(0)));
     for (const char* token : {"", "+", "-", "+-1", "++1", "-+1", "0.05abc", "0,05", "0x1p3", "0x10",
-                              "1p3", " 1", "1 ", "e5", "abc", "1e", "1e+", "."})
+                              "1p3", " 1", "1 ", "e5", "abc", "1e", "1e+", ".", "1.2.3", "1-2"})
         EXPECT_FALSE(ParseNumber(token)) << '"' << token << '"';
 }
 
