@@ -50,6 +50,19 @@ std::uint64_t PairKey(NodeId a, NodeId b) {
            static_cast<std::uint32_t>(b);
 }
 
+// The number of bytes from the stream's position to its end, or 0 when
+// the stream cannot tell (a decompressed or piped file).
+std::streamoff StreamLength(std::istream& in) {
+    const std::istream::pos_type here = in.tellg();
+    if (here == std::istream::pos_type(-1) || !in.seekg(0, std::ios_base::end)) {
+        in.clear();
+        return 0;
+    }
+    const std::istream::pos_type end = in.tellg();
+    in.seekg(here);
+    return end == std::istream::pos_type(-1) ? 0 : end - here;
+}
+
 // The names of the nodes, each stored once in one buffer and found through
 // a flat hash index, so that a lookup compares against memory the reader
 // keeps close rather than against scattered strings.
@@ -209,9 +222,23 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
             warning.str({});
         }
     };
+    // The edge arrays are sized once from the file's length and the length
+    // of its first lines, rather than doubled as they fill (which would
+    // hold both copies at once); a stream whose length is unknown grows them.
+    const std::streamoff length = StreamLength(in);
+    std::streamoff readSoFar = 0;
+    constexpr std::int64_t kSampleLines = 4096;
     std::string_view line;
     LineReader lines(in);
     while (lines.Next(line)) {
+        readSoFar += static_cast<std::streamoff>(line.size()) + 1;
+        if (lines.number() == kSampleLines && length > 0) {
+            const auto estimate = static_cast<std::size_t>(
+                static_cast<double>(length) / static_cast<double>(readSoFar) * kSampleLines * 1.02);
+            ends.reserve(estimate);
+            maps.types.reserve(static_cast<std::size_t>(first) + estimate);
+            maps.values.reserve(static_cast<std::size_t>(first) + estimate);
+        }
         // The waiting lines point into the block before this one, which
         // the next read will reuse.
         if (lines.refilled()) resolveBatch();
