@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,6 +20,25 @@ namespace tarnvale {
 namespace {
 
 using Texts = std::vector<std::string>;
+
+// Plain decimals of up to 15 digits take a shortcut; it must round exactly as
+// the full conversion does, on both sides of that length and at the limits.
+TEST(ParseNumber, ShortcutAndFullConversionAgree) {
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    const std::pair<const char*, double> rows[] = {
+        {"0.05", 0.05}, {".5", 0.5}, {"5.", 5}, {"+0.5", 0.5}, {"-12.5", -12.5}, {"00.50", 0.5},
+        {"1e-3", 1e-3}, {"1e400", inf}, {"-0", -0.0},
+        {"0.123456789012345", 0.123456789012345}, {"0.1234567890123456", 0.1234567890123456},
+        {"123456789012345", 123456789012345.0}};
+    for (const auto& [token, expected] : rows) {
+        const auto value = ParseNumber(token);
+        ASSERT_TRUE(value) << token;
+        EXPECT_EQ(*value, expected) << token;
+        EXPECT_EQ(std::signbit(*value), std::signbit(expected)) << token;
+    }
+    for (const char* token : {"", "-", "+-1", "0.05abc", "0,05", "0x10", " 1", "e5", ".", "1.2.3", "1-2"})
+        EXPECT_FALSE(ParseNumber(token)) << '"' << token << '"';
+}
 
 TEST(SkipReporter, PrintsTenWarningsThenTheTotal) {
     auto report = [](int skips) {
