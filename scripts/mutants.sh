@@ -155,7 +155,7 @@ while IFS=$'\t' read -r id file original replacement description; do
   if [[ -n $matrix ]]; then
     failing=""
     [[ $result == killed ]] &&
-      failing=$(sed -n 's/^[[:space:]]*[0-9]*[[:space:]]*-[[:space:]]*\([^ ]*\) (\(Failed\|Timeout\|SEGFAULT\|Subprocess aborted\|Child aborted\|Exception\).*/\1/p' "$scratch/ctest.log" | sort | tr '\n' ' ')
+      failing=$(sed -n 's/^[[:space:]]*[0-9]*[[:space:]]*-[[:space:]]*\([^ ]*\) .*(\(Failed\|Timeout\|SEGFAULT\|Subprocess aborted\|Child aborted\|Exception\).*/\1/p' "$scratch/ctest.log" | sort | tr '\n' ' ')
     printf '%s\t%s\n' "$id" "${failing% }" >> "$matrix"
   fi
   mv "$scratch/src/$file.orig" "$scratch/src/$file"

@@ -51,10 +51,38 @@ long long DecimalMagnitude(std::string_view token) {
     return lead + exponent;
 }
 
+// Plain decimals such as "0.378" or "-12.5": at most 15 digits, so the
+// digits as a whole number and the power of ten are both exact doubles, and
+// one correctly rounded division gives exactly the nearest double, as a
+// full conversion would. Anything else is left to the full conversion.
+std::optional<double> PlainDecimal(std::string_view token) {
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::size_t i = token.empty() || token.front() != '-' ? 0 : 1;
+    std::uint64_t digits = 0;
+    int count = 0, fraction = -1;
+    for (; i < token.size(); ++i) {
+        const char c = token[i];
+        if (c >= '0' && c <= '9') {
+            digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+            if (fraction >= 0) ++fraction;
+            if (++count > 15) return std::nullopt;
+        } else if (c == '.' && fraction < 0) {
+            fraction = 0;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (count == 0) return std::nullopt;
+    const double value = static_cast<double>(digits) / kPowers[fraction < 0 ? 0 : fraction];
+    return token.front() == '-' ? -value : value;
+}
+
 }  // namespace
 
 std::optional<double> ParseNumber(std::string_view token, bool* underflowed) {
     if (underflowed != nullptr) *underflowed = false;
+    if (const auto plain = PlainDecimal(token)) return plain;
     // from_chars takes no '+'; allow exactly one, but not "+-1".
     if (!token.empty() && token.front() == '+') {
         token.remove_prefix(1);

@@ -1,6 +1,7 @@
 #include "network/sif_reader.hpp"
 
 #include <array>
+#include <sstream>
 #include <cstdint>
 #include <string_view>
 #include <unordered_set>
@@ -15,14 +16,13 @@ namespace tarnvale {
 
 namespace {
 
-bool IsBlank(std::string_view line) { return TrimView(line).empty(); }
-
 // The first four fields of a line and where the fourth ends; count says how
 // many were found (at most four).
 struct Fields {
     std::array<std::string_view, 4> field;
     std::size_t count = 0;
     std::size_t end = 0;
+    bool nul = false;  // a NUL byte lies within the fields
 };
 
 // Field separators: the white space that formatted stream input skips, so a
@@ -37,7 +37,7 @@ Fields SplitFields(std::string_view line) {
         while (pos < size && IsSeparator(line[pos])) ++pos;
         if (pos == size) break;
         const std::size_t begin = pos;
-        while (pos < size && !IsSeparator(line[pos])) ++pos;
+        while (pos < size && !IsSeparator(line[pos])) fields.nul |= line[pos++] == '\0';
         fields.field[fields.count++] = line.substr(begin, pos - begin);
         fields.end = pos;
     }
@@ -50,6 +50,96 @@ std::uint64_t PairKey(NodeId a, NodeId b) {
            static_cast<std::uint32_t>(b);
 }
 
+// The number of bytes from the stream's position to its end, or 0 when
+// the stream cannot tell (a decompressed or piped file).
+std::streamoff StreamLength(std::istream& in) {
+    const std::istream::pos_type here = in.tellg();
+    if (here == std::istream::pos_type(-1) || !in.seekg(0, std::ios_base::end)) {
+        in.clear();
+        return 0;
+    }
+    const std::istream::pos_type end = in.tellg();
+    in.seekg(here);
+    return end == std::istream::pos_type(-1) ? 0 : end - here;
+}
+
+// The names of the nodes, each stored once in one buffer and found through
+// a flat hash index, so that a lookup compares against memory the reader
+// keeps close rather than against scattered strings.
+class NameTable {
+public:
+    NodeId Find(std::string_view name, std::size_t hash) const {
+        return index_.Find(hash, [&](NodeId n) { return Name(n) == name; });
+    }
+    void Add(NodeId n, std::string_view name, std::size_t hash) {
+        const auto i = static_cast<std::size_t>(n);
+        if (i >= spans_.size()) spans_.resize(i + 1);
+        spans_[i] = {text_.size(), name.size()};
+        text_.append(name);
+        index_.Add(n, hash);
+    }
+    // Hints only: fetch the slot of a hash, then the name it most likely holds.
+    void PrefetchSlot(std::size_t hash) const { index_.Prefetch(hash); }
+    void PrefetchName(std::size_t hash) const {
+        if (const NodeId n = index_.Candidate(hash); n >= 0)
+            PrefetchAddress(text_.data() + spans_[static_cast<std::size_t>(n)].first);
+    }
+
+private:
+    std::string_view Name(NodeId n) const {
+        const auto& [begin, size] = spans_[static_cast<std::size_t>(n)];
+        return std::string_view(text_).substr(begin, size);
+    }
+    HashIndex index_;
+    std::string text_;
+    std::vector<std::pair<std::size_t, std::size_t>> spans_;  // node -> place in text_
+};
+
+// What the reader prints besides the progress lines, held back until the
+// file is read, because the progress lines fall every hundredth of the
+// interaction lines and their number is known only at the end. Equal texts
+// of consecutive lines (a CR before every line break) share one entry.
+class HeldOutput {
+public:
+    // Text printed after the progress line (if any) of interaction i.
+    void Add(std::int64_t i, std::string_view text) {
+        if (!runs_.empty()) {
+            Run& last = runs_.back();
+            if (last.first + last.count == i &&
+                std::string_view(text_).substr(last.begin, last.size) == text) {
+                ++last.count;
+                return;
+            }
+        }
+        runs_.push_back({i, 1, text_.size(), text.size()});
+        text_.append(text);
+    }
+    // Prints everything in line order with "Reading interaction i" before
+    // interaction i for every i that is a multiple of step, i < total.
+    void Print(std::int64_t total, std::int64_t step, std::ostream& out) const {
+        std::int64_t next = 0;
+        auto progressTo = [&](std::int64_t i) {
+            for (; next <= i && next < total; next += step) out << "Reading interaction " << next << '\n';
+        };
+        for (const Run& run : runs_) {
+            const std::string_view text = std::string_view(text_).substr(run.begin, run.size);
+            for (std::int64_t i = run.first; i < run.first + run.count; ++i) {
+                progressTo(i);
+                out << text;
+            }
+        }
+        progressTo(total);
+    }
+
+private:
+    struct Run {
+        std::int64_t first, count;
+        std::size_t begin, size;
+    };
+    std::vector<Run> runs_;
+    std::string text_;
+};
+
 }  // namespace
 
 int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMaps maps,
@@ -57,19 +147,12 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
     if (allowDuplicates) out << "NOTE:SifReader:Duplicate edges allowed\n";
 
     // Names of the nodes already in the graph; the first node of a name wins.
-    HashIndex known;
-    auto find = [&](std::string_view name, std::size_t hash) {
-        return known.Find(hash, [&](NodeId n) { return maps.names.at(n) == name; });
-    };
+    NameTable known;
     graph.ForEachNode([&](NodeId n) {
         const std::string& name = maps.names.at(n);
         const std::size_t hash = HashText(name);
-        if (find(name, hash) < 0) known.Add(n, hash);
+        if (known.Find(name, hash) < 0) known.Add(n, name, hash);
     });
-    // Asks for the text of the name a lookup will most likely compare.
-    auto fetchName = [&](std::size_t hash) {
-        if (const NodeId n = known.Candidate(hash); n >= 0) PrefetchAddress(maps.names.at(n).data());
-    };
 
     // Pairs already joined, in either direction; only needed when a second
     // edge between two nodes is to be refused.
@@ -78,28 +161,17 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
         graph.ForEachEdge(
             [&](EdgeId e) { joined.insert(PairKey(graph.Source(e), graph.Target(e))); });
 
-    std::int64_t interactions = 0;
-    std::string_view line;
-    in.clear();
-    in.seekg(0);
-    for (LineReader lines(in); lines.Next(line);)
-        if (!IsBlank(line)) ++interactions;
-    const std::int64_t step = interactions > 100 ? interactions / 100 : 1;
-
     // Edges are added once the file is read, all at once, so that every
     // adjacency list is sized once; they take the ids from `first` on in
     // the order of the lines, so their types and values go in place now.
     const auto first = static_cast<EdgeId>(graph.NumberOfEdgeIds());
     std::vector<std::pair<NodeId, NodeId>> ends;
-    ends.reserve(static_cast<std::size_t>(interactions));
-    maps.types.reserve(static_cast<std::size_t>(first) + ends.capacity());
-    maps.values.reserve(static_cast<std::size_t>(first) + ends.capacity());
 
     auto resolve = [&](std::string_view name, std::size_t hash) {
-        if (const NodeId found = find(name, hash); found >= 0) return found;
+        if (const NodeId found = known.Find(name, hash); found >= 0) return found;
         const NodeId node = graph.NewNode();
         maps.names[node] = std::string(name);
-        known.Add(node, hash);
+        known.Add(node, name, hash);
         return node;
     };
 
@@ -118,12 +190,12 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
         for (Interaction& x : batch) {
             x.sourceHash = HashText(x.source);
             x.targetHash = HashText(x.target);
-            known.Prefetch(x.sourceHash);
-            known.Prefetch(x.targetHash);
+            known.PrefetchSlot(x.sourceHash);
+            known.PrefetchSlot(x.targetHash);
         }
         for (const Interaction& x : batch) {
-            fetchName(x.sourceHash);
-            fetchName(x.targetHash);
+            known.PrefetchName(x.sourceHash);
+            known.PrefetchName(x.targetHash);
         }
         for (const Interaction& x : batch) {
             const NodeId source = resolve(x.source, x.sourceHash);
@@ -138,39 +210,60 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
         batch.clear();
     };
 
-    SkipReporter skipped(fileName, out);
-    std::int64_t i = 0;
-    in.clear();
-    in.seekg(0);
+    // The file is read once; the warnings go with the other held output.
+    std::ostringstream warning;
+    SkipReporter skipped(fileName, warning);
+    HeldOutput held;
+    std::int64_t i = 0;  // interaction lines (the lines that are not blank) so far
+    auto skip = [&](std::int64_t lineNumber, std::string_view reason) {
+        skipped.Skip(lineNumber, reason);
+        if (warning.tellp() > 0) {
+            held.Add(i - 1, warning.str());
+            warning.str({});
+        }
+    };
+    // The edge arrays are sized once from the file's length and the length
+    // of its first lines, rather than doubled as they fill (which would
+    // hold both copies at once); a stream whose length is unknown grows them.
+    const std::streamoff length = StreamLength(in);
+    std::streamoff readSoFar = 0;
+    constexpr std::int64_t kSampleLines = 4096;
+    std::string_view line;
     LineReader lines(in);
     while (lines.Next(line)) {
+        readSoFar += static_cast<std::streamoff>(line.size()) + 1;
+        if (lines.number() == kSampleLines && length > 0) {
+            const auto estimate = static_cast<std::size_t>(
+                static_cast<double>(length) / static_cast<double>(readSoFar) * kSampleLines * 1.02);
+            ends.reserve(estimate);
+            maps.types.reserve(static_cast<std::size_t>(first) + estimate);
+            maps.values.reserve(static_cast<std::size_t>(first) + estimate);
+        }
         // The waiting lines point into the block before this one, which
         // the next read will reuse.
         if (lines.refilled()) resolveBatch();
-        const std::int64_t lineNumber = lines.number();
-        if (IsBlank(line)) continue;
-        if (i % step == 0) out << "Reading interaction " << i << '\n';
+        const Fields fields = SplitFields(line);
+        if (fields.count == 0 && TrimView(line).empty()) continue;  // a blank line
         ++i;
 
         // A NUL byte is never part of a name in a text file; such a line
         // is binary data (or a UTF-16 file) and its names would be garbage.
-        if (line.find('\0') != std::string_view::npos) {
-            skipped.Skip(lineNumber, "holds a NUL byte, which no text line has");
+        if (fields.nul || line.find('\0', fields.end) != std::string_view::npos) {
+            skip(lines.number(), "holds a NUL byte, which no text line has");
             continue;
         }
-        const Fields fields = SplitFields(line);
         if (fields.count < 4) {
-            skipped.Skip(lineNumber, "fewer than four fields");
+            skip(lines.number(), "fewer than four fields");
             continue;
         }
         const std::string_view valueText = fields.field[3];
         const auto value = ParseNumber(valueText);
         if (!value) {
-            skipped.Skip(lineNumber, "edge value '" + Shown(valueText) + "' is not a number");
+            skip(lines.number(), "edge value '" + Shown(valueText) + "' is not a number");
             continue;
         }
         if (!(*value >= 0.0 && *value <= 1.0)) {  // NaN fails both
-            skipped.Skip(lineNumber, "edge value " + Shown(valueText) + " lies outside [0, 1]");
+            skip(lines.number(), "edge value " + Shown(valueText) + " lies outside [0, 1]");
             continue;
         }
 
@@ -178,12 +271,14 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
                          static_cast<float>(*value)});
         if (batch.size() == kBatch) resolveBatch();
         // Further targets, comments or a CR are not read, only passed on.
-        if (fields.end < line.size()) out << line.substr(fields.end);
+        if (fields.end < line.size()) held.Add(i - 1, line.substr(fields.end));
     }
 
     resolveBatch();
     graph.NewEdges(ends);
+    held.Print(i, i > 100 ? i / 100 : 1, out);
     skipped.Finish();
+    out << warning.str();
     return 0;
 }
 

@@ -68,6 +68,12 @@ GroupTracker::GroupTracker(const Graph& graph, const std::vector<NodeId>& nodes,
     hubFirst_.resize(adjacent_.size());
     for (NodeId w : byDegree)
         for (const Adjacent& a : Neighbours(w)) hubFirst_[fill[Index(a.node)]++] = w;
+    peek_.resize(ids * kPeek);
+    for (std::size_t v = 0; v < ids; ++v)
+        for (std::size_t k = 0; k < kPeek; ++k)
+            peek_[v * kPeek + k] = rowStart_[v] + k < rowStart_[v + 1]
+                                       ? hubFirst_[rowStart_[v] + k]
+                                       : static_cast<NodeId>(v);
     if (withEdges_)
         graph.ForEachEdge([&](EdgeId e) { edgeScores.push_back(inputs.edgeScores.get(e)); });
 

@@ -218,6 +218,11 @@ private:
     // searches read rows in this order, so that they climb to the hubs,
     // where they meet soonest.
     std::vector<NodeId> hubFirst_;
+    // The first kPeek entries of each hub-first row, padded with the node
+    // itself, packed together: a split reads them for every start, and the
+    // rows themselves are spread over memory far larger than the caches.
+    static constexpr std::size_t kPeek = 4;
+    std::vector<NodeId> peek_;
     std::vector<float> nodeScore_;
     std::vector<std::int32_t> position_;  // in the node list; -1 outside it
     std::vector<std::int64_t> loopCount_;

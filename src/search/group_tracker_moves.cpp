@@ -144,16 +144,18 @@ GroupTracker::SearchId GroupTracker::JoinSearches(SearchId a, SearchId b) {
 void GroupTracker::Reach(SearchId r, NodeId v) {
     nodeMark_[Index(v)] = stamp_;
     owner_[Index(v)] = r;
+    // The row is read later, after other searches' entries: fetch its start now.
+    __builtin_prefetch(hubFirst_.data() + rowStart_[Index(v)]);
     searches_[Index(r)].stack.push_back({rowStart_[Index(v)], rowStart_[Index(v) + 1]});
     searches_[Index(r)].visited.push_back(v);
 }
 
 GroupTracker::SearchId GroupTracker::SearchNear(NodeId v) {
     if (nodeMark_[Index(v)] == stamp_) return FindSearch(owner_[Index(v)]);
-    constexpr std::size_t kPeek = 4;
-    const std::size_t end = std::min(rowStart_[Index(v)] + kPeek, rowStart_[Index(v) + 1]);
-    for (std::size_t k = rowStart_[Index(v)]; k < end; ++k) {
-        const NodeId w = hubFirst_[k];
+    // A short row is padded with v itself, which is not marked.
+    const NodeId* row = peek_.data() + Index(v) * kPeek;
+    for (std::size_t k = 0; k < kPeek; ++k) {
+        const NodeId w = row[k];
         if (selected_[Index(w)] != 0 && nodeMark_[Index(w)] == stamp_)
             return FindSearch(owner_[Index(w)]);
     }
@@ -195,7 +197,10 @@ void GroupTracker::SplitAfterRemoval(ComponentId c, std::size_t opIndex) {
     // meet at the same hubs, so most need no search of their own.
     constexpr int kHeadStart = 8;
     SearchId growing = count;  // only the loop below needs the true count
+    constexpr SearchId kAhead = 8;  // starts whose packed rows are fetched ahead
     for (SearchId s = 0; s < count; ++s) {
+        if (s + kAhead < count)
+            __builtin_prefetch(peek_.data() + Index(starts_[Index(s + kAhead)]) * kPeek);
         Search& search = searches_[Index(s)];
         const NodeId v = starts_[Index(s)];
         search.stack.clear();

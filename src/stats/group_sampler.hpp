@@ -50,7 +50,7 @@ public:
         if (exact_) {
             const std::int64_t* units = units_.data();
             std::int64_t sum = 0;
-            rng.ForEachIndex(last, draws, [&](std::int32_t index) {
+            InBatches(rng, last, draws, units, [&](std::int32_t index) {
                 sum += units[index];
                 if (++drawnInGroup == k) {
                     const long double total = std::ldexp(static_cast<long double>(sum), unit_);
@@ -63,7 +63,7 @@ public:
         }
         const float* values = scores_.data();
         long double sum = 0;
-        rng.ForEachIndex(last, draws, [&](std::int32_t index) {
+        InBatches(rng, last, draws, values, [&](std::int32_t index) {
             sum += values[index];
             if (++drawnInGroup == k) {
                 groupScores.push_back(GroupScoreOfSum(sum, k, mean_, sd_));
@@ -74,6 +74,25 @@ public:
     }
 
 private:
+    // Calls f(index) for `count` draws of Integer(0, last), in order, a batch
+    // at a time: the whole batch is drawn and its entries of `table` fetched
+    // ahead, so that the reads of a table larger than the caches (an edge
+    // list has millions of scores) overlap instead of waiting one by one.
+    template <class T, class F>
+    static void InBatches(Random& rng, std::int32_t last, std::uint64_t count, const T* table, F&& f) {
+        constexpr int kBatch = 64;
+        std::int32_t batch[kBatch];
+        int filled = 0;
+        rng.ForEachIndex(last, count, [&](std::int32_t index) {
+            __builtin_prefetch(table + index);
+            batch[filled++] = index;
+            if (filled < kBatch) return;
+            for (int j = 0; j < kBatch; ++j) f(batch[j]);
+            filled = 0;
+        });
+        for (int j = 0; j < filled; ++j) f(batch[j]);
+    }
+
     const std::vector<float>& scores_;
     float mean_;
     float sd_;

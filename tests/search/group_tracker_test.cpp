@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <limits>
 #include <string>
 
 #include "search/evaluate.hpp"
@@ -41,20 +40,17 @@ void ExpectSameRanking(ScoredNetwork& net, GroupTracker& tracker, const NodeMap<
         << where;
 }
 
-// Moves of one to five flips (given, or drawn at random), each checked, then
-// kept or undone and checked again. Returns how often sums were redone in
-// visiting order.
-std::uint64_t RunMoves(ScoredNetwork& net, std::mt19937& rng, int moves, const std::string& name,
-                       const std::vector<Nodes>& given = {}, bool allSelected = false) {
+// Moves of one to five flips drawn at random, each checked, then kept or
+// undone and checked again.
+void RunMoves(ScoredNetwork& net, std::mt19937& rng, int moves, const std::string& name) {
     NodeMap<bool> selection;
-    for (NodeId v : net.nodes) selection[v] = allSelected || rng() % 2 == 0;
+    for (NodeId v : net.nodes) selection[v] = rng() % 2 == 0;
     GroupTracker tracker(net.graph, net.nodes, net.Inputs());
     tracker.Reset(selection);
     ExpectSameRanking(net, tracker, selection, 1000, name + " after reset");
     for (int m = 0; m < moves && !::testing::Test::HasFailure(); ++m) {
-        Nodes flips = given.empty() ? Nodes{} : given[static_cast<std::size_t>(m) % given.size()];
-        for (std::size_t count = std::array{1, 1, 2, 3, 5}[rng() % 5];
-             given.empty() && flips.size() < count;)
+        Nodes flips;
+        for (std::size_t count = std::array{1, 1, 2, 3, 5}[rng() % 5]; flips.size() < count;)
             if (const NodeId v = net.nodes[rng() % net.nodes.size()];
                 std::ranges::count(flips, v) == 0)
                 flips.push_back(v);
@@ -72,23 +68,6 @@ std::uint64_t RunMoves(ScoredNetwork& net, std::mt19937& rng, int moves, const s
         ExpectSameRanking(net, tracker, selection, nmax, where + " settled");
         for (NodeId v : net.nodes) EXPECT_EQ(tracker.Selected(v), selection.get(v)) << where;
     }
-    return tracker.SumsRedone();
-}
-
-Edges Grid(int side) {
-    Edges edges;
-    for (int k = 0; k < side * side; ++k) {
-        if ((k + 1) % side != 0) edges.push_back({k, k + 1});
-        if (k + side < side * side) edges.push_back({k + side, k});
-    }
-    return edges;
-}
-
-Edges PathWithChords(int n) {
-    Edges edges;
-    for (int k = 0; k + 1 < n; ++k) edges.push_back({k, k + 1});
-    for (int k = 0; k + 7 < n; k += 9) edges.push_back({k + 7, k});
-    return edges;
 }
 
 TEST(GroupTracker, EveryMoveRanksAsTheFromScratchEvaluation) {
@@ -96,9 +75,7 @@ TEST(GroupTracker, EveryMoveRanksAsTheFromScratchEvaluation) {
     const std::pair<std::string, std::pair<int, Edges>> shapes[] = {
         {"sparse random", {90, RandomEdges(90, 120, 90, rng)}},
         {"dense random", {40, RandomEdges(40, 300, 40, rng)}},
-        {"hubs", {60, RandomEdges(60, 150, 3, rng)}},
-        {"path with chords", {120, PathWithChords(120)}},
-        {"grid", {100, Grid(10)}}};
+        {"hubs", {60, RandomEdges(60, 150, 3, rng)}}};
     for (const auto& [shape, graph] : shapes) {
         for (Scores kind : {Scores::Normal, Scores::Wide, Scores::Few, Scores::Spread}) {
             for (bool nodeOnly : {true, false}) {
@@ -109,30 +86,6 @@ TEST(GroupTracker, EveryMoveRanksAsTheFromScratchEvaluation) {
                 if (HasFailure()) return;
             }
         }
-    }
-}
-
-// Separate paths of five nodes score the same, +0 against -0 (a group whose
-// scores sum to -denorm_min), or not a number; moves that rebuild the first
-// group under a new label must not move it behind the others in the ranking.
-TEST(GroupTracker, TiesZerosAndNotANumberRankInComponentOrderAfterRelabelling) {
-    const float t = -std::numeric_limits<float>::denorm_min(),
-                nan = std::numeric_limits<float>::quiet_NaN();
-    const std::vector<float> layouts[] = {
-        {0, 0, 0, 0, 0, 1, 1, 1, 1, 1, t, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-        {t, 0, 0, 0, 0, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, t, 0, 0, 0, 0},
-        {1, 2, 0, 1, 1, 0.5f, 0.5f, 0, 0, 0, 1, 2, 0, 1, 1, -1, -1, -1, -1, -1},
-        {1, 1, 0, 0, 0, nan, 0, 0, 0, 0, 3, 3, 0, 0, 0, -nan, 1, 0, 0, 0}};
-    for (const auto& scores : layouts) {
-        ScoredNetwork net;
-        for (float s : scores) net.nodeScores[net.graph.NewNode()] = s;
-        for (NodeId k = 0; k + 1 < static_cast<NodeId>(scores.size()); ++k)
-            if ((k + 1) % 5 != 0) net.graph.NewEdge(k + 1, k);
-        net.graph.MakeUndirected();
-        net.context.nodeModel = {0, 1, 1, 0, 0, 0};
-        net.nodes = net.graph.Nodes();
-        std::mt19937 rng(kSeed);
-        RunMoves(net, rng, 12, "layout", {{0}, {0}, {2}, {2}, {1}, {3}}, true);
     }
 }
 

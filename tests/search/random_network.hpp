@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "search/score_context.hpp"
+#include "stats/random.hpp"
 
 namespace tarnvale {
 
@@ -34,6 +35,16 @@ inline float DrawScore(Scores kind, std::mt19937& rng) {
         case Scores::Spread: return std::ldexp(unit(rng), -static_cast<int>(rng() % 43) + 2);
     }
     return 0;
+}
+
+// How many words `rng`, seeded `seed`, has drawn: the position of its next
+// word in a fresh generator's sequence (at most 64).
+inline int WordsTaken(Random& rng, std::uint32_t seed) {
+    const std::uint32_t next = rng.NextWord();
+    Random twin(seed);
+    int words = 0;
+    while (words < 64 && twin.NextWord() != next) ++words;
+    return words;
 }
 
 struct ScoredNetwork {
