@@ -6,6 +6,12 @@
 #include "base/prefetch.hpp"
 
 namespace tarnvale {
+namespace {
+
+// How many entries ahead a walk of an adjacency list fetches the far ends.
+constexpr std::size_t kFarAhead = 8;
+
+}  // namespace
 
 NodeId Graph::NewNode() {
     const auto id = static_cast<NodeId>(nodeAlive_.size());
@@ -95,26 +101,63 @@ void Graph::DelNode(NodeId n) {
     ++deadEntries_;
 }
 
+void Graph::DelNodes(const std::vector<NodeId>& nodes) {
+    bool any = false;
+    for (NodeId n : nodes) {
+        const auto i = Index(n);
+        if (nodeAlive_[i] == 0) continue;
+        if (nodeHidden_[i] == 0) --visibleNodes_;
+        nodeAlive_[i] = 0;
+        degree_[i] = 0;
+        ++deadEntries_;
+        any = true;
+    }
+    if (!any) return;
+    for (std::size_t e = 0; e < edgeAlive_.size(); ++e) {
+        if (edgeAlive_[e] == 0) continue;
+        const auto s = Index(source_[e]);
+        const auto t = Index(target_[e]);
+        if (nodeAlive_[s] != 0 && nodeAlive_[t] != 0) continue;
+        if (nodeHidden_[s] == 0 && nodeHidden_[t] == 0) {
+            // The degrees of the deleted ends are already 0.
+            if (nodeAlive_[s] != 0) --degree_[s];
+            if (nodeAlive_[t] != 0) --degree_[t];
+            --visibleEdges_;
+        }
+        edgeAlive_[e] = 0;
+        ++deadEntries_;
+    }
+}
+
 void Graph::HideNode(NodeId n) {
     const auto i = Index(n);
     if (!IsNodeVisible(n)) return;
-    for (EdgeId e : out_[i]) {
-        if (!IsEdgeVisible(e)) continue;
-        const NodeId m = target_[Index(e)];
-        if (m != n) --degree_[Index(m)];
-        --visibleEdges_;
-    }
-    for (EdgeId e : in_[i]) {
-        if (!IsEdgeVisible(e)) continue;
-        const NodeId m = source_[Index(e)];
-        if (m == n) continue;  // a loop was counted with the outgoing edges
-        --degree_[Index(m)];
-        --visibleEdges_;
-    }
     nodeHidden_[i] = 1;
-    degree_[i] = 0;
     --visibleNodes_;
     anyHidden_ = true;
+    // No visible edge at n: no other count changes.
+    if (degree_[i] == 0) return;
+    degree_[i] = 0;
+    // n was visible, so an edge of its lists is visible when it is alive (the
+    // lists hold dead edges only between a deletion and Compact) and its far
+    // end is not hidden. The far ends are scattered: fetch them ahead.
+    const bool anyDead = deadEntries_ != 0;
+    std::size_t lost = 0;
+    auto walk = [&](const std::vector<EdgeId>& list, const std::vector<NodeId>& far, bool in) {
+        for (std::size_t k = 0; k < list.size(); ++k) {
+            if (k + kFarAhead < list.size()) PrefetchAddress(&far[Index(list[k + kFarAhead])]);
+            const auto e = Index(list[k]);
+            if (anyDead && edgeAlive_[e] == 0) continue;
+            const auto m = Index(far[e]);
+            // A loop is met in both lists and counted with the outgoing edges.
+            if (m == i ? in : nodeHidden_[m] != 0) continue;
+            if (m != i) --degree_[m];
+            ++lost;
+        }
+    };
+    walk(out_[i], target_, false);
+    walk(in_[i], source_, true);
+    visibleEdges_ -= lost;
 }
 
 void Graph::RestoreGraph() {
@@ -161,6 +204,7 @@ std::vector<Component> Graph::Components() const {
         std::size_t pos;
     };
     std::vector<Frame> stack;
+    const bool anyDead = deadEntries_ != 0;  // lists hold dead edges only until Compact
 
     for (NodeId start : order_) {
         if (!IsNodeVisible(start) || visited[Index(start)] != 0) continue;
@@ -180,9 +224,16 @@ std::vector<Component> Graph::Components() const {
                 }
                 continue;
             }
+            // The node is visible, so an edge of its lists is visible when it
+            // is alive and its far end is not hidden; the far ends are
+            // scattered, so they are fetched ahead.
+            const auto& far = frame.list == 0 ? target_ : source_;
+            if (frame.pos + kFarAhead < list.size())
+                PrefetchAddress(&far[Index(list[frame.pos + kFarAhead])]);
             const EdgeId e = list[frame.pos++];
-            if (!IsEdgeVisible(e)) continue;
-            const NodeId next = Opposite(e, frame.node);
+            if (anyDead && edgeAlive_[Index(e)] == 0) continue;
+            const NodeId next = far[Index(e)];
+            if (nodeHidden_[Index(next)] != 0) continue;
             if (edgeSeen[Index(e)] == 0) {
                 edgeSeen[Index(e)] = 1;
                 component.edges.push_back(e);

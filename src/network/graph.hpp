@@ -81,6 +81,10 @@ public:
     EdgeId NewEdges(const std::vector<std::pair<NodeId, NodeId>>& ends);
     // Removes a node and its incident edges for good.
     void DelNode(NodeId n);
+    // Removes the given nodes and their incident edges for good, exactly as
+    // DelNode on each would, but in one pass over the edges: cutting a
+    // network down to a run's selection does not walk every lost list.
+    void DelNodes(const std::vector<NodeId>& nodes);
     // Removes one edge for good.
     void DelEdge(EdgeId e);
     // Edges lose their direction (adjacency is already out-then-in).

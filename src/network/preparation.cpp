@@ -101,9 +101,11 @@ void MergeByAssociation(Graph& graph, const NodeMap<AssociationList>& associatio
 }
 
 void DeleteUnselectedNodes(Graph& graph, const NodeMap<bool>& selection) {
+    std::vector<NodeId> unselected;
     graph.ForEachNode([&](NodeId n) {
-        if (!selection.get(n)) graph.DelNode(n);
+        if (!selection.get(n)) unselected.push_back(n);
     });
+    graph.DelNodes(unselected);
     graph.Compact();
 }
 

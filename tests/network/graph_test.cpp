@@ -39,6 +39,63 @@ TEST(Graph, HidingRestoringAndDeletion) {
     EXPECT_EQ(graph.NumberOfEdges(), 1u);
 }
 
+// Deleting nodes all at once leaves the graph that deleting them one by one
+// leaves; after hiding, every degree and component agrees with the visible
+// edges, with dead edges still in the lists and after Compact.
+TEST(Graph, BulkDeletionAndHidingKeepEveryCount) {
+    constexpr int kNodes = 40;
+    Graph graph;
+    for (int i = 0; i < kNodes; ++i) graph.NewNode();
+    std::uint32_t x = 12345;
+    auto draw = [&] { return static_cast<NodeId>(((x = x * 1103515245u + 12345u) >> 8) % kNodes); };
+    for (int k = 0; k < 200; ++k) graph.NewEdge(draw(), draw());  // with loops and repeats
+    graph.MakeUndirected();
+    auto facts = [](const Graph& g) {
+        std::ostringstream text;
+        for (NodeId n = 0; n < kNodes; ++n) text << (g.IsNodeVisible(n) ? g.Degree(n) : -1) << ' ';
+        text << g.NumberOfNodes() << ' ' << g.NumberOfEdges() << " |";
+        for (const Component& c : g.Components()) {
+            for (NodeId n : c.nodes) text << ' ' << n;
+            text << " :";
+            for (EdgeId e : c.edges) text << ' ' << e;
+        }
+        return text.str();
+    };
+    for (const bool compact : {false, true}) {
+        SCOPED_TRACE(compact);
+        Graph one = graph, bulk = graph;
+        for (Graph* g : {&one, &bulk}) {
+            g->DelEdge(3);
+            g->HideNode(5);
+            if (compact) g->Compact();
+        }
+        const Ids gone{1, 5, 7, 20, 7};
+        for (NodeId n : gone) one.DelNode(n);
+        bulk.DelNodes(gone);
+        EXPECT_EQ(facts(one), facts(bulk));
+        for (Graph* g : {&one, &bulk})
+            for (NodeId n : {2, 11, 30, 31}) g->HideNode(n);
+        EXPECT_EQ(facts(one), facts(bulk));
+        std::vector<std::int64_t> degree(kNodes, 0);
+        bulk.ForEachEdge([&](EdgeId e) { ++degree[bulk.Source(e)], ++degree[bulk.Target(e)]; });
+        std::vector<std::size_t> componentOf(kNodes);
+        std::size_t edges = 0;
+        const auto components = bulk.Components();
+        for (std::size_t c = 0; c < components.size(); ++c) {
+            for (NodeId n : components[c].nodes) componentOf[n] = c;
+            edges += components[c].edges.size();
+        }
+        EXPECT_EQ(edges, bulk.NumberOfEdges());
+        bulk.ForEachEdge([&](EdgeId e) {
+            EXPECT_EQ(componentOf[bulk.Source(e)], componentOf[bulk.Target(e)]) << e;
+        });
+        bulk.ForEachNode([&](NodeId n) { EXPECT_EQ(bulk.Degree(n), degree[n]) << n; });
+        bulk.RestoreGraph();
+        one.RestoreGraph();
+        EXPECT_EQ(facts(one), facts(bulk));
+    }
+}
+
 // A small named graph: nodes "A B", edges "S T value,...", identifier lists
 // "NAME:ID,ID ..."; nodes are made in order of first mention.
 struct Named {
