@@ -114,13 +114,22 @@ TEST(Background, FastSamplingEqualsBuildingEveryGroupBitForBit) {
     ASSERT_TRUE(GroupSampler(normal, 101, 0, 1).IntegerSums());
     ASSERT_FALSE(GroupSampler(tiny, 101, 0, 1).IntegerSums());
     const FloatList few = {0.5f, -1.25f, 2.0f};
+    // Long tables: of few distinct values (kept as codes, exact or not), and
+    // of more distinct values than there are codes.
+    FloatList longFew(70000), longTiny(70000), longMany(70000);
+    for (std::size_t i = 0; i < longFew.size(); ++i) {
+        longFew[i] = normal[i * 7 % 1000];
+        longTiny[i] = tiny[i * 5 % tiny.size()];
+        longMany[i] = z(rng);
+    }
     struct Case {
         const FloatList* scores;
         int kmax, imax;
     };
     for (const auto& [scores, kmax, imax] : {Case{&normal, 100, 300}, Case{&normal, 7, 1000},
                                              Case{&tiny, 60, 300}, Case{&few, 11, 50},
-                                             Case{&normal, 20, 1}}) {
+                                             Case{&normal, 20, 1}, Case{&longFew, 30, 40},
+                                             Case{&longTiny, 30, 40}, Case{&longMany, 30, 40}}) {
         Random fast(kSeed), plain(kSeed);
         std::ostringstream fastOut, plainOut;
         const auto expected = PlainBackground(*scores, kmax, imax, plain, plainOut);
