@@ -36,7 +36,6 @@ namespace {
 struct Network {
     Graph graph;
     NodeMap<std::string> names;
-    EdgeTypes types;
     EdgeMap<float> values;
     NodeMap<AssociationList> associations;
     NodeMap<double> nodeScores;
@@ -82,7 +81,10 @@ FloatList NodeScoreList(const Network& net) {
 // Reads the three input files and shapes the graph for the first run.
 void LoadNetwork(const Options& options, Network& net, std::ostream& out) {
     ReadInput(options.input, [&](std::istream& in) {
-        SifReader(in, options.input, net.graph, {net.names, net.types, net.values}, true, out);
+        // Nothing after reading asks for an edge's interaction type: the
+        // types (4 bytes an edge) are let go as soon as the file is read.
+        EdgeTypes types;
+        SifReader(in, options.input, net.graph, {net.names, types, net.values}, true, out);
     });
     if (net.graph.NumberOfNodes() == 0)
         throw RunError("\nError:G.number_of_nodes() = 0\nError: " + options.input +
@@ -113,8 +115,11 @@ void LoadNetwork(const Options& options, Network& net, std::ostream& out) {
 
     DeleteIsolatedNodes(net.graph);
     const auto before = net.graph.NumberOfNodes();
-    for (NodeId n : net.graph.Nodes())
-        if (net.nodeScores.get(n) == kNoData) net.graph.DelNode(n);
+    std::vector<NodeId> withoutData;
+    net.graph.ForEachNode([&](NodeId n) {
+        if (net.nodeScores.get(n) == kNoData) withoutData.push_back(n);
+    });
+    net.graph.DelNodes(withoutData);
     net.graph.Compact();
     out << "\nNumber of nodes without data = " << before - net.graph.NumberOfNodes() << '\n';
     const std::string mapping =
@@ -286,8 +291,12 @@ bool AnnealingRun(int r, const Options& options, const SeedSource& seeds, Networ
                    {net.graph, net.nodeScores, net.edgeScores, context, anneal, options.threads},
                    groups, summary, progress, out);
 
-    net.graph.RestoreGraph();
-    DeleteUnselectedNodes(net.graph, selection);
+    // The next run searches this run's selection only; after the last run
+    // the graph is not needed again.
+    if (r + 1 < options.repeat) {
+        net.graph.RestoreGraph();
+        DeleteUnselectedNodes(net.graph, selection);
+    }
     return true;
 }
 
