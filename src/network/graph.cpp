@@ -194,7 +194,8 @@ std::vector<EdgeId> Graph::Edges() const {
 std::vector<Component> Graph::Components() const {
     std::vector<Component> components;
     std::vector<unsigned char> visited(nodeAlive_.size(), 0);
-    std::vector<unsigned char> edgeSeen(edgeAlive_.size(), 0);
+    // One bit an edge: the flags of millions of edges stay in the caches.
+    std::vector<std::uint64_t> edgeSeen(edgeAlive_.size() / 64 + 1, 0);
 
     // One frame per node on the current search path: which list (outgoing,
     // then incoming) and how far into it the scan has come.
@@ -234,8 +235,10 @@ std::vector<Component> Graph::Components() const {
             if (anyDead && edgeAlive_[Index(e)] == 0) continue;
             const NodeId next = far[Index(e)];
             if (nodeHidden_[Index(next)] != 0) continue;
-            if (edgeSeen[Index(e)] == 0) {
-                edgeSeen[Index(e)] = 1;
+            std::uint64_t& seenWord = edgeSeen[Index(e) / 64];
+            const std::uint64_t seenBit = std::uint64_t{1} << (Index(e) % 64);
+            if ((seenWord & seenBit) == 0) {
+                seenWord |= seenBit;
                 component.edges.push_back(e);
             }
             if (visited[Index(next)] == 0) {

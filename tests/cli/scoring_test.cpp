@@ -121,7 +121,9 @@ std::string Warning(int nodes, std::size_t withData, const std::string& pvalueTe
     std::vector<NodeId> scored;
     for (int i = 0; i < nodes; ++i) {
         const NodeId n = graph.NewNode();
-        associations[n] = {"P" + std::to_string(i)};
+        std::string id = "P";  // appended: "P" + a temporary trips GCC 12's -Wrestrict at -O3
+        id += std::to_string(i);
+        associations[n] = {id};
         if (nodes == 40 && i == 5) associations[n] = {"ENSP5", "TP53"};
         scored.push_back(n);
     }

@@ -126,7 +126,10 @@ struct Named {
     }
     std::string NodeNames() const {
         std::string text;
-        graph.ForEachNode([&](NodeId n) { text += (text.empty() ? "" : " ") + names.get(n); });
+        graph.ForEachNode([&](NodeId n) {
+            if (!text.empty()) text += ' ';
+            text += names.get(n);
+        });
         return text;
     }
     // "source-target:value" of every edge in edge order.
