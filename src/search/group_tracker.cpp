@@ -46,6 +46,9 @@ GroupTracker::GroupTracker(const Graph& graph, const std::vector<NodeId>& nodes,
         graph.ForEachAdjacent(v, [&](EdgeId e, NodeId w) {
             const float score = withEdges_ ? inputs.edgeScores.get(e) : 0.0f;
             adjacent_[at++] = {w, e, score};
+            // The exactness checks below need only which scores occur and
+            // how many edges there are: take each score from its source's row.
+            if (withEdges_ && graph.Source(e) == v) edgeScores.push_back(score);
             // A loop is met twice; it is one edge of the node's component.
             if (w == v && std::find(loops.begin(), loops.end(), e) == loops.end()) {
                 loops.push_back(e);
@@ -74,13 +77,13 @@ GroupTracker::GroupTracker(const Graph& graph, const std::vector<NodeId>& nodes,
             peek_[v * kPeek + k] = rowStart_[v] + k < rowStart_[v + 1]
                                        ? hubFirst_[rowStart_[v] + k]
                                        : static_cast<NodeId>(v);
-    if (withEdges_)
-        graph.ForEachEdge([&](EdgeId e) { edgeScores.push_back(inputs.edgeScores.get(e)); });
 
     const SumExactness nodeExactness =
         CheckSumExactness(nodeScores.data(), nodeScores.size(), nodeScores.size(), 64);
+    // Every edge has two row entries (a loop both of them in its node's row).
+    const std::size_t edgeCount = withEdges_ ? adjacent_.size() / 2 : 0;
     const SumExactness edgeExactness =
-        CheckSumExactness(edgeScores.data(), edgeScores.size(), edgeScores.size(), 64);
+        CheckSumExactness(edgeScores.data(), edgeScores.size(), edgeCount, 64);
     exact_ = nodeExactness.exact && (!withEdges_ || edgeExactness.exact);
     nodeUnit_ = nodeExactness.unitExponent;
     edgeUnit_ = edgeExactness.unitExponent;

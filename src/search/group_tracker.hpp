@@ -192,6 +192,51 @@ private:
         else
             s += v;
     }
+    // The edges from x to selected nodes (its loops included) into `edgeSum`,
+    // returning their count; onNeighbour(w) for each such far end w. While
+    // every sum is exact the value is summed in a local, in the same order.
+    template <class OnNeighbour>
+    std::int64_t SelectedEdges(NodeId x, TrackedSum& edgeSum, OnNeighbour&& onNeighbour) const {
+        std::int64_t edges = loopCount_[Index(x)];
+        edgeSum = LoopSum(x);
+        if (!exact_) {
+            for (const Adjacent& a : Neighbours(x)) {
+                if (a.node == x || selected_[Index(a.node)] == 0) continue;
+                ++edges;
+                edgeSum += a.edgeScore;
+                onNeighbour(a.node);
+            }
+            return edges;
+        }
+        Extended value = edgeSum.value;
+        for (const Adjacent& a : Neighbours(x)) {
+            if (a.node == x || selected_[Index(a.node)] == 0) continue;
+            ++edges;
+            value += a.edgeScore;
+            onNeighbour(a.node);
+        }
+        edgeSum.value = value;
+        return edges;
+    }
+    // The same for a sum of sums, and for taking away.
+    void AddScore(TrackedSum& s, const TrackedSum& t) const {
+        if (exact_)
+            s.value += t.value;
+        else
+            s += t;
+    }
+    void SubtractScore(TrackedSum& s, float v) const {
+        if (exact_)
+            s.value -= v;
+        else
+            s -= v;
+    }
+    void SubtractScore(TrackedSum& s, const TrackedSum& t) const {
+        if (exact_)
+            s.value -= t.value;
+        else
+            s -= t;
+    }
     float Score(const Component& c) const;
     // The score from the exact sums, when every order of summing gives it.
     std::optional<float> OrderFreeScore(const Component& c) const;
