@@ -140,7 +140,10 @@ private:
     // that meet are joined under one root (union-find over `parent`).
     using SearchId = std::int32_t;
     // A node of a search whose adjacency is partly examined: the next entry
-    // and the end of its row in adjacent_.
+    // and the end of its row in adjacent_. A start that joins a search is
+    // pushed with end kUnread and itself in `next`, and its row is looked
+    // up only if the search comes to it: often it never does.
+    static constexpr std::size_t kUnread = ~std::size_t{0};
     struct Frame {
         std::size_t next;
         std::size_t end;
@@ -169,6 +172,8 @@ private:
     SearchId StepSearch(SearchId r, SearchId& growing);
     // Marks v as reached by search r, its row still to be read.
     void Reach(SearchId r, NodeId v);
+    // The same for a start that joins r, its row not yet looked up.
+    void Join(SearchId r, NodeId v);
     // The search whose piece v is seen to belong to, from its mark or its
     // first neighbours; -1 when none is.
     SearchId SearchNear(NodeId v);

@@ -142,6 +142,13 @@ void GroupTracker::Reach(SearchId r, NodeId v) {
     searches_[Index(r)].visited.push_back(v);
 }
 
+void GroupTracker::Join(SearchId r, NodeId v) {
+    nodeMark_[Index(v)] = stamp_;
+    owner_[Index(v)] = r;
+    searches_[Index(r)].stack.push_back({Index(v), kUnread});
+    searches_[Index(r)].visited.push_back(v);
+}
+
 GroupTracker::SearchId GroupTracker::SearchNear(NodeId v) {
     if (nodeMark_[Index(v)] == stamp_) return FindSearch(owner_[Index(v)]);
     // A short row is padded with v itself, which is not marked.
@@ -159,7 +166,9 @@ GroupTracker::SearchId GroupTracker::SearchNear(NodeId v) {
 // one growing search fewer. Going one entry at a time, a search that meets
 // another halfway through a hub's row does not read the rest of it.
 GroupTracker::SearchId GroupTracker::StepSearch(SearchId r, SearchId& growing) {
-    const NodeId w = hubFirst_[searches_[Index(r)].stack.back().next++];
+    Frame& frame = searches_[Index(r)].stack.back();
+    if (frame.end == kUnread) frame = {rowStart_[frame.next], rowStart_[frame.next + 1]};
+    const NodeId w = hubFirst_[frame.next++];
     if (selected_[Index(w)] != 0) {
         if (nodeMark_[Index(w)] == stamp_) {
             const SearchId t = FindSearch(owner_[Index(w)]);
@@ -200,7 +209,7 @@ void GroupTracker::SplitAfterRemoval(ComponentId c, std::size_t opIndex) {
         const SearchId near = SearchNear(v);
         if (near >= 0) {
             search.parent = near;
-            if (nodeMark_[Index(v)] != stamp_) Reach(near, v);
+            if (nodeMark_[Index(v)] != stamp_) Join(near, v);
             continue;
         }
         search.parent = s;
