@@ -183,6 +183,9 @@ private:
     void Release(ComponentId c);
     void RemoveFromList(ComponentId c, NodeId v);
     void ScoreChanged();
+    // Adds the node and edge scores of c's members, in list order, to its
+    // sums (zero before), each edge once.
+    void SumMembers(ComponentId c);
     void SumInVisitingOrder(ComponentId c);
     // The graph's depth-first search over selected nodes from start, in
     // adjacency order: onEdge(a) for every entry that leads to a selected
@@ -199,13 +202,16 @@ private:
     }
     // The edges from x to selected nodes (its loops included) into `edgeSum`,
     // returning their count; onNeighbour(w) for each such far end w. While
-    // every sum is exact the value is summed in a local, in the same order.
+    // every sum is exact the value is summed in a local, in the same order,
+    // and the row is first sifted without a branch on the selection, which
+    // the row visits at random.
     template <class OnNeighbour>
-    std::int64_t SelectedEdges(NodeId x, TrackedSum& edgeSum, OnNeighbour&& onNeighbour) const {
+    std::int64_t SelectedEdges(NodeId x, TrackedSum& edgeSum, OnNeighbour&& onNeighbour) {
         std::int64_t edges = loopCount_[Index(x)];
         edgeSum = LoopSum(x);
+        const std::span<const Adjacent> row = Neighbours(x);
         if (!exact_) {
-            for (const Adjacent& a : Neighbours(x)) {
+            for (const Adjacent& a : row) {
                 if (a.node == x || selected_[Index(a.node)] == 0) continue;
                 ++edges;
                 edgeSum += a.edgeScore;
@@ -213,15 +219,19 @@ private:
             }
             return edges;
         }
+        if (picked_.size() < row.size()) picked_.resize(row.size());
+        std::size_t count = 0;
+        for (const Adjacent& a : row) {
+            picked_[count] = a;
+            count += static_cast<std::size_t>(a.node != x && selected_[Index(a.node)] != 0);
+        }
         Extended value = edgeSum.value;
-        for (const Adjacent& a : Neighbours(x)) {
-            if (a.node == x || selected_[Index(a.node)] == 0) continue;
-            ++edges;
-            value += a.edgeScore;
-            onNeighbour(a.node);
+        for (std::size_t k = 0; k < count; ++k) {
+            value += picked_[k].edgeScore;
+            onNeighbour(picked_[k].node);
         }
         edgeSum.value = value;
-        return edges;
+        return edges + static_cast<std::int64_t>(count);
     }
     // The same for a sum of sums, and for taking away.
     void AddScore(TrackedSum& s, const TrackedSum& t) const {
@@ -311,6 +321,7 @@ private:
     std::vector<ComponentId> neighbourComponents_;
     std::vector<NodeId> starts_;
     std::vector<NodeId> joining_;
+    std::vector<Adjacent> picked_;
     std::vector<std::pair<NodeId, std::size_t>> dfs_;
     std::vector<RankKey> fresh_;
     std::vector<RankKey> top_;

@@ -271,17 +271,7 @@ void GroupTracker::SplitAfterRemoval(ComponentId c, std::size_t opIndex) {
         Summary& sum = piece.summary;
         sum.first = first;
         sum.firstKnown = true;
-        for (NodeId v : piece.nodes) {
-            AddScore(sum.nodeSum, nodeScore_[Index(v)]);
-            sum.edges += loopCount_[Index(v)];
-            AddScore(sum.edgeSum, LoopSum(v));
-            // Each edge inside the piece once, from its end of smaller id.
-            for (const Adjacent& a : Neighbours(v)) {
-                if (a.node <= v || label_[Index(a.node)] != p) continue;
-                ++sum.edges;
-                AddScore(sum.edgeSum, a.edgeScore);
-            }
-        }
+        SumMembers(p);
         Summary& rest = components_[Index(c)].summary;
         SubtractScore(rest.nodeSum, sum.nodeSum);
         rest.edges -= sum.edges;
