@@ -94,8 +94,14 @@ GroupTracker::GroupTracker(const Graph& graph, const std::vector<NodeId>& nodes,
                      [&](NodeId a, NodeId b) { return degree[Index(a)] > degree[Index(b)]; });
     fill.assign(rowStart_.begin(), rowStart_.end() - 1);
     hubFirst_.resize(adjacent_.size());
-    for (NodeId w : byDegree)
-        for (const Adjacent& a : Neighbours(w)) hubFirst_[fill[Index(a.node)]++] = w;
+    for (NodeId w : byDegree) {
+        const std::span<const Adjacent> row = Neighbours(w);
+        for (std::size_t k = 0; k < row.size(); ++k) {
+            if (k + kAhead < row.size())
+                __builtin_prefetch(hubFirst_.data() + fill[Index(row[k + kAhead].node)], 1);
+            hubFirst_[fill[Index(row[k].node)]++] = w;
+        }
+    }
     peek_.resize(ids * kPeek);
     for (std::size_t v = 0; v < ids; ++v)
         for (std::size_t k = 0; k < kPeek; ++k)
