@@ -102,6 +102,8 @@ TEST(Preparation, RdeAndIsolatedNodes) {
         // loops go; B->A is already gone at A and must not count again.
         {"", "A B 0.1,B A 0.2,B C 0.3,C B 0.4,B B 0.5,B B 0.6", 4, "RDE: 6RDE: 2\n",
          "A-B:0.1 B-C:0.3", "A B C"},
+        // A met first by an edge into it: its first outgoing edge, met later, wins.
+        {"A B", "B A 0.1,A B 0.2,B A 0.3,A B 0.4", 3, "RDE: 4RDE: 1\n", "A-B:0.2", "A B"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.edges);
