@@ -16,31 +16,49 @@ namespace tarnvale {
 
 namespace {
 
-// The first four fields of a line and where the fourth ends; count says how
-// many were found (at most four).
+// Byte classes for splitting a line: a separator ends a field, a NUL byte
+// stays in its field but marks the line. Separators are the white space
+// that formatted stream input skips, so a CR before the line break ends the
+// fourth field instead of joining it.
+constexpr unsigned char kPlain = 0, kSeparator = 1, kNul = 2;
+constexpr std::array<unsigned char, 256> kByteClass = [] {
+    std::array<unsigned char, 256> classes{};
+    for (const unsigned char c : {' ', '\t', '\r', '\v', '\f'}) classes[c] = kSeparator;
+    classes[0] = kNul;
+    return classes;
+}();
+
+// The first four fields of a line (as places in it, left unset beyond
+// count, so that no line pays for clearing them) and where the fourth ends.
 struct Fields {
-    std::array<std::string_view, 4> field;
+    std::array<std::size_t, 4> begin, size;
     std::size_t count = 0;
     std::size_t end = 0;
     bool nul = false;  // a NUL byte lies within the fields
-};
 
-// Field separators: the white space that formatted stream input skips, so a
-// CR before the line break ends the fourth field instead of joining it.
-bool IsSeparator(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+    std::string_view Field(std::string_view line, std::size_t k) const {
+        return line.substr(begin[k], size[k]);
+    }
+};
 
 Fields SplitFields(std::string_view line) {
     Fields fields;
     std::size_t pos = 0;
     const std::size_t size = line.size();
+    const auto classOf = [&](std::size_t k) {
+        return kByteClass[static_cast<unsigned char>(line[k])];
+    };
+    unsigned char marks = 0;
     while (fields.count < 4) {
-        while (pos < size && IsSeparator(line[pos])) ++pos;
+        while (pos < size && classOf(pos) == kSeparator) ++pos;
         if (pos == size) break;
         const std::size_t begin = pos;
-        while (pos < size && !IsSeparator(line[pos])) fields.nul |= line[pos++] == '\0';
-        fields.field[fields.count++] = line.substr(begin, pos - begin);
+        for (unsigned char c; pos < size && (c = classOf(pos)) != kSeparator; ++pos) marks |= c;
+        fields.begin[fields.count] = begin;
+        fields.size[fields.count++] = pos - begin;
         fields.end = pos;
     }
+    fields.nul = marks != 0;
     return fields;
 }
 
@@ -69,7 +87,14 @@ std::streamoff StreamLength(std::istream& in) {
 class NameTable {
 public:
     NodeId Find(std::string_view name, std::size_t hash) const {
-        return index_.Find(hash, [&](NodeId n) { return Name(n) == name; });
+        return index_.Find(hash, [&](NodeId n) {
+            // Names are short: comparing in place beats a call to memcmp.
+            const std::string_view known = Name(n);
+            if (known.size() != name.size()) return false;
+            for (std::size_t k = 0; k < name.size(); ++k)
+                if (known[k] != name[k]) return false;
+            return true;
+        });
     }
     void Add(NodeId n, std::string_view name, std::size_t hash) {
         const auto i = static_cast<std::size_t>(n);
@@ -248,7 +273,8 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
 
         // A NUL byte is never part of a name in a text file; such a line
         // is binary data (or a UTF-16 file) and its names would be garbage.
-        if (fields.nul || line.find('\0', fields.end) != std::string_view::npos) {
+        if (fields.nul || (fields.end < line.size() &&
+                            line.find('\0', fields.end) != std::string_view::npos)) {
             skip(lines.number(), "holds a NUL byte, which no text line has");
             continue;
         }
@@ -256,7 +282,7 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
             skip(lines.number(), "fewer than four fields");
             continue;
         }
-        const std::string_view valueText = fields.field[3];
+        const std::string_view valueText = fields.Field(line, 3);
         const auto value = ParseNumber(valueText);
         if (!value) {
             skip(lines.number(), "edge value '" + Shown(valueText) + "' is not a number");
@@ -267,7 +293,7 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
             continue;
         }
 
-        batch.push_back({fields.field[0], fields.field[1], fields.field[2],
+        batch.push_back({fields.Field(line, 0), fields.Field(line, 1), fields.Field(line, 2),
                          static_cast<float>(*value)});
         if (batch.size() == kBatch) resolveBatch();
         // Further targets, comments or a CR are not read, only passed on.

@@ -135,6 +135,11 @@ TEST(SifReader, LinesAndWhatIsPrintedForThem) {
         // physical lines, counting blank ones.
         {"A pp B\n\nC pp D 0.5\n", true, "C-pp-D:0.5 ",
          kNote + p0 + "Warning: net.sif:1" + shortLine + p1},
+        // VT and FF separate too, other control bytes belong to the name, and
+        // a NUL byte anywhere, even after the fourth field, skips the line.
+        {std::string("A\vpp\fB\x01 0.5\nC pp D 0.5 x\0y\n", 27), true, "A-pp-B\x01:0.5 ",
+         kNote + p0 + p1 + "Warning: net.sif:2: holds a NUL byte, which no text line has" +
+             "; line skipped\n"},
     };
     for (const Case& c : cases) {
         const Sif sif(c.text, c.duplicates);
