@@ -213,15 +213,25 @@ void Graph::Compact() {
     deadEntries_ = 0;
     std::erase_if(order_, [&](NodeId n) { return nodeAlive_[Index(n)] == 0; });
     std::erase_if(edgeOrder_, [&](EdgeId e) { return edgeAlive_[Index(e)] == 0; });
-    auto dead = [&](EdgeId e) { return edgeAlive_[Index(e)] == 0; };
+    // The flags of a list's edges lie scattered: fetch them a few entries ahead.
+    auto keepAlive = [&](std::vector<EdgeId>& list) {
+        constexpr std::size_t kAhead = 16;
+        const std::size_t size = list.size();
+        std::size_t kept = 0;
+        for (std::size_t k = 0; k < size; ++k) {
+            if (k + kAhead < size) PrefetchAddress(&edgeAlive_[Index(list[k + kAhead])]);
+            if (edgeAlive_[Index(list[k])] != 0) list[kept++] = list[k];
+        }
+        list.resize(kept);
+    };
     for (std::size_t i = 0; i < out_.size(); ++i) {
         if (nodeAlive_[i] == 0) {
             out_[i] = {};
             in_[i] = {};
             continue;
         }
-        std::erase_if(out_[i], dead);
-        std::erase_if(in_[i], dead);
+        keepAlive(out_[i]);
+        keepAlive(in_[i]);
     }
 }
 

@@ -1,9 +1,11 @@
 #include "network/preparation.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <vector>
 
+#include "base/prefetch.hpp"
 #include "network/hash_index.hpp"
 
 namespace tarnvale {
@@ -36,18 +38,30 @@ std::int64_t RDE(Graph& graph, std::ostream& out) {
     std::vector<Entry> sorted(start[nodes]);
     std::vector<unsigned char> dead(graph.NumberOfEdgeIds(), 0);
     {
+        // The entries go to as many places as there are nodes: each is
+        // placed kAhead edges after its place was fetched.
         std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+        constexpr std::size_t kAhead = 16;
+        std::array<std::pair<std::uint32_t, Entry>, kAhead> waiting;
+        std::size_t count = 0;
+        auto place = [&](const std::pair<std::uint32_t, Entry>& item) {
+            sorted[next[item.first]++] = item.second;
+        };
         graph.ForEachEdge([&](EdgeId e) {
             const auto s = static_cast<std::uint32_t>(graph.Source(e));
             const auto t = static_cast<std::uint32_t>(graph.Target(e));
             if (s == t) {
                 dead[static_cast<std::size_t>(e)] = 1;  // a loop
-            } else if (s < t) {
-                sorted[next[s]++] = {2 * t, e};
-            } else {
-                sorted[next[t]++] = {2 * s + 1, e};
+                return;
             }
+            const std::uint32_t earlier = std::min(s, t);
+            PrefetchAddress(&sorted[next[earlier]]);
+            auto& slot = waiting[count++ % kAhead];
+            if (count > kAhead) place(slot);
+            slot = {earlier, {s < t ? 2 * t : 2 * s + 1, e}};
         });
+        for (std::size_t k = count > kAhead ? count - kAhead : 0; k < count; ++k)
+            place(waiting[k % kAhead]);
     }
     // kept[m]: the edge so far kept between the current earlier node and m,
     // valid while keptAt[m] names the current node.

@@ -1,8 +1,10 @@
 #include "network/sif_reader.hpp"
 
+#include <algorithm>
 #include <array>
 #include <sstream>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <unordered_set>
 #include <utility>
@@ -87,19 +89,25 @@ std::streamoff StreamLength(std::istream& in) {
 class NameTable {
 public:
     NodeId Find(std::string_view name, std::size_t hash) const {
+        const std::uint64_t head = Head(name);
         return index_.Find(hash, [&](NodeId n) {
-            // Names are short: comparing in place beats a call to memcmp.
-            const std::string_view known = Name(n);
-            if (known.size() != name.size()) return false;
-            for (std::size_t k = 0; k < name.size(); ++k)
-                if (known[k] != name[k]) return false;
-            return true;
+            // Most names fit in the head: one record answers, and the text
+            // is read only for longer names.
+            const Entry& entry = entries_[static_cast<std::size_t>(n)];
+            if (entry.size != name.size() || entry.head != head) return false;
+            return name.size() <= kHead ||
+                   std::string_view(text_).substr(begin_[static_cast<std::size_t>(n)] + kHead,
+                                                  name.size() - kHead) == name.substr(kHead);
         });
     }
     void Add(NodeId n, std::string_view name, std::size_t hash) {
         const auto i = static_cast<std::size_t>(n);
-        if (i >= spans_.size()) spans_.resize(i + 1);
-        spans_[i] = {text_.size(), name.size()};
+        if (i >= entries_.size()) {
+            entries_.resize(i + 1);
+            begin_.resize(i + 1);
+        }
+        entries_[i] = {Head(name), name.size()};
+        begin_[i] = text_.size();
         text_.append(name);
         index_.Add(n, hash);
     }
@@ -107,17 +115,25 @@ public:
     void PrefetchSlot(std::size_t hash) const { index_.Prefetch(hash); }
     void PrefetchName(std::size_t hash) const {
         if (const NodeId n = index_.Candidate(hash); n >= 0)
-            PrefetchAddress(text_.data() + spans_[static_cast<std::size_t>(n)].first);
+            PrefetchAddress(&entries_[static_cast<std::size_t>(n)]);
     }
 
 private:
-    std::string_view Name(NodeId n) const {
-        const auto& [begin, size] = spans_[static_cast<std::size_t>(n)];
-        return std::string_view(text_).substr(begin, size);
+    static constexpr std::size_t kHead = 8;
+    // The first eight bytes of a name, zero-padded.
+    static std::uint64_t Head(std::string_view name) {
+        std::uint64_t head = 0;
+        std::memcpy(&head, name.data(), std::min(name.size(), kHead));
+        return head;
     }
+    struct Entry {
+        std::uint64_t head;
+        std::size_t size;
+    };
     HashIndex index_;
     std::string text_;
-    std::vector<std::pair<std::size_t, std::size_t>> spans_;  // node -> place in text_
+    std::vector<Entry> entries_;       // node -> its name's head and length
+    std::vector<std::size_t> begin_;   // node -> its name's place in text_
 };
 
 // What the reader prints besides the progress lines, held back until the
