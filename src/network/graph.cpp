@@ -73,11 +73,17 @@ EdgeId Graph::NewEdges(const std::vector<std::pair<NodeId, NodeId>>& ends) {
         edgeOrder_.push_back(id);
         *outAt[Index(source)]++ = id;
         *inAt[Index(target)]++ = id;
-        if (nodeHidden_[Index(source)] == 0 && nodeHidden_[Index(target)] == 0) {
+        if (anyHidden_ && nodeHidden_[Index(source)] == 0 && nodeHidden_[Index(target)] == 0) {
             ++degree_[Index(source)];
             ++degree_[Index(target)];
             ++visibleEdges_;
         }
+    }
+    // With no node hidden every new edge is visible: the counts give the degrees.
+    if (!anyHidden_) {
+        for (std::size_t n = 0; n < out_.size(); ++n)
+            degree_[n] += static_cast<std::int64_t>(outgoing[n] + incoming[n]);
+        visibleEdges_ += ends.size();
     }
     return first;
 }
