@@ -37,6 +37,17 @@ TEST(Graph, HidingRestoringAndDeletion) {
     graph.RestoreGraph();
     EXPECT_EQ(graph.Nodes(), (Ids{0, 1, 3}));
     EXPECT_EQ(graph.NumberOfEdges(), 1u);
+    // Edges added in bulk: those of a hidden node count once it is back, a
+    // loop counts twice.
+    graph.HideNode(3);
+    EXPECT_EQ(graph.NewEdges({{3, 0}, {0, 1}}), 5);
+    EXPECT_EQ(graph.NumberOfEdges(), 2u);
+    EXPECT_EQ(graph.Degree(0), 2);
+    graph.RestoreGraph();
+    graph.NewEdges({{1, 1}});
+    EXPECT_EQ(graph.NumberOfEdges(), 4u);
+    EXPECT_EQ(graph.Degree(1), 4);
+    EXPECT_EQ(graph.Degree(3), 1);
 }
 
 // A small named graph: nodes "A B", edges "S T value,...", identifier lists
