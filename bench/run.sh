@@ -39,11 +39,12 @@ build_dir=${BUILD_DIR:-build-bench}
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DTARNVALE_BENCH=ON -DTARNVALE_TESTS=OFF \
   >/dev/null
 cmake --build "$build_dir" -j"$(nproc)" \
-  --target tarnvale tarnvale_make_network tarnvale_speed_bench >/dev/null
+  --target tarnvale tarnvale_make_network tarnvale_speed_bench tarnvale_read_bench >/dev/null
 
 bin="$build_dir/tarnvale"
 make_network="$build_dir/bench/tarnvale_make_network"
 speed_bench="$build_dir/bench/tarnvale_speed_bench"
+read_bench="$build_dir/bench/tarnvale_read_bench"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -116,6 +117,8 @@ for shape in "${shape_list[@]}"; do
   timed "${name}_wc_l_s" - -- wc -l "$dir/network.sif"
   timed "${name}_read_s" "${name}_read_peak_rss_mb" -- \
     "$bin" "${files[@]}" -r 0 -k 4 -i 2 "$dir/network.sif" "$dir/readrun"
+  # User seconds of reading the file and of removing its duplicate edges.
+  "$read_bench" "$dir/network.sif" | sed -n "s/^\(read\|rde\)_user_s/${name}_&/p"
   timed "${name}_read_gzip_s" - -- \
     "$bin" "${files[@]}" -r 0 -k 4 -i 2 "$dir/network.sif.gz" "$dir/readrun"
   timed "${name}_default_run_s" "${name}_peak_rss_mb" -- \

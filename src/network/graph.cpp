@@ -43,37 +43,53 @@ EdgeId Graph::NewEdge(NodeId source, NodeId target) {
 
 EdgeId Graph::NewEdges(const std::vector<std::pair<NodeId, NodeId>>& ends) {
     const auto first = static_cast<EdgeId>(edgeAlive_.size());
-    std::vector<std::int32_t> outgoing(out_.size(), 0), incoming(in_.size(), 0);
+    // Every list grows once to its final size, then is filled through a
+    // cursor that points straight at its next free entry.
+    std::vector<std::size_t> outgoing(out_.size(), 0), incoming(in_.size(), 0);
     for (const auto& [source, target] : ends) {
         ++outgoing[Index(source)];
         ++incoming[Index(target)];
     }
+    std::vector<EdgeId*> outAt(out_.size()), inAt(in_.size());
     for (std::size_t n = 0; n < out_.size(); ++n) {
-        if (outgoing[n] > 0) out_[n].reserve(out_[n].size() + Index(outgoing[n]));
-        if (incoming[n] > 0) in_[n].reserve(in_[n].size() + Index(incoming[n]));
+        const std::size_t outSize = out_[n].size(), inSize = in_[n].size();
+        if (outgoing[n] > 0) out_[n].resize(outSize + outgoing[n]);
+        if (incoming[n] > 0) in_[n].resize(inSize + incoming[n]);
+        outAt[n] = out_[n].data() + outSize;
+        inAt[n] = in_[n].data() + inSize;
     }
     const std::size_t total = edgeAlive_.size() + ends.size();
-    edgeAlive_.reserve(total);
+    edgeAlive_.resize(total, 1);
     source_.reserve(total);
     target_.reserve(total);
     edgeOrder_.reserve(edgeOrder_.size() + ends.size());
-    // The lists of a large graph are scattered in memory: fetch the list
-    // headers two rounds ahead and the list ends one round ahead.
-    constexpr std::size_t kAhead = 8;
+    // The lists of a large graph lie scattered in memory: fetch the entries
+    // to be written a few edges ahead.
+    constexpr std::size_t kAhead = 16;
     for (std::size_t k = 0; k < ends.size(); ++k) {
-        if (k + 2 * kAhead < ends.size()) {
-            const auto& [source, target] = ends[k + 2 * kAhead];
-            PrefetchAddress(&out_[Index(source)]);
-            PrefetchAddress(&in_[Index(target)]);
-        }
         if (k + kAhead < ends.size()) {
             const auto& [source, target] = ends[k + kAhead];
-            PrefetchAddress(out_[Index(source)].data() + out_[Index(source)].size());
-            PrefetchAddress(in_[Index(target)].data() + in_[Index(target)].size());
-            PrefetchAddress(&degree_[Index(source)]);
-            PrefetchAddress(&degree_[Index(target)]);
+            PrefetchAddress(outAt[Index(source)]);
+            PrefetchAddress(inAt[Index(target)]);
         }
-        NewEdge(ends[k].first, ends[k].second);
+        const auto& [source, target] = ends[k];
+        const auto id = static_cast<EdgeId>(static_cast<std::size_t>(first) + k);
+        source_.push_back(source);
+        target_.push_back(target);
+        edgeOrder_.push_back(id);
+        *outAt[Index(source)]++ = id;
+        *inAt[Index(target)]++ = id;
+        if (anyHidden_ && nodeHidden_[Index(source)] == 0 && nodeHidden_[Index(target)] == 0) {
+            ++degree_[Index(source)];
+            ++degree_[Index(target)];
+            ++visibleEdges_;
+        }
+    }
+    // With no node hidden every new edge is visible: the counts give the degrees.
+    if (!anyHidden_) {
+        for (std::size_t n = 0; n < out_.size(); ++n)
+            degree_[n] += static_cast<std::int64_t>(outgoing[n] + incoming[n]);
+        visibleEdges_ += ends.size();
     }
     return first;
 }
@@ -257,15 +273,25 @@ void Graph::Compact() {
     deadEntries_ = 0;
     std::erase_if(order_, [&](NodeId n) { return nodeAlive_[Index(n)] == 0; });
     std::erase_if(edgeOrder_, [&](EdgeId e) { return edgeAlive_[Index(e)] == 0; });
-    auto dead = [&](EdgeId e) { return edgeAlive_[Index(e)] == 0; };
+    // The flags of a list's edges lie scattered: fetch them a few entries ahead.
+    auto keepAlive = [&](std::vector<EdgeId>& list) {
+        constexpr std::size_t kAhead = 16;
+        const std::size_t size = list.size();
+        std::size_t kept = 0;
+        for (std::size_t k = 0; k < size; ++k) {
+            if (k + kAhead < size) PrefetchAddress(&edgeAlive_[Index(list[k + kAhead])]);
+            if (edgeAlive_[Index(list[k])] != 0) list[kept++] = list[k];
+        }
+        list.resize(kept);
+    };
     for (std::size_t i = 0; i < out_.size(); ++i) {
         if (nodeAlive_[i] == 0) {
             out_[i] = {};
             in_[i] = {};
             continue;
         }
-        std::erase_if(out_[i], dead);
-        std::erase_if(in_[i], dead);
+        keepAlive(out_[i]);
+        keepAlive(in_[i]);
     }
 }
 

@@ -1,7 +1,11 @@
 #include "network/preparation.hpp"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <vector>
 
+#include "base/prefetch.hpp"
 #include "network/hash_index.hpp"
 
 namespace tarnvale {
@@ -11,18 +15,77 @@ std::int64_t RDE(Graph& graph, std::ostream& out) {
     const auto before = static_cast<std::int64_t>(graph.NumberOfEdges());
     out << "RDE: " << before;
 
-    // metAt[m] == n marks m as already met at node n: clearing the met list
-    // for the next node is then free.
-    std::vector<NodeId> metAt(graph.NumberOfNodeIds(), -1);
-    graph.ForEachNode([&](NodeId n) {
-        graph.ForEachAdjacent(n, [&](EdgeId e, NodeId far) {
-            auto& mark = metAt[static_cast<std::size_t>(far)];
-            if (mark == n) {
-                graph.DelEdge(e);  // a loop is met twice, so its second meeting ends it
-            } else {
-                mark = n;
+    // Node order is id order, so the earlier node of a pair is the smaller
+    // id, and the edge that survives is the first one out of it (the first
+    // edge from earlier to later), or else the first one into it. Walking
+    // the adjacency lists to find it would fetch both ends of every edge
+    // from scattered memory twice; instead the edges are sorted by their
+    // earlier node (a counting sort, which keeps edge order within a node),
+    // each with its later node and its direction, and read straight through.
+    const std::size_t nodes = graph.NumberOfNodeIds();
+    std::vector<std::uint32_t> start(nodes + 1, 0);
+    graph.ForEachEdge([&](EdgeId e) {
+        const NodeId s = graph.Source(e), t = graph.Target(e);
+        if (s != t) ++start[static_cast<std::size_t>(std::min(s, t)) + 1];
+    });
+    for (std::size_t n = 0; n < nodes; ++n) start[n + 1] += start[n];
+    // far: the later node times two, plus one when the edge points into the
+    // earlier node.
+    struct Entry {
+        std::uint32_t far;
+        EdgeId edge;
+    };
+    std::vector<Entry> sorted(start[nodes]);
+    std::vector<unsigned char> dead(graph.NumberOfEdgeIds(), 0);
+    {
+        // The entries go to as many places as there are nodes: each is
+        // placed kAhead edges after its place was fetched.
+        std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+        constexpr std::size_t kAhead = 16;
+        std::array<std::pair<std::uint32_t, Entry>, kAhead> waiting;
+        std::size_t count = 0;
+        auto place = [&](const std::pair<std::uint32_t, Entry>& item) {
+            sorted[next[item.first]++] = item.second;
+        };
+        graph.ForEachEdge([&](EdgeId e) {
+            const auto s = static_cast<std::uint32_t>(graph.Source(e));
+            const auto t = static_cast<std::uint32_t>(graph.Target(e));
+            if (s == t) {
+                dead[static_cast<std::size_t>(e)] = 1;  // a loop
+                return;
             }
+            const std::uint32_t earlier = std::min(s, t);
+            PrefetchAddress(&sorted[next[earlier]]);
+            auto& slot = waiting[count++ % kAhead];
+            if (count > kAhead) place(slot);
+            slot = {earlier, {s < t ? 2 * t : 2 * s + 1, e}};
         });
+        for (std::size_t k = count > kAhead ? count - kAhead : 0; k < count; ++k)
+            place(waiting[k % kAhead]);
+    }
+    // kept[m]: the edge so far kept between the current earlier node and m,
+    // valid while keptAt[m] names the current node.
+    std::vector<NodeId> keptAt(nodes, -1);
+    std::vector<Entry> kept(nodes);
+    for (std::size_t n = 0; n < nodes; ++n) {
+        for (std::uint32_t k = start[n]; k < start[n + 1]; ++k) {
+            const Entry entry = sorted[k];
+            const std::size_t m = entry.far / 2;
+            if (keptAt[m] != static_cast<NodeId>(n)) {
+                keptAt[m] = static_cast<NodeId>(n);
+                kept[m] = entry;
+            } else if (kept[m].far % 2 == 1 && entry.far % 2 == 0) {
+                dead[static_cast<std::size_t>(kept[m].edge)] = 1;  // an edge out comes first
+                kept[m] = entry;
+            } else {
+                dead[static_cast<std::size_t>(entry.edge)] = 1;
+            }
+        }
+    }
+    sorted = {};
+    // Deleted in edge order, so that the ends are read in memory order too.
+    graph.ForEachEdge([&](EdgeId e) {
+        if (dead[static_cast<std::size_t>(e)] != 0) graph.DelEdge(e);
     });
     graph.Compact();
 

@@ -1,8 +1,10 @@
 #include "network/sif_reader.hpp"
 
+#include <algorithm>
 #include <array>
 #include <sstream>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <unordered_set>
 #include <utility>
@@ -16,31 +18,49 @@ namespace tarnvale {
 
 namespace {
 
-// The first four fields of a line and where the fourth ends; count says how
-// many were found (at most four).
+// Byte classes for splitting a line: a separator ends a field, a NUL byte
+// stays in its field but marks the line. Separators are the white space
+// that formatted stream input skips, so a CR before the line break ends the
+// fourth field instead of joining it.
+constexpr unsigned char kPlain = 0, kSeparator = 1, kNul = 2;
+constexpr std::array<unsigned char, 256> kByteClass = [] {
+    std::array<unsigned char, 256> classes{};
+    for (const unsigned char c : {' ', '\t', '\r', '\v', '\f'}) classes[c] = kSeparator;
+    classes[0] = kNul;
+    return classes;
+}();
+
+// The first four fields of a line (as places in it, left unset beyond
+// count, so that no line pays for clearing them) and where the fourth ends.
 struct Fields {
-    std::array<std::string_view, 4> field;
+    std::array<std::size_t, 4> begin, size;
     std::size_t count = 0;
     std::size_t end = 0;
     bool nul = false;  // a NUL byte lies within the fields
-};
 
-// Field separators: the white space that formatted stream input skips, so a
-// CR before the line break ends the fourth field instead of joining it.
-bool IsSeparator(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+    std::string_view Field(std::string_view line, std::size_t k) const {
+        return line.substr(begin[k], size[k]);
+    }
+};
 
 Fields SplitFields(std::string_view line) {
     Fields fields;
     std::size_t pos = 0;
     const std::size_t size = line.size();
+    const auto classOf = [&](std::size_t k) {
+        return kByteClass[static_cast<unsigned char>(line[k])];
+    };
+    unsigned char marks = 0;
     while (fields.count < 4) {
-        while (pos < size && IsSeparator(line[pos])) ++pos;
+        while (pos < size && classOf(pos) == kSeparator) ++pos;
         if (pos == size) break;
         const std::size_t begin = pos;
-        while (pos < size && !IsSeparator(line[pos])) fields.nul |= line[pos++] == '\0';
-        fields.field[fields.count++] = line.substr(begin, pos - begin);
+        for (unsigned char c; pos < size && (c = classOf(pos)) != kSeparator; ++pos) marks |= c;
+        fields.begin[fields.count] = begin;
+        fields.size[fields.count++] = pos - begin;
         fields.end = pos;
     }
+    fields.nul = marks != 0;
     return fields;
 }
 
@@ -69,12 +89,25 @@ std::streamoff StreamLength(std::istream& in) {
 class NameTable {
 public:
     NodeId Find(std::string_view name, std::size_t hash) const {
-        return index_.Find(hash, [&](NodeId n) { return Name(n) == name; });
+        const std::uint64_t head = Head(name);
+        return index_.Find(hash, [&](NodeId n) {
+            // Most names fit in the head: one record answers, and the text
+            // is read only for longer names.
+            const Entry& entry = entries_[static_cast<std::size_t>(n)];
+            if (entry.size != name.size() || entry.head != head) return false;
+            return name.size() <= kHead ||
+                   std::string_view(text_).substr(begin_[static_cast<std::size_t>(n)] + kHead,
+                                                  name.size() - kHead) == name.substr(kHead);
+        });
     }
     void Add(NodeId n, std::string_view name, std::size_t hash) {
         const auto i = static_cast<std::size_t>(n);
-        if (i >= spans_.size()) spans_.resize(i + 1);
-        spans_[i] = {text_.size(), name.size()};
+        if (i >= entries_.size()) {
+            entries_.resize(i + 1);
+            begin_.resize(i + 1);
+        }
+        entries_[i] = {Head(name), name.size()};
+        begin_[i] = text_.size();
         text_.append(name);
         index_.Add(n, hash);
     }
@@ -82,17 +115,25 @@ public:
     void PrefetchSlot(std::size_t hash) const { index_.Prefetch(hash); }
     void PrefetchName(std::size_t hash) const {
         if (const NodeId n = index_.Candidate(hash); n >= 0)
-            PrefetchAddress(text_.data() + spans_[static_cast<std::size_t>(n)].first);
+            PrefetchAddress(&entries_[static_cast<std::size_t>(n)]);
     }
 
 private:
-    std::string_view Name(NodeId n) const {
-        const auto& [begin, size] = spans_[static_cast<std::size_t>(n)];
-        return std::string_view(text_).substr(begin, size);
+    static constexpr std::size_t kHead = 8;
+    // The first eight bytes of a name, zero-padded.
+    static std::uint64_t Head(std::string_view name) {
+        std::uint64_t head = 0;
+        std::memcpy(&head, name.data(), std::min(name.size(), kHead));
+        return head;
     }
+    struct Entry {
+        std::uint64_t head;
+        std::size_t size;
+    };
     HashIndex index_;
     std::string text_;
-    std::vector<std::pair<std::size_t, std::size_t>> spans_;  // node -> place in text_
+    std::vector<Entry> entries_;       // node -> its name's head and length
+    std::vector<std::size_t> begin_;   // node -> its name's place in text_
 };
 
 // What the reader prints besides the progress lines, held back until the
@@ -248,7 +289,8 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
 
         // A NUL byte is never part of a name in a text file; such a line
         // is binary data (or a UTF-16 file) and its names would be garbage.
-        if (fields.nul || line.find('\0', fields.end) != std::string_view::npos) {
+        if (fields.nul || (fields.end < line.size() &&
+                            line.find('\0', fields.end) != std::string_view::npos)) {
             skip(lines.number(), "holds a NUL byte, which no text line has");
             continue;
         }
@@ -256,7 +298,7 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
             skip(lines.number(), "fewer than four fields");
             continue;
         }
-        const std::string_view valueText = fields.field[3];
+        const std::string_view valueText = fields.Field(line, 3);
         const auto value = ParseNumber(valueText);
         if (!value) {
             skip(lines.number(), "edge value '" + Shown(valueText) + "' is not a number");
@@ -267,7 +309,7 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
             continue;
         }
 
-        batch.push_back({fields.field[0], fields.field[1], fields.field[2],
+        batch.push_back({fields.Field(line, 0), fields.Field(line, 1), fields.Field(line, 2),
                          static_cast<float>(*value)});
         if (batch.size() == kBatch) resolveBatch();
         // Further targets, comments or a CR are not read, only passed on.

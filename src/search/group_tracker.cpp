@@ -26,37 +26,65 @@ GroupTracker::GroupTracker(const Graph& graph, const std::vector<NodeId>& nodes,
     owner_.assign(ids, 0);
     edgeMark_.assign(graph.NumberOfEdgeIds(), 0);
 
-    // Rows in node-id order; nodes outside the list get empty rows.
-    std::vector<std::size_t> degree(ids, 0);
-    for (NodeId v : nodes) degree[Index(v)] = static_cast<std::size_t>(graph.Degree(v));
-    for (std::size_t v = 0; v < ids; ++v) rowStart_[v + 1] = rowStart_[v] + degree[v];
-    adjacent_.resize(rowStart_[ids]);
-
     FloatList nodeScores;
-    FloatList edgeScores;
-    std::vector<EdgeId> loops;
     nodeScores.reserve(nodes.size());
     for (std::size_t k = 0; k < nodes.size(); ++k) {
         const NodeId v = nodes[k];
         position_[Index(v)] = static_cast<std::int32_t>(k);
         nodeScore_[Index(v)] = static_cast<float>(inputs.nodeScores.get(v));
         nodeScores.push_back(nodeScore_[Index(v)]);
-        std::size_t at = rowStart_[Index(v)];
-        loops.clear();
-        graph.ForEachAdjacent(v, [&](EdgeId e, NodeId w) {
-            const float score = withEdges_ ? inputs.edgeScores.get(e) : 0.0f;
-            adjacent_[at++] = {w, e, score};
-            // A loop is met twice; it is one edge of the node's component.
-            if (w == v && std::find(loops.begin(), loops.end(), e) == loops.end()) {
-                loops.push_back(e);
-                ++loopCount_[Index(v)];
-                if (loopSlot_[Index(v)] < 0) {
-                    loopSlot_[Index(v)] = static_cast<std::int32_t>(loopSums_.size());
-                    loopSums_.emplace_back();
-                }
-                loopSums_[Index(loopSlot_[Index(v)])] += score;
+    }
+
+    // Rows in node-id order, each a node's outgoing edges, then its incoming
+    // ones, as the graph lists them: its lists hold edges in the order they
+    // were made, which is id order. So one pass over the edges in id order,
+    // reading the edge arrays front to back, fills every row in place; nodes
+    // outside the list get empty rows.
+    const std::size_t edgeIds = graph.NumberOfEdgeIds();
+    auto inList = [&](NodeId v) { return position_[Index(v)] >= 0; };
+    std::vector<std::size_t> degree(ids, 0);
+    std::vector<std::size_t> inFill(ids, 0);  // first the out-degree
+    for (std::size_t i = 0; i < edgeIds; ++i) {
+        const auto e = static_cast<EdgeId>(i);
+        if (!graph.IsEdgeVisible(e)) continue;
+        const NodeId s = graph.Source(e), t = graph.Target(e);
+        if (inList(s)) {
+            ++degree[Index(s)];
+            ++inFill[Index(s)];
+        }
+        if (inList(t)) ++degree[Index(t)];
+    }
+    for (std::size_t v = 0; v < ids; ++v) rowStart_[v + 1] = rowStart_[v] + degree[v];
+    adjacent_.resize(rowStart_[ids]);
+    std::vector<std::size_t> fill(rowStart_.begin(), rowStart_.end() - 1);
+    for (std::size_t v = 0; v < ids; ++v) inFill[v] += rowStart_[v];
+    FloatList edgeScores;
+    // The rows are written at random: fetch the places a little ahead.
+    constexpr std::size_t kAhead = 16;
+    for (std::size_t i = 0; i < edgeIds; ++i) {
+        if (i + kAhead < edgeIds) {
+            const auto ahead = static_cast<EdgeId>(i + kAhead);
+            __builtin_prefetch(adjacent_.data() + fill[Index(graph.Source(ahead))], 1);
+            __builtin_prefetch(adjacent_.data() + inFill[Index(graph.Target(ahead))], 1);
+        }
+        const auto e = static_cast<EdgeId>(i);
+        if (!graph.IsEdgeVisible(e)) continue;
+        const NodeId s = graph.Source(e), t = graph.Target(e);
+        const float score = withEdges_ ? inputs.edgeScores.get(e) : 0.0f;
+        // The exactness checks below need only which scores occur and how
+        // many edges there are.
+        if (withEdges_) edgeScores.push_back(score);
+        if (inList(s)) adjacent_[fill[Index(s)]++] = {t, e, score};
+        if (inList(t)) adjacent_[inFill[Index(t)]++] = {s, e, score};
+        // A loop is in its node's row twice; it is one edge of the component.
+        if (s == t && inList(s)) {
+            ++loopCount_[Index(s)];
+            if (loopSlot_[Index(s)] < 0) {
+                loopSlot_[Index(s)] = static_cast<std::int32_t>(loopSums_.size());
+                loopSums_.emplace_back();
             }
-        });
+            loopSums_[Index(loopSlot_[Index(s)])] += score;
+        }
     }
     // Every edge is in the rows of both its ends, so handing each node, in
     // order of falling degree, to the rows of its neighbours fills every row
@@ -64,18 +92,22 @@ GroupTracker::GroupTracker(const Graph& graph, const std::vector<NodeId>& nodes,
     std::vector<NodeId> byDegree(nodes);
     std::stable_sort(byDegree.begin(), byDegree.end(),
                      [&](NodeId a, NodeId b) { return degree[Index(a)] > degree[Index(b)]; });
-    std::vector<std::size_t> fill(rowStart_.begin(), rowStart_.end() - 1);
+    fill.assign(rowStart_.begin(), rowStart_.end() - 1);
     hubFirst_.resize(adjacent_.size());
-    for (NodeId w : byDegree)
-        for (const Adjacent& a : Neighbours(w)) hubFirst_[fill[Index(a.node)]++] = w;
+    for (NodeId w : byDegree) {
+        const std::span<const Adjacent> row = Neighbours(w);
+        for (std::size_t k = 0; k < row.size(); ++k) {
+            if (k + kAhead < row.size())
+                __builtin_prefetch(hubFirst_.data() + fill[Index(row[k + kAhead].node)], 1);
+            hubFirst_[fill[Index(row[k].node)]++] = w;
+        }
+    }
     peek_.resize(ids * kPeek);
     for (std::size_t v = 0; v < ids; ++v)
         for (std::size_t k = 0; k < kPeek; ++k)
             peek_[v * kPeek + k] = rowStart_[v] + k < rowStart_[v + 1]
                                        ? hubFirst_[rowStart_[v] + k]
                                        : static_cast<NodeId>(v);
-    if (withEdges_)
-        graph.ForEachEdge([&](EdgeId e) { edgeScores.push_back(inputs.edgeScores.get(e)); });
 
     const SumExactness nodeExactness =
         CheckSumExactness(nodeScores.data(), nodeScores.size(), nodeScores.size(), 64);

@@ -140,7 +140,10 @@ private:
     // that meet are joined under one root (union-find over `parent`).
     using SearchId = std::int32_t;
     // A node of a search whose adjacency is partly examined: the next entry
-    // and the end of its row in adjacent_.
+    // and the end of its row in adjacent_. A start that joins a search is
+    // pushed with end kUnread and itself in `next`, and its row is looked
+    // up only if the search comes to it: often it never does.
+    static constexpr std::size_t kUnread = ~std::size_t{0};
     struct Frame {
         std::size_t next;
         std::size_t end;
@@ -169,6 +172,8 @@ private:
     SearchId StepSearch(SearchId r, SearchId& growing);
     // Marks v as reached by search r, its row still to be read.
     void Reach(SearchId r, NodeId v);
+    // The same for a start that joins r, its row not yet looked up.
+    void Join(SearchId r, NodeId v);
     // The search whose piece v is seen to belong to, from its mark or its
     // first neighbours; -1 when none is.
     SearchId SearchNear(NodeId v);
@@ -178,6 +183,9 @@ private:
     void Release(ComponentId c);
     void RemoveFromList(ComponentId c, NodeId v);
     void ScoreChanged();
+    // Adds the node and edge scores of c's members, in list order, to its
+    // sums (zero before), each edge once.
+    void SumMembers(ComponentId c);
     void SumInVisitingOrder(ComponentId c);
     // The graph's depth-first search over selected nodes from start, in
     // adjacency order: onEdge(a) for every entry that leads to a selected
@@ -191,6 +199,58 @@ private:
             s.value += v;
         else
             s += v;
+    }
+    // The edges from x to selected nodes (its loops included) into `edgeSum`,
+    // returning their count; onNeighbour(w) for each such far end w. While
+    // every sum is exact the value is summed in a local, in the same order,
+    // and the row is first sifted without a branch on the selection, which
+    // the row visits at random.
+    template <class OnNeighbour>
+    std::int64_t SelectedEdges(NodeId x, TrackedSum& edgeSum, OnNeighbour&& onNeighbour) {
+        std::int64_t edges = loopCount_[Index(x)];
+        edgeSum = LoopSum(x);
+        const std::span<const Adjacent> row = Neighbours(x);
+        if (!exact_) {
+            for (const Adjacent& a : row) {
+                if (a.node == x || selected_[Index(a.node)] == 0) continue;
+                ++edges;
+                edgeSum += a.edgeScore;
+                onNeighbour(a.node);
+            }
+            return edges;
+        }
+        if (picked_.size() < row.size()) picked_.resize(row.size());
+        std::size_t count = 0;
+        for (const Adjacent& a : row) {
+            picked_[count] = a;
+            count += static_cast<std::size_t>(a.node != x && selected_[Index(a.node)] != 0);
+        }
+        Extended value = edgeSum.value;
+        for (std::size_t k = 0; k < count; ++k) {
+            value += picked_[k].edgeScore;
+            onNeighbour(picked_[k].node);
+        }
+        edgeSum.value = value;
+        return edges + static_cast<std::int64_t>(count);
+    }
+    // The same for a sum of sums, and for taking away.
+    void AddScore(TrackedSum& s, const TrackedSum& t) const {
+        if (exact_)
+            s.value += t.value;
+        else
+            s += t;
+    }
+    void SubtractScore(TrackedSum& s, float v) const {
+        if (exact_)
+            s.value -= v;
+        else
+            s -= v;
+    }
+    void SubtractScore(TrackedSum& s, const TrackedSum& t) const {
+        if (exact_)
+            s.value -= t.value;
+        else
+            s -= t;
     }
     float Score(const Component& c) const;
     // The score from the exact sums, when every order of summing gives it.
@@ -261,6 +321,7 @@ private:
     std::vector<ComponentId> neighbourComponents_;
     std::vector<NodeId> starts_;
     std::vector<NodeId> joining_;
+    std::vector<Adjacent> picked_;
     std::vector<std::pair<NodeId, std::size_t>> dfs_;
     std::vector<RankKey> fresh_;
     std::vector<RankKey> top_;

@@ -11,18 +11,14 @@ void GroupTracker::SelectNode(NodeId x) {
     selected_[Index(x)] = 1;
     NextStamp(stamp_, nodeMark_, edgeMark_, componentMark_);
     neighbourComponents_.clear();
-    std::int64_t edges = loopCount_[Index(x)];
-    TrackedSum edgeSum = LoopSum(x);
-    for (const Adjacent& a : Neighbours(x)) {
-        if (a.node == x || selected_[Index(a.node)] == 0) continue;
-        ++edges;
-        AddScore(edgeSum, a.edgeScore);
-        const ComponentId c = label_[Index(a.node)];
+    TrackedSum edgeSum;
+    const std::int64_t edges = SelectedEdges(x, edgeSum, [&](NodeId w) {
+        const ComponentId c = label_[Index(w)];
         if (componentMark_[Index(c)] != stamp_) {
             componentMark_[Index(c)] = stamp_;
             neighbourComponents_.push_back(c);
         }
-    }
+    });
 
     Op op{true, x, kNoComponent, 0, componentLog_.size(), componentLog_.size(), 0, 0};
     if (neighbourComponents_.empty()) {
@@ -31,7 +27,7 @@ void GroupTracker::SelectNode(NodeId x) {
         comp.nodes.push_back(x);
         slot_[Index(x)] = 0;
         label_[Index(x)] = c;
-        comp.summary.nodeSum += nodeScore_[Index(x)];
+        AddScore(comp.summary.nodeSum, nodeScore_[Index(x)]);
         comp.summary.edges = edges;
         comp.summary.edgeSum = edgeSum;
         comp.summary.first = position_[Index(x)];
@@ -50,9 +46,9 @@ void GroupTracker::SelectNode(NodeId x) {
     op.component = keep;
     op.oldSize = target.nodes.size();
     Summary& sum = target.summary;
-    sum.nodeSum += nodeScore_[Index(x)];
+    AddScore(sum.nodeSum, nodeScore_[Index(x)]);
     sum.edges += edges;
-    sum.edgeSum += edgeSum;
+    AddScore(sum.edgeSum, edgeSum);
     const std::int32_t xPosition = position_[Index(x)];
     if (sum.firstKnown && xPosition < sum.first) sum.first = xPosition;
     slot_[Index(x)] = static_cast<std::int32_t>(target.nodes.size());
@@ -69,9 +65,9 @@ void GroupTracker::SelectNode(NodeId x) {
             slot_[Index(v)] = static_cast<std::int32_t>(target.nodes.size());
             target.nodes.push_back(v);
         }
-        sum.nodeSum += other.summary.nodeSum;
+        AddScore(sum.nodeSum, other.summary.nodeSum);
         sum.edges += other.summary.edges;
-        sum.edgeSum += other.summary.edgeSum;
+        AddScore(sum.edgeSum, other.summary.edgeSum);
         if (!other.summary.firstKnown)
             sum.firstKnown = false;
         else if (sum.firstKnown && other.summary.first < sum.first)
@@ -95,22 +91,18 @@ void GroupTracker::UnselectNode(NodeId x) {
     // x's edges to the rest, and its distinct selected neighbours.
     NextStamp(stamp_, nodeMark_, edgeMark_, componentMark_);
     starts_.clear();
-    std::int64_t edges = loopCount_[Index(x)];
-    TrackedSum edgeSum = LoopSum(x);
-    for (const Adjacent& a : Neighbours(x)) {
-        if (a.node == x || selected_[Index(a.node)] == 0) continue;
-        ++edges;
-        AddScore(edgeSum, a.edgeScore);
-        if (nodeMark_[Index(a.node)] != stamp_) {
-            nodeMark_[Index(a.node)] = stamp_;
-            starts_.push_back(a.node);
+    TrackedSum edgeSum;
+    const std::int64_t edges = SelectedEdges(x, edgeSum, [&](NodeId w) {
+        if (nodeMark_[Index(w)] != stamp_) {
+            nodeMark_[Index(w)] = stamp_;
+            starts_.push_back(w);
         }
-    }
+    });
     Component& comp = components_[Index(c)];
     Summary& sum = comp.summary;
-    sum.nodeSum -= nodeScore_[Index(x)];
+    SubtractScore(sum.nodeSum, nodeScore_[Index(x)]);
     sum.edges -= edges;
-    sum.edgeSum -= edgeSum;
+    SubtractScore(sum.edgeSum, edgeSum);
     if (sum.firstKnown && sum.first == position_[Index(x)]) sum.firstKnown = false;
     if (comp.nodes.empty()) {
         sum.alive = false;
@@ -150,6 +142,13 @@ void GroupTracker::Reach(SearchId r, NodeId v) {
     searches_[Index(r)].visited.push_back(v);
 }
 
+void GroupTracker::Join(SearchId r, NodeId v) {
+    nodeMark_[Index(v)] = stamp_;
+    owner_[Index(v)] = r;
+    searches_[Index(r)].stack.push_back({Index(v), kUnread});
+    searches_[Index(r)].visited.push_back(v);
+}
+
 GroupTracker::SearchId GroupTracker::SearchNear(NodeId v) {
     if (nodeMark_[Index(v)] == stamp_) return FindSearch(owner_[Index(v)]);
     // A short row is padded with v itself, which is not marked.
@@ -167,7 +166,9 @@ GroupTracker::SearchId GroupTracker::SearchNear(NodeId v) {
 // one growing search fewer. Going one entry at a time, a search that meets
 // another halfway through a hub's row does not read the rest of it.
 GroupTracker::SearchId GroupTracker::StepSearch(SearchId r, SearchId& growing) {
-    const NodeId w = hubFirst_[searches_[Index(r)].stack.back().next++];
+    Frame& frame = searches_[Index(r)].stack.back();
+    if (frame.end == kUnread) frame = {rowStart_[frame.next], rowStart_[frame.next + 1]};
+    const NodeId w = hubFirst_[frame.next++];
     if (selected_[Index(w)] != 0) {
         if (nodeMark_[Index(w)] == stamp_) {
             const SearchId t = FindSearch(owner_[Index(w)]);
@@ -208,7 +209,7 @@ void GroupTracker::SplitAfterRemoval(ComponentId c, std::size_t opIndex) {
         const SearchId near = SearchNear(v);
         if (near >= 0) {
             search.parent = near;
-            if (nodeMark_[Index(v)] != stamp_) Reach(near, v);
+            if (nodeMark_[Index(v)] != stamp_) Join(near, v);
             continue;
         }
         search.parent = s;
@@ -270,21 +271,11 @@ void GroupTracker::SplitAfterRemoval(ComponentId c, std::size_t opIndex) {
         Summary& sum = piece.summary;
         sum.first = first;
         sum.firstKnown = true;
-        for (NodeId v : piece.nodes) {
-            AddScore(sum.nodeSum, nodeScore_[Index(v)]);
-            sum.edges += loopCount_[Index(v)];
-            sum.edgeSum += LoopSum(v);
-            // Each edge inside the piece once, from its end of smaller id.
-            for (const Adjacent& a : Neighbours(v)) {
-                if (a.node <= v || label_[Index(a.node)] != p) continue;
-                ++sum.edges;
-                AddScore(sum.edgeSum, a.edgeScore);
-            }
-        }
+        SumMembers(p);
         Summary& rest = components_[Index(c)].summary;
-        rest.nodeSum -= sum.nodeSum;
+        SubtractScore(rest.nodeSum, sum.nodeSum);
         rest.edges -= sum.edges;
-        rest.edgeSum -= sum.edgeSum;
+        SubtractScore(rest.edgeSum, sum.edgeSum);
         if (rest.firstKnown && label_[Index(nodes_[Index(rest.first)])] == p)
             rest.firstKnown = false;
     }

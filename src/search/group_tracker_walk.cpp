@@ -57,7 +57,11 @@ void GroupTracker::Reset(const NodeMap<bool>& selection) {
             });
         comp.summary.first = position_[Index(start)];
         comp.summary.firstKnown = true;
-        SumInVisitingOrder(c);
+        // While every sum is exact, any order gives the visiting order's sums.
+        if (exact_)
+            SumMembers(c);
+        else
+            SumInVisitingOrder(c);
         if (comp.nodes.size() >= 2) {
             comp.summary.score = Score(comp);
             ranked_.insert({comp.summary.score, c});
@@ -68,6 +72,22 @@ void GroupTracker::Reset(const NodeMap<bool>& selection) {
     // Reset's components are committed: none counts as changed.
     created_.clear();
     changed_.clear();
+}
+
+void GroupTracker::SumMembers(ComponentId c) {
+    Component& comp = components_[Index(c)];
+    Summary& sum = comp.summary;
+    for (NodeId v : comp.nodes) {
+        AddScore(sum.nodeSum, nodeScore_[Index(v)]);
+        sum.edges += loopCount_[Index(v)];
+        AddScore(sum.edgeSum, LoopSum(v));
+        // Each edge inside the component once, from its end of smaller id.
+        for (const Adjacent& a : Neighbours(v)) {
+            if (a.node <= v || label_[Index(a.node)] != c) continue;
+            ++sum.edges;
+            AddScore(sum.edgeSum, a.edgeScore);
+        }
+    }
 }
 
 void GroupTracker::SumInVisitingOrder(ComponentId c) {

@@ -37,6 +37,17 @@ TEST(Graph, HidingRestoringAndDeletion) {
     graph.RestoreGraph();
     EXPECT_EQ(graph.Nodes(), (Ids{0, 1, 3}));
     EXPECT_EQ(graph.NumberOfEdges(), 1u);
+    // Edges added in bulk: those of a hidden node count once it is back, a
+    // loop counts twice.
+    graph.HideNode(3);
+    EXPECT_EQ(graph.NewEdges({{3, 0}, {0, 1}}), 5);
+    EXPECT_EQ(graph.NumberOfEdges(), 2u);
+    EXPECT_EQ(graph.Degree(0), 2);
+    graph.RestoreGraph();
+    graph.NewEdges({{1, 1}});
+    EXPECT_EQ(graph.NumberOfEdges(), 4u);
+    EXPECT_EQ(graph.Degree(1), 4);
+    EXPECT_EQ(graph.Degree(3), 1);
 }
 
 // Deleting nodes all at once leaves the graph that deleting them one by one
@@ -162,6 +173,8 @@ TEST(Preparation, RdeAndIsolatedNodes) {
         // loops go; B->A is already gone at A and must not count again.
         {"", "A B 0.1,B A 0.2,B C 0.3,C B 0.4,B B 0.5,B B 0.6", 4, "RDE: 6RDE: 2\n",
          "A-B:0.1 B-C:0.3", "A B C"},
+        // A met first by an edge into it: its first outgoing edge, met later, wins.
+        {"A B", "B A 0.1,A B 0.2,B A 0.3,A B 0.4", 3, "RDE: 4RDE: 1\n", "A-B:0.2", "A B"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.edges);
@@ -200,6 +213,20 @@ TEST(Preparation, MergeByAssociationMakesNodesWithEqualListsTheirAnchor) {
         EXPECT_EQ(net.NodeNames(), c.remaining);
         EXPECT_EQ(net.EdgeTexts(), c.remainingEdges);
     }
+}
+
+// Deleting the unselected nodes takes all their edges, a loop included, and
+// the nodes that stay count only the edges left.
+TEST(Preparation, DeleteUnselectedNodesTakesTheirEdges) {
+    Named net("", "A B 0.1,B C 0.2,C D 0.3,C C 0.4,B D 0.5");
+    NodeMap<bool> selection;
+    for (const char* name : {"A", "B", "D"}) selection[net.ids.at(name)] = true;
+    DeleteUnselectedNodes(net.graph, selection);
+    EXPECT_EQ(net.NodeNames(), "A B D");
+    EXPECT_EQ(net.EdgeTexts(), "A-B:0.1 B-D:0.5");
+    EXPECT_EQ(net.graph.NumberOfEdges(), 2u);
+    for (const auto& [name, degree] : {std::pair{"A", 1}, {"B", 2}, {"D", 1}})
+        EXPECT_EQ(net.graph.Degree(net.ids.at(name)), degree) << name;
 }
 
 }  // namespace

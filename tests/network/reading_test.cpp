@@ -135,6 +135,15 @@ TEST(SifReader, LinesAndWhatIsPrintedForThem) {
         // physical lines, counting blank ones.
         {"A pp B\n\nC pp D 0.5\n", true, "C-pp-D:0.5 ",
          kNote + p0 + "Warning: net.sif:1" + shortLine + p1},
+        // Each pair's hashes agree in all the bits the name index keeps, and the
+        // long pair shares its first eight bytes: the names themselves decide.
+        {"LONGNAME0010045 pp LONGNAME0024320 0.5\nN0003953 pp N0013000 0.5\n", true,
+         "LONGNAME0010045-pp-LONGNAME0024320:0.5 N0003953-pp-N0013000:0.5 ", kNote + p0 + p1},
+        // VT and FF separate too, other control bytes belong to the name, and
+        // a NUL byte anywhere, even after the fourth field, skips the line.
+        {std::string("A\vpp\fB\x01 0.5\nC pp D 0.5 x\0y\n", 27), true, "A-pp-B\x01:0.5 ",
+         kNote + p0 + p1 + "Warning: net.sif:2: holds a NUL byte, which no text line has" +
+             "; line skipped\n"},
     };
     for (const Case& c : cases) {
         const Sif sif(c.text, c.duplicates);
