@@ -47,29 +47,15 @@ public:
     void Sample(std::int64_t size, int count, Random& rng, std::vector<float>& groupScores) const {
         if (size <= 0 || count <= 0) return;
         const auto k = static_cast<std::uint64_t>(size);
-        const std::uint64_t draws = k * static_cast<std::uint64_t>(count);
-        std::uint64_t drawnInGroup = 0;
         if (exact_) {
-            std::int64_t sum = 0;
-            units_.ForEachDraw(rng, last_, draws, [&](std::int64_t unit) {
-                sum += unit;
-                if (++drawnInGroup == k) {
-                    const long double total = std::ldexp(static_cast<long double>(sum), unit_);
-                    groupScores.push_back(GroupScoreOfSum(total, k, mean_, sd_));
-                    sum = 0;
-                    drawnInGroup = 0;
-                }
+            units_.SumGroups(rng, last_, k, count, std::int64_t{0}, [&](std::int64_t sum) {
+                const long double total = std::ldexp(static_cast<long double>(sum), unit_);
+                groupScores.push_back(GroupScoreOfSum(total, k, mean_, sd_));
             });
             return;
         }
-        long double sum = 0;
-        floats_.ForEachDraw(rng, last_, draws, [&](float value) {
-            sum += value;
-            if (++drawnInGroup == k) {
-                groupScores.push_back(GroupScoreOfSum(sum, k, mean_, sd_));
-                sum = 0;
-                drawnInGroup = 0;
-            }
+        floats_.SumGroups(rng, last_, k, count, static_cast<long double>(0), [&](long double sum) {
+            groupScores.push_back(GroupScoreOfSum(sum, k, mean_, sd_));
         });
     }
 
@@ -89,16 +75,21 @@ private:
             for (std::size_t i = 0; i < size; ++i) distinct_[i] = at(i);
         }
 
-        // Calls f(value) for `count` draws of Integer(0, last), in order.
-        template <class F>
-        void ForEachDraw(Random& rng, std::int32_t last, std::uint64_t count, F&& f) const {
+        // For `count` groups of k draws of Integer(0, last) each, in draw
+        // order, calls done(sum) with the sum of the group's values, added
+        // one by one in draw order to `zero`.
+        template <class S, class Done>
+        void SumGroups(Random& rng, std::int32_t last, std::uint64_t k, int count, S zero,
+                       Done&& done) const {
             const T* values = distinct_.data();
             if (codes_.empty()) {
-                InBatches(rng, last, count, values, [&](std::int32_t i) { f(values[i]); });
+                SumGroupsOf(rng, last, k, count, zero, values,
+                            [values](std::int32_t i) { return values[i]; }, done);
                 return;
             }
             const std::uint16_t* codes = codes_.data();
-            InBatches(rng, last, count, codes, [&](std::int32_t i) { f(values[codes[i]]); });
+            SumGroupsOf(rng, last, k, count, zero, codes,
+                        [values, codes](std::int32_t i) { return values[codes[i]]; }, done);
         }
 
     private:
@@ -140,23 +131,56 @@ private:
         std::vector<std::uint16_t> codes_;
     };
 
-    // Calls f(index) for `count` draws of Integer(0, last), in order, a batch
-    // at a time: the whole batch is drawn and its entries of `table` fetched
-    // ahead, so that the reads of a table larger than the caches (an edge
-    // list has millions of scores) overlap instead of waiting one by one.
-    template <class T, class F>
-    static void InBatches(Random& rng, std::int32_t last, std::uint64_t count, const T* table, F&& f) {
-        constexpr int kBatch = 64;
-        std::int32_t batch[kBatch];
-        int filled = 0;
-        rng.ForEachIndex(last, count, [&](std::int32_t index) {
-            __builtin_prefetch(table + index);
-            batch[filled++] = index;
-            if (filled < kBatch) return;
-            for (int j = 0; j < kBatch; ++j) f(batch[j]);
-            filled = 0;
-        });
-        for (int j = 0; j < filled; ++j) f(batch[j]);
+    // The draws come a chunk at a time into a local buffer, and the group
+    // sum is a local, so that the loop adding the values keeps both in
+    // registers. Each value's entry of `fetched` (the array the draw reads
+    // at random) is fetched a few draws ahead when the table is larger than
+    // the caches, as an edge list of millions of scores is: the reads then
+    // overlap instead of waiting one by one.
+    template <class S, class U, class At, class Done>
+    static void SumGroupsOf(Random& rng, std::int32_t last, std::uint64_t k, int count, S zero,
+                            const U* fetched, At at, Done& done) {
+        constexpr std::size_t kFetchFrom = std::size_t{1} << 15;  // entries
+        if (static_cast<std::size_t>(last) >= kFetchFrom)
+            SumGroupsChunked<true>(rng, last, k, count, zero, fetched, at, done);
+        else
+            SumGroupsChunked<false>(rng, last, k, count, zero, fetched, at, done);
+    }
+
+    template <bool kFetch, class S, class U, class At, class Done>
+    static void SumGroupsChunked(Random& rng, std::int32_t last, std::uint64_t k, int count,
+                                 S zero, const U* fetched, At at, Done& done) {
+        constexpr std::size_t kChunk = 1024;
+        constexpr std::size_t kAhead = 32;
+        // Padded so that fetching ahead needs no bound: every entry, also
+        // one left from an earlier chunk, is an index of the table.
+        std::int32_t chunk[kChunk + kAhead] = {};
+        std::uint64_t left = k * static_cast<std::uint64_t>(count);  // draws not yet made
+        std::size_t have = 0;
+        std::size_t next = 0;
+        for (int g = 0; g < count; ++g) {
+            S sum = zero;
+            std::uint64_t need = k;
+            while (need > 0) {
+                if (next == have) {
+                    have = static_cast<std::size_t>(left < kChunk ? left : kChunk);
+                    rng.FillIndices(last, have, chunk);
+                    left -= have;
+                    next = 0;
+                    if constexpr (kFetch)
+                        for (std::size_t j = 0; j < kAhead; ++j) __builtin_prefetch(fetched + chunk[j]);
+                }
+                const std::size_t end =
+                    next + static_cast<std::size_t>(need < have - next ? need : have - next);
+                for (std::size_t j = next; j < end; ++j) {
+                    if constexpr (kFetch) __builtin_prefetch(fetched + chunk[j + kAhead]);
+                    sum += at(chunk[j]);
+                }
+                need -= end - next;
+                next = end;
+            }
+            done(sum);
+        }
     }
 
     float mean_;

@@ -17,11 +17,12 @@ constexpr std::uint32_t kUpperMask = 0x80000000u;
 constexpr std::uint32_t kLowerMask = 0x7fffffffu;
 
 // One word of the recurrence: the upper bit of `a`, the lower 31 bits of `b`,
-// shifted and folded with `far`. The multiplication by the low bit replaces
-// the branch "if odd, add the matrix".
+// shifted and folded with `far`. A mask made from the low bit (all ones when
+// it is set) replaces the branch "if odd, add the matrix"; unlike a
+// multiplication by the bit it is two plain vector instructions.
 inline std::uint32_t Twist(std::uint32_t a, std::uint32_t b, std::uint32_t far) {
     const std::uint32_t y = (a & kUpperMask) | (b & kLowerMask);
-    return far ^ (y >> 1) ^ ((y & 1u) * kMatrixA);
+    return far ^ (y >> 1) ^ ((0u - (y & 1u)) & kMatrixA);
 }
 
 }  // namespace

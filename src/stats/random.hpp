@@ -26,16 +26,15 @@ public:
         for (unsigned long long k = 0; k < count; ++k) (*this)();
     }
 
-    // Calls f(word) for the next `count` words, in order, as `count` calls of
-    // operator() would give them.
+    // Calls f(words, n) for runs of the next `count` words, in order, each
+    // run a part of the current block.
     template <class F>
-    void ForEachWord(std::uint64_t count, F&& f) {
+    void ForEachBlock(std::uint64_t count, F&& f) {
         while (count > 0) {
             if (pos_ == kStateSize) Refill();
             const auto available = static_cast<std::uint64_t>(kStateSize - pos_);
             const auto take = static_cast<int>(count < available ? count : available);
-            const std::uint32_t* words = block_ + pos_;
-            for (int k = 0; k < take; ++k) f(words[k]);
+            f(static_cast<const std::uint32_t*>(block_ + pos_), take);
             pos_ += take;
             count -= static_cast<std::uint64_t>(take);
         }
@@ -63,23 +62,29 @@ public:
     // max < min returns INT32_MIN, neither consuming a word.
     std::int32_t Integer(std::int32_t min, std::int32_t max);
 
-    // Calls f(index) `count` times with the results that `count` calls of
-    // Integer(0, last) would give, in order; last must not be negative. The
-    // loop stays inside the generator's block, which makes long runs of
-    // draws (the background model takes millions) several times faster.
-    template <class F>
-    void ForEachIndex(std::int32_t last, std::uint64_t count, F&& f) {
-        if (last == 0) {  // a one-value range draws nothing
-            for (std::uint64_t k = 0; k < count; ++k) f(std::int32_t{0});
+    // Writes the results of `count` calls of Integer(0, last) to out, in
+    // order; last must not be negative. The plain loop over the generator's
+    // block keeps the draws of a background model in registers.
+    void FillIndices(std::int32_t last, std::size_t count, std::int32_t* out) {
+        if (last == 0) {
+            for (std::size_t k = 0; k < count; ++k) out[k] = 0;
             return;
         }
         const double width = static_cast<double>(static_cast<std::int64_t>(last) + 1);
-        mt_.ForEachWord(count, [&](std::uint32_t word) {
-            // As Integer(0, last): the sum 0 + width * u is width * u, and for
-            // a value that is not negative rounding down is truncation.
-            // x can round up to width itself, which stands for last.
-            const double x = width * (static_cast<double>(word) * kWordScale);
-            f(x >= width ? last : static_cast<std::int32_t>(x));
+        mt_.ForEachBlock(count, [&](const std::uint32_t* words, int take) {
+            for (int k = 0; k < take; ++k) {
+                // As Integer(0, last): the sum 0 + width * u is width * u,
+                // and for a value that is not negative rounding down is
+                // truncation. x can round up to width itself, which stands
+                // for last. The word is converted as a signed word moved
+                // down by 2^31, and moved back in double, exactly: the same
+                // number, but a conversion the vector units have.
+                const auto low = static_cast<std::int32_t>(words[k] ^ 0x80000000u);
+                const double word = static_cast<double>(low) + 2147483648.0;
+                const double x = width * (word * kWordScale);
+                out[k] = x >= width ? last : static_cast<std::int32_t>(x);
+            }
+            out += take;
         });
     }
 
