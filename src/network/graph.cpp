@@ -176,6 +176,31 @@ void Graph::HideNode(NodeId n) {
     visibleEdges_ -= lost;
 }
 
+void Graph::HideNodes(const std::vector<NodeId>& nodes) {
+    bool any = false;
+    for (NodeId n : nodes) {
+        if (!IsNodeVisible(n)) continue;
+        nodeHidden_[Index(n)] = 1;
+        --visibleNodes_;
+        any = true;
+    }
+    if (!any) return;
+    anyHidden_ = true;
+    // A visible edge is alive with both ends visible; a loop counts twice
+    // at its node, as everywhere.
+    std::fill(degree_.begin(), degree_.end(), 0);
+    visibleEdges_ = 0;
+    for (std::size_t e = 0; e < edgeAlive_.size(); ++e) {
+        if (edgeAlive_[e] == 0) continue;
+        const auto s = Index(source_[e]);
+        const auto t = Index(target_[e]);
+        if (nodeHidden_[s] != 0 || nodeHidden_[t] != 0) continue;
+        ++degree_[s];
+        ++degree_[t];
+        ++visibleEdges_;
+    }
+}
+
 void Graph::RestoreGraph() {
     if (!anyHidden_) return;
     anyHidden_ = false;

@@ -93,6 +93,11 @@ public:
 
     // Hides a node and its edges until RestoreGraph().
     void HideNode(NodeId n);
+    // Hides the given nodes, exactly as HideNode on each would, but counts
+    // the degrees again in one pass over the edges in id order instead of
+    // walking every hidden node's lists: hiding half of a dense network
+    // reads the edge arrays front to back rather than at random.
+    void HideNodes(const std::vector<NodeId>& nodes);
     // Brings back every hidden node and edge.
     void RestoreGraph();
 

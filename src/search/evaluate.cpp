@@ -11,11 +11,14 @@ namespace tarnvale {
 
 Evaluation Evaluate(Graph& graph, const NodeMap<bool>& selection, const ScoreInputs& inputs) {
     graph.RestoreGraph();
-    // Hiding a node only lowers its neighbours' degrees, so both passes can
-    // hide while they walk the node order.
+    // Hiding a node only lowers its neighbours' degrees, so the unselected
+    // nodes go at once, and the second pass can hide while it walks the node
+    // order.
+    std::vector<NodeId> unselected;
     graph.ForEachNode([&](NodeId n) {
-        if (!selection.get(n)) graph.HideNode(n);
+        if (!selection.get(n)) unselected.push_back(n);
     });
+    graph.HideNodes(unselected);
     graph.ForEachNode([&](NodeId n) {
         if (graph.Degree(n) == 0) graph.HideNode(n);
     });

@@ -50,8 +50,8 @@ TEST(Graph, HidingRestoringAndDeletion) {
     EXPECT_EQ(graph.Degree(3), 1);
 }
 
-// Deleting nodes all at once leaves the graph that deleting them one by one
-// leaves; after hiding, every degree and component agrees with the visible
+// Deleting or hiding nodes all at once leaves the graph that doing it one by
+// one leaves; after hiding, every degree and component agrees with the visible
 // edges, with dead edges still in the lists and after Compact.
 TEST(Graph, BulkDeletionAndHidingKeepEveryCount) {
     constexpr int kNodes = 40;
@@ -84,8 +84,11 @@ TEST(Graph, BulkDeletionAndHidingKeepEveryCount) {
         for (NodeId n : gone) one.DelNode(n);
         bulk.DelNodes(gone);
         EXPECT_EQ(facts(one), facts(bulk));
-        for (Graph* g : {&one, &bulk})
-            for (NodeId n : {2, 11, 30, 31}) g->HideNode(n);
+        // Hidden one by one or all at once, with a repeat, a node already
+        // hidden and a deleted one among them.
+        const Ids hidden{2, 11, 30, 31, 2, 5, 7};
+        for (NodeId n : hidden) one.HideNode(n);
+        bulk.HideNodes(hidden);
         EXPECT_EQ(facts(one), facts(bulk));
         std::vector<std::int64_t> degree(kNodes, 0);
         bulk.ForEachEdge([&](EdgeId e) { ++degree[bulk.Source(e)], ++degree[bulk.Target(e)]; });
