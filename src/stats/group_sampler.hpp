@@ -48,8 +48,11 @@ public:
         if (size <= 0 || count <= 0) return;
         const auto k = static_cast<std::uint64_t>(size);
         if (exact_) {
+            // ldexp(sum, unit_), without a library call per group: a power of
+            // two far inside the range of long double scales exactly.
+            const long double scale = std::ldexp(1.0L, unit_);
             units_.SumGroups(rng, last_, k, count, std::int64_t{0}, [&](std::int64_t sum) {
-                const long double total = std::ldexp(static_cast<long double>(sum), unit_);
+                const long double total = static_cast<long double>(sum) * scale;
                 groupScores.push_back(GroupScoreOfSum(total, k, mean_, sd_));
             });
             return;
