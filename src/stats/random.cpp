@@ -25,20 +25,10 @@ inline std::uint32_t Twist(std::uint32_t a, std::uint32_t b, std::uint32_t far) 
     return far ^ (y >> 1) ^ ((0u - (y & 1u)) & kMatrixA);
 }
 
-}  // namespace
-
-Mt19937::Mt19937(std::uint32_t seed) {
-    state_[0] = seed;
-    for (int i = 1; i < kStateSize; ++i) {
-        const std::uint32_t previous = state_[i - 1];
-        state_[i] = 1812433253u * (previous ^ (previous >> 30)) + static_cast<std::uint32_t>(i);
-    }
-}
-
-void Mt19937::Refill() {
-    constexpr int n = kStateSize;
+// The next state from `s`, in place, and its tempered words into `block`.
+[[gnu::always_inline]] inline void Regenerate(std::uint32_t* s, std::uint32_t* block) {
+    constexpr int n = Mt19937::kStateSize;
     constexpr int m = kShift;
-    std::uint32_t* s = state_;
     // Three loops without wrap-around inside any of them. The second reads
     // words the first wrote, always 227 places back, which is far enough for
     // vector code.
@@ -52,8 +42,41 @@ void Mt19937::Refill() {
         z ^= (z << 7) & 0x9d2c5680u;
         z ^= (z << 15) & 0xefc60000u;
         z ^= z >> 18;
-        block_[i] = z;
+        block[i] = z;
     }
+}
+
+void RegeneratePlain(std::uint32_t* s, std::uint32_t* block) { Regenerate(s, block); }
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// The same loops compiled for 256-bit vectors, used when the processor has
+// them: the words are integers, so every word is the same.
+[[gnu::target("avx2")]] void RegenerateWide(std::uint32_t* s, std::uint32_t* block) {
+    Regenerate(s, block);
+}
+#define TARNVALE_WIDE_TWIST 1
+#endif
+
+}  // namespace
+
+Mt19937::Mt19937(std::uint32_t seed) {
+    state_[0] = seed;
+    for (int i = 1; i < kStateSize; ++i) {
+        const std::uint32_t previous = state_[i - 1];
+        state_[i] = 1812433253u * (previous ^ (previous >> 30)) + static_cast<std::uint32_t>(i);
+    }
+}
+
+void Mt19937::Refill() {
+#ifdef TARNVALE_WIDE_TWIST
+    static const bool wide = __builtin_cpu_supports("avx2");
+    if (wide) {
+        RegenerateWide(state_, block_);
+        pos_ = 0;
+        return;
+    }
+#endif
+    RegeneratePlain(state_, block_);
     pos_ = 0;
 }
 
