@@ -57,6 +57,45 @@ void RegeneratePlain(std::uint32_t* s, std::uint32_t* block) { Regenerate(s, blo
 #define TARNVALE_WIDE_TWIST 1
 #endif
 
+// Integer(0, last) of each of `take` words, into out; width is last + 1.
+[[gnu::always_inline]] inline void Indices(const std::uint32_t* words, int take, double width,
+                                           std::int32_t last, std::int32_t* out) {
+    constexpr double kWordScale = 2.3283064365386963e-10;  // 2^-32
+    for (int k = 0; k < take; ++k) {
+        // As Integer(0, last): the sum 0 + width * u is width * u, and for a
+        // value that is not negative rounding down is truncation. x can round
+        // up to width itself, which stands for last. The word is converted
+        // as a signed word moved down by 2^31, and moved back in double,
+        // exactly: the same number, but a conversion the vector units have.
+        const auto low = static_cast<std::int32_t>(words[k] ^ 0x80000000u);
+        const double word = static_cast<double>(low) + 2147483648.0;
+        const double x = width * (word * kWordScale);
+        out[k] = x >= width ? last : static_cast<std::int32_t>(x);
+    }
+}
+
+void IndicesPlain(const std::uint32_t* words, int take, double width, std::int32_t last,
+                  std::int32_t* out) {
+    Indices(words, take, width, last, out);
+}
+
+#ifdef TARNVALE_WIDE_TWIST
+// Four doubles a vector instead of two; each step is the same rounding.
+[[gnu::target("avx2")]] void IndicesWide(const std::uint32_t* words, int take, double width,
+                                         std::int32_t last, std::int32_t* out) {
+    Indices(words, take, width, last, out);
+}
+#endif
+
+bool HasWideVectors() {
+#ifdef TARNVALE_WIDE_TWIST
+    static const bool wide = __builtin_cpu_supports("avx2");
+    return wide;
+#else
+    return false;
+#endif
+}
+
 }  // namespace
 
 Mt19937::Mt19937(std::uint32_t seed) {
@@ -69,8 +108,7 @@ Mt19937::Mt19937(std::uint32_t seed) {
 
 void Mt19937::Refill() {
 #ifdef TARNVALE_WIDE_TWIST
-    static const bool wide = __builtin_cpu_supports("avx2");
-    if (wide) {
+    if (HasWideVectors()) {
         RegenerateWide(state_, block_);
         pos_ = 0;
         return;
@@ -98,6 +136,22 @@ std::int32_t Random::Integer(std::int32_t min, std::int32_t max) {
     const double r = std::floor(x);
     if (r > static_cast<double>(max)) return max;
     return static_cast<std::int32_t>(r);
+}
+
+void Random::FillIndices(std::int32_t last, std::size_t count, std::int32_t* out) {
+    if (last == 0) {
+        for (std::size_t k = 0; k < count; ++k) out[k] = 0;
+        return;
+    }
+    const double width = static_cast<double>(static_cast<std::int64_t>(last) + 1);
+    auto fill = IndicesPlain;
+#ifdef TARNVALE_WIDE_TWIST
+    if (HasWideVectors()) fill = IndicesWide;
+#endif
+    mt_.ForEachBlock(count, [&](const std::uint32_t* words, int take) {
+        fill(words, take, width, last, out);
+        out += take;
+    });
 }
 
 std::uint32_t SeedSource::Next() const {

@@ -65,28 +65,7 @@ public:
     // Writes the results of `count` calls of Integer(0, last) to out, in
     // order; last must not be negative. The plain loop over the generator's
     // block keeps the draws of a background model in registers.
-    void FillIndices(std::int32_t last, std::size_t count, std::int32_t* out) {
-        if (last == 0) {
-            for (std::size_t k = 0; k < count; ++k) out[k] = 0;
-            return;
-        }
-        const double width = static_cast<double>(static_cast<std::int64_t>(last) + 1);
-        mt_.ForEachBlock(count, [&](const std::uint32_t* words, int take) {
-            for (int k = 0; k < take; ++k) {
-                // As Integer(0, last): the sum 0 + width * u is width * u,
-                // and for a value that is not negative rounding down is
-                // truncation. x can round up to width itself, which stands
-                // for last. The word is converted as a signed word moved
-                // down by 2^31, and moved back in double, exactly: the same
-                // number, but a conversion the vector units have.
-                const auto low = static_cast<std::int32_t>(words[k] ^ 0x80000000u);
-                const double word = static_cast<double>(low) + 2147483648.0;
-                const double x = width * (word * kWordScale);
-                out[k] = x >= width ? last : static_cast<std::int32_t>(x);
-            }
-            out += take;
-        });
-    }
+    void FillIndices(std::int32_t last, std::size_t count, std::int32_t* out);
 
 private:
     static constexpr double kWordScale = 2.3283064365386963e-10;  // 2^-32
