@@ -1,12 +1,11 @@
 #include "support/run_binary.hpp"
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -14,14 +13,10 @@ namespace tarnvale::testing {
 namespace fs = std::filesystem;
 
 ScratchDir::ScratchDir() {
-    static std::atomic<unsigned> counter{0};
-    std::random_device device;
-    for (;;) {
-        path_ = fs::temp_directory_path() /
-                ("tarnvale-test-" + std::to_string(::getpid()) + "-" +
-                 std::to_string(counter++) + "-" + std::to_string(device() % 100000));
-        if (fs::create_directory(path_)) break;
-    }
+    std::string name = (fs::temp_directory_path() / "tarnvale-test-XXXXXX").string();
+    if (::mkdtemp(name.data()) == nullptr) throw std::runtime_error("cannot create " + name);
+    path_ = name;
+    fs::permissions(path_, fs::perms(0755));  // the unprivileged user reads it too
 }
 
 ScratchDir::~ScratchDir() {
@@ -106,13 +101,24 @@ RunResult RunShell(const std::string& command, const fs::path& cwd) {
     return RunChild({"/bin/bash", "-c", command + " 2>&1"}, cwd);
 }
 
+std::set<std::string> Entries(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
+    return names;
+}
+
 std::vector<std::string> TemporaryFiles(const fs::path& dir) {
     std::vector<std::string> found;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        const std::string name = entry.path().filename().string();
+    for (const std::string& name : Entries(dir))
         if (name.find(".tmp.") != std::string::npos) found.push_back(name);
-    }
     return found;
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> pieces;
+    std::istringstream in(text);
+    for (std::string piece; std::getline(in, piece, separator);) pieces.push_back(piece);
+    return pieces;
 }
 
 }  // namespace tarnvale::testing

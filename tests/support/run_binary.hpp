@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -62,7 +63,11 @@ std::vector<std::string> Unprivileged(const std::vector<std::string>& args);
 std::string Command(const std::vector<std::string>& argv);
 // A bash command line run in `cwd`, standard error merged into its output.
 RunResult RunShell(const std::string& command, const std::filesystem::path& cwd);
-// Names of the temporary files a report leaves while it is written.
+// The names in a directory, and those of the temporary files a report
+// leaves while it is written.
+std::set<std::string> Entries(const std::filesystem::path& dir);
 std::vector<std::string> TemporaryFiles(const std::filesystem::path& dir);
+// The text cut at every `separator`; a last one ends the last piece.
+std::vector<std::string> Split(const std::string& text, char separator = '\n');
 
 }  // namespace tarnvale::testing
