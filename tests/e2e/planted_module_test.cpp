@@ -92,9 +92,12 @@ void ExpectStdoutMatchesReport(const std::string& out, const std::string& report
 
 class PlantedModule : public ::testing::Test {
 protected:
-    std::size_t PlantedInBestGroup(const CheckResult& r) const {
-        return static_cast<std::size_t>(std::count_if(r.groups[0].nodes.begin(), r.groups[0].nodes.end(),
-            [&](const auto& n) { return std::count(net_.module.begin(), net_.module.end(), n.name) > 0; }));
+    // At least three quarters of the module are in the best group.
+    bool ModuleInBestGroup(const CheckResult& r) const {
+        const auto in = std::count_if(r.groups[0].nodes.begin(), r.groups[0].nodes.end(), [&](const auto& n) {
+            return std::count(net_.module.begin(), net_.module.end(), n.name) > 0;
+        });
+        return 4 * in >= 3 * kModuleNodes;
     }
     ReportChecker Checker(std::uint32_t seed) const { return {files_, {kKmax, kImax, seed, true}}; }
 
@@ -122,9 +125,7 @@ TEST_F(PlantedModule, EveryStartGivesAValidReport) {
         EXPECT_TRUE(r.ok()) << r.Describe() << "\n" << work.Read("outA");
         ASSERT_FALSE(r.groups.empty());
         ExpectStdoutMatchesReport(run.out, work.Read("outA"), r.groups.size());
-        if (p != 1) {
-            EXPECT_GE(4 * PlantedInBestGroup(r), 3u * kModuleNodes);
-        }
+        EXPECT_TRUE(p == 1 || ModuleInBestGroup(r)) << work.Read("outA");
     }
 }
 
@@ -134,8 +135,7 @@ std::vector<std::string> PlainLines(const std::string& out) {
     std::vector<std::string> kept;
     for (const std::string& line : Split(out))
         if (!line.empty() && line.rfind("Permutation test of run ", 0) != 0 && line.rfind("NOTE: the dot ", 0) != 0 &&
-            line.rfind("Stability of run ", 0) != 0 && line.find("empirical p-value") == std::string::npos &&
-            line.find("\tstability ") == std::string::npos)
+            line.rfind("Stability of run ", 0) != 0 && line.find("empirical p-value") == std::string::npos)
             kept.push_back(line);
     return kept;
 }
@@ -158,9 +158,8 @@ TEST_F(PlantedModule, PermutationsStabilityAndExportsOnAnyThreads) {
     EXPECT_EQ(PlainLines(r.out), PlainLines(plain.out));
     std::set<std::string> expected{"outA", "outB"};
     EXPECT_EQ(Entries(plainDir.path()), expected);
-    for (const std::string name : {".significance.tsv", ".stability.tsv"})
-        expected.insert({"outA" + name, "outB" + name});
-    expected.insert("out.summary.tsv");
+    expected.insert({"outA.significance.tsv", "outA.stability.tsv", "outB.significance.tsv", "outB.stability.tsv",
+                     "out.summary.tsv"});
     EXPECT_EQ(Entries(moreDir.path()), expected);
     for (const std::string& name : expected)
         EXPECT_EQ(dir.Read(name), (name.size() == 4 ? plainDir : moreDir).Read(name)) << name;
@@ -181,7 +180,7 @@ TEST_F(PlantedModule, PermutationsStabilityAndExportsOnAnyThreads) {
     EXPECT_TRUE(b.ok()) << b.Describe() << "\n" << dir.Read("outB");
     ASSERT_FALSE(a.groups.empty() || b.groups.empty());
     ExpectStdoutMatchesReport(r.out, dir.Read("outB"), b.groups.size());
-    EXPECT_GE(4 * PlantedInBestGroup(a), 3u * kModuleNodes);
+    EXPECT_TRUE(ModuleInBestGroup(a)) << report;
     std::map<std::string, double> fraction;
     for (const std::string& line : Split(dir.Read("outA.stability.tsv")))
         if (const auto f = Split(line, '\t'); f.size() == 4) fraction[f[0]] = std::atof(f[3].c_str());
