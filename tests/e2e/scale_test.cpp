@@ -10,10 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "support/planted_network.hpp"
 #include "support/run_binary.hpp"
 
 namespace tarnvale::testing {
@@ -21,13 +21,8 @@ namespace {
 
 constexpr int kNodes = 1'000'000;
 
-// A p-value in (0, 1) that varies with i, with 6 significant digits.
-std::string PValue(int i) {
-    char text[32];
-    const auto spread = static_cast<double>((std::int64_t{i} * 7919) % 9973);
-    std::snprintf(text, sizeof text, "%.6g", (spread + 1) / 9974.0);
-    return text;
-}
+// A p-value in (0, 1) that varies with i.
+std::string PValue(int i) { return Format(static_cast<double>((std::int64_t{i} * 7919) % 9973 + 1) / 9974.0); }
 
 // Two tests, so that a parallel ctest runs them side by side.
 void ExpectAMillionNodesFinishWithinTwoGibibytes(bool star) {
