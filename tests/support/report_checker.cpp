@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <cmath>
 #include <deque>
 #include <fstream>
 #include <iomanip>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -80,43 +80,31 @@ std::vector<ReportGroup> ParseReport(const std::string& text, std::vector<std::s
     std::vector<ReportGroup> report;
     if (text.empty()) return report;  // a run without groups writes nothing
     if (text.back() != '\n') problems.push_back("the file does not end with a line end");
+    static const std::regex head("Group No\\. (0|[1-9][0-9]*): size\\((0|[1-9][0-9]*)\\)");
+    enum { kOpening, kHead, kScore, kNode } next = kOpening;  // what the next line may be
     const std::vector<std::string> lines = Split(text);
-    auto fail = [&](std::size_t i, const std::string& expected) {
-        problems.push_back("line " + std::to_string(i + 1) + ": expected " + expected + ", found '" +
-                           (i < lines.size() ? lines[i] : "the end") + "'");
-        return report;
-    };
-    for (std::size_t i = 0; i < lines.size();) {
-        if (!lines[i++].empty()) return fail(i - 1, "the empty line that opens a group");
-        ReportGroup group;
-        group.line = i + 1;
-        unsigned long number = 0, size = 0;
-        if (i >= lines.size() ||
-            std::sscanf(lines[i].c_str(), "Group No. %lu: size(%lu", &number, &size) != 2 ||
-            lines[i] != "Group No. " + std::to_string(number) + ": size(" + std::to_string(size) + ")")
-            return fail(i, "\"Group No. g: size(k)\"");
-        group.number = static_cast<long>(number);
-        group.declaredSize = size;
-        const std::string head = "Group s-score = ";
-        const auto score = ++i < lines.size() && lines[i].rfind(head, 0) == 0
-                               ? ParseDouble(lines[i].substr(head.size()))
-                               : std::nullopt;
-        if (!score) return fail(i, "\"Group s-score = <number>\"");
-        group.score = *score;
-        for (++i; i < lines.size() && !lines[i].empty(); ++i) {
-            const std::vector<std::string> f = Split(lines[i], '\t');
-            const auto nodeScore = f.size() == 3 ? ParseDouble(f[1]) : std::nullopt;
-            const auto pvalue = f.size() == 3 ? ParseDouble(f[2]) : std::nullopt;
-            if (!nodeScore || !pvalue || f[0].empty() ||
-                f[0].find_first_of(" \r\v\f") != std::string::npos) {
-                report.push_back(group);
-                return fail(i, "name<TAB>node score<TAB>p-value");
-            }
-            group.nodes.push_back({f[0], *nodeScore, *pvalue});
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        const std::vector<std::string> f = Split(line, '\t');
+        std::optional<double> x, y;
+        std::smatch m;
+        if ((next == kOpening || next == kNode) && line.empty()) {
+            next = kHead;
+        } else if (next == kHead && std::regex_match(line, m, head)) {
+            report.push_back({std::stol(m[1]), std::stoul(m[2]), 0, i + 1, {}});
+            next = kScore;
+        } else if (next == kScore && line.rfind("Group s-score = ", 0) == 0 && (x = ParseDouble(line.substr(16)))) {
+            report.back().score = *x;
+            next = kNode;
+        } else if (next == kNode && f.size() == 3 && !f[0].empty() && f[0].find_first_of(" \r\v\f") == std::string::npos &&
+                   (x = ParseDouble(f[1])) && (y = ParseDouble(f[2]))) {
+            report.back().nodes.push_back({f[0], *x, *y});
+        } else {
+            problems.push_back("line " + std::to_string(i + 1) + ": the format allows no '" + line + "' here");
+            return report;
         }
-        report.push_back(std::move(group));
-        if (i + 1 == lines.size()) return fail(i, "a group after the empty line");
     }
+    if (next == kHead || next == kScore) problems.push_back("the report ends inside a group");
     return report;
 }
 
