@@ -74,9 +74,11 @@ std::string CheckResult::Describe() const {
     return text;
 }
 
-// A report is a sequence of groups: an empty line, "Group No. g: size(k)",
-// "Group s-score = x", then name<TAB>node score<TAB>p-value lines.
-std::vector<ReportGroup> ParseReport(const std::string& text, std::vector<std::string>& problems) {
+// Reads a report strictly; the first line that the format does not allow
+// ends the reading with a problem naming it. A report is a sequence of
+// groups: an empty line, "Group No. g: size(k)", "Group s-score = x", then
+// name<TAB>node score<TAB>p-value lines.
+static std::vector<ReportGroup> ParseReport(const std::string& text, std::vector<std::string>& problems) {
     std::vector<ReportGroup> report;
     if (text.empty()) return report;  // a run without groups writes nothing
     if (text.back() != '\n') problems.push_back("the file does not end with a line end");

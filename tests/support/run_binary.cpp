@@ -33,13 +33,15 @@ std::string ScratchDir::Write(const std::string& name, const std::string& conten
     return file.string();
 }
 
-std::string ScratchDir::Read(const std::string& name) const {
-    std::ifstream stream(path_ / name, std::ios::binary);
-    if (!stream) throw std::runtime_error("cannot read " + (path_ / name).string());
+std::string ReadFile(const fs::path& path) {
+    std::ifstream stream(path, std::ios::binary);
+    if (!stream) throw std::runtime_error("cannot read " + path.string());
     std::ostringstream text;
     text << stream.rdbuf();
     return text.str();
 }
+
+std::string ScratchDir::Read(const std::string& name) const { return ReadFile(path_ / name); }
 
 bool ScratchDir::Exists(const std::string& name) const { return fs::exists(path_ / name); }
 

@@ -28,6 +28,9 @@ struct RunResult {
     std::string err;
 };
 
+// The whole content of a file.
+std::string ReadFile(const std::filesystem::path& path);
+
 // A fresh, empty directory under the system's temporary directory, removed
 // when the object goes away.
 class ScratchDir {
