@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
 #include <map>
 #include <regex>
 #include <set>
@@ -92,42 +91,10 @@ void ExpectStdoutMatchesReport(const std::string& out, const std::string& report
 
 class PlantedModule : public ::testing::Test {
 protected:
-    // At least three quarters of the module are in the best group.
-    bool ModuleInBestGroup(const CheckResult& r) const {
-        const auto in = std::count_if(r.groups[0].nodes.begin(), r.groups[0].nodes.end(), [&](const auto& n) {
-            return std::count(net_.module.begin(), net_.module.end(), n.name) > 0;
-        });
-        return 4 * in >= 3 * kModuleNodes;
-    }
-    ReportChecker Checker(std::uint32_t seed) const { return {files_, {kKmax, kImax, seed, true}}; }
-
     const PlantedNetwork net_ = MakePlantedNetwork(kNetworkSeed, kNoiseNodes, kModuleNodes);
     ScratchDir dir_;
     const InputFiles files_ = Write(dir_, net_);
 };
-
-// Every start heuristic and a run without quenching give valid reports; every
-// start but the cut start (-p 1) keeps most of the module in the best group.
-// With the Random start the module is missed for some seeds (about one in
-// twelve here): it then sits in a large random component ranked below the
-// groups that the acceptance rule compares. The seed here is not such a one.
-TEST_F(PlantedModule, EveryStartGivesAValidReport) {
-    const ReportChecker checker = Checker(5);
-    // The merged pair and the two nodes without data are gone; edges vary.
-    EXPECT_EQ(checker.NumberOfNodes(), static_cast<std::size_t>(kNoiseNodes + kModuleNodes - 3));
-    EXPECT_TRUE(checker.EdgesVary());
-    for (int p = -1; p <= 7; ++p) {
-        SCOPED_TRACE("-p " + std::to_string(p));
-        ScratchDir work;
-        const RunResult run = RunIn(work, files_, 5, {"-r", "1", "-n", "1500", "-p", std::to_string(std::max(p, 2)),
-                                                    "-q", p < 0 ? "0" : "1"});
-        const CheckResult r = checker.CheckFirstRun(work.Read("outA"));
-        EXPECT_TRUE(r.ok()) << r.Describe() << "\n" << work.Read("outA");
-        ASSERT_FALSE(r.groups.empty());
-        ExpectStdoutMatchesReport(run.out, work.Read("outA"), r.groups.size());
-        EXPECT_TRUE(p == 1 || ModuleInBestGroup(r)) << work.Read("outA");
-    }
-}
 
 // Standard output but the empty lines and those that the permutations,
 // the ensemble and the exports add.
@@ -173,14 +140,20 @@ TEST_F(PlantedModule, PermutationsStabilityAndExportsOnAnyThreads) {
 
     // The reports are valid, the module fills the best group and is found
     // by at least nine in ten repeated searches.
-    const ReportChecker checker = Checker(kRunSeed);
+    const ReportChecker checker(files_, {kKmax, kImax, kRunSeed, true});
+    // The merged pair and the two nodes without data are gone; edges vary.
+    EXPECT_EQ(checker.NumberOfNodes(), static_cast<std::size_t>(kNoiseNodes + kModuleNodes - 3));
+    EXPECT_TRUE(checker.EdgesVary());
     const std::string report = dir.Read("outA");
     const CheckResult a = checker.CheckFirstRun(report), b = checker.CheckLaterRun(report, dir.Read("outB"));
     EXPECT_TRUE(a.ok()) << a.Describe() << "\n" << report;
     EXPECT_TRUE(b.ok()) << b.Describe() << "\n" << dir.Read("outB");
     ASSERT_FALSE(a.groups.empty() || b.groups.empty());
     ExpectStdoutMatchesReport(r.out, dir.Read("outB"), b.groups.size());
-    EXPECT_TRUE(ModuleInBestGroup(a)) << report;
+    const auto planted = std::count_if(a.groups[0].nodes.begin(), a.groups[0].nodes.end(), [&](const auto& n) {
+        return std::count(net_.module.begin(), net_.module.end(), n.name) > 0;
+    });
+    EXPECT_GE(4 * planted, 3 * kModuleNodes) << report;
     std::map<std::string, double> fraction;
     for (const std::string& line : Split(dir.Read("outA.stability.tsv")))
         if (const auto f = Split(line, '\t'); f.size() == 4) fraction[f[0]] = std::atof(f[3].c_str());
