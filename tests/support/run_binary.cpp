@@ -45,7 +45,7 @@ std::string ScratchDir::Read(const std::string& name) const { return ReadFile(pa
 
 bool ScratchDir::Exists(const std::string& name) const { return fs::exists(path_ / name); }
 
-RunResult RunChild(std::vector<std::string> argv, const fs::path& cwd, std::optional<rlim_t> memoryLimit) {
+RunResult RunChild(std::vector<std::string> argv, const fs::path& cwd) {
     // Output goes through files rather than pipes so that large outputs
     // cannot block the child.
     ScratchDir capture;
@@ -60,8 +60,6 @@ RunResult RunChild(std::vector<std::string> argv, const fs::path& cwd, std::opti
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {  // exit status 127: the child could not be started
         ::dup2(inFd, 0), ::dup2(outFd, 1), ::dup2(errFd, 2);
-        const rlimit limit{memoryLimit.value_or(0), memoryLimit.value_or(0)};
-        if (memoryLimit && ::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(127);
         if (::chdir(cwd.c_str()) != 0) ::_exit(127);
         ::execv(args[0], args.data());
         ::_exit(127);

@@ -1,12 +1,9 @@
 #pragma once
 // Runs the real tarnvale binary (or a shell) in a scratch directory and
-// captures what it prints and how it exits, optionally under an
-// address-space limit or with the rights of an unprivileged user.
-
-#include <sys/resource.h>
+// captures what it prints and how it exits, optionally with the rights of
+// an unprivileged user.
 
 #include <filesystem>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -52,9 +49,8 @@ private:
 };
 
 // Runs argv (argv[0] is the program's path) in `cwd`, standard input from
-// /dev/null, with at most `memoryLimit` bytes of address space.
-RunResult RunChild(std::vector<std::string> argv, const std::filesystem::path& cwd,
-                   std::optional<rlim_t> memoryLimit = std::nullopt);
+// /dev/null.
+RunResult RunChild(std::vector<std::string> argv, const std::filesystem::path& cwd);
 // The binary followed by its arguments, for RunChild.
 std::vector<std::string> Tarnvale(std::vector<std::string> args);
 // The binary with `args` (argv[1..]) run in `cwd`.
