@@ -201,18 +201,5 @@ TEST(Preparation, MergeByAssociationMakesNodesWithEqualListsTheirAnchor) {
     }
 }
 
-// Deleting the unselected nodes takes all their edges, a loop included, and
-// the nodes that stay count only the edges left.
-TEST(Preparation, DeleteUnselectedNodesTakesTheirEdges) {
-    Named net("", "A B 0.1,B C 0.2,C D 0.3,C C 0.4,B D 0.5");
-    NodeMap<bool> selection;
-    for (const char* name : {"A", "B", "D"}) selection[net.ids.at(name)] = true;
-    DeleteUnselectedNodes(net.graph, selection);
-    EXPECT_EQ(net.Text(), "A B D | A-B:0.1 B-D:0.5");
-    EXPECT_EQ(net.graph.NumberOfEdges(), 2u);
-    for (const auto& [name, degree] : {std::pair{"A", 1}, {"B", 2}, {"D", 1}})
-        EXPECT_EQ(net.graph.Degree(net.ids.at(name)), degree) << name;
-}
-
 }  // namespace
 }  // namespace tarnvale

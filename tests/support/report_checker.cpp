@@ -166,11 +166,6 @@ ReportChecker::ReportChecker(const InputFiles& files, const FirstRunSettings& se
             edgeModel_ = m;
 }
 
-std::optional<std::size_t> ReportChecker::IndexOf(const std::string& name) const {
-    const auto it = index_.find(name);
-    return it == index_.end() ? std::nullopt : std::optional<std::size_t>(it->second);
-}
-
 std::optional<double> ReportChecker::ExpectedScore(const std::vector<std::size_t>& members) const {
     if (members.size() < 2) return std::nullopt;
     const std::set<std::size_t> in(members.begin(), members.end());
@@ -200,14 +195,14 @@ std::vector<std::vector<std::size_t>> ReportChecker::CheckGroups(const std::vect
         if (!std::isfinite(group.score)) problem("s-score is not finite");
         if (g > 0 && group.score > groups[g - 1].score) problem("groups are not ranked");
         for (const ReportNode& node : group.nodes) {
-            const auto i = IndexOf(node.name);
-            if (!i || !owner.emplace(*i, g).second) {
-                problem(node.name + (i ? " already appears in group " + std::to_string(owner[*i])
-                                       : std::string(" is not a node of the cleaned network")));
+            const auto known = index_.find(node.name);
+            if (known == index_.end() || !owner.emplace(known->second, g).second) {
+                problem(node.name + (known == index_.end() ? std::string(" is not a node of the cleaned network")
+                                                           : " already appears in group " + std::to_string(owner[known->second])));
                 continue;
             }
-            members[g].push_back(*i);
-            const double z = nodeScores_[*i];
+            members[g].push_back(known->second);
+            const double z = nodeScores_[known->second];
             if (!Close(node.score, z, kColumnTolerance, 1e-7))
                 problem(node.name + " has node score " + Num(node.score) + ", expected " + Num(z));
             // The p-value column: 1 - Phi(score) in double, narrowed to float.
@@ -259,7 +254,7 @@ CheckResult ReportChecker::CheckLaterRun(const std::string& firstReportText,
     std::unordered_map<std::size_t, std::size_t> firstGroup;  // node index -> group of the first run
     for (std::size_t g = 0; g < first.size(); ++g)
         for (const auto& node : first[g].nodes)
-            if (const auto i = IndexOf(node.name)) firstGroup.emplace(*i, g);
+            if (const auto known = index_.find(node.name); known != index_.end()) firstGroup.emplace(known->second, g);
     result.groups = ParseReport(laterReportText, result.problems);
     const auto members = CheckGroups(result.groups, result.problems);
     for (std::size_t g = 0; g < members.size(); ++g) {

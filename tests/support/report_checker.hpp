@@ -75,7 +75,6 @@ private:
     // Checks what every run's groups must be; returns each group's known nodes.
     std::vector<std::vector<std::size_t>> CheckGroups(const std::vector<ReportGroup>& groups,
                                                       std::vector<std::string>& problems) const;
-    std::optional<std::size_t> IndexOf(const std::string& name) const;
 
     FirstRunSettings settings_;
     std::vector<std::string> names_;

@@ -68,20 +68,13 @@ RunResult RunChild(std::vector<std::string> argv, const fs::path& cwd) {
     int wstatus = 0;
     while (::waitpid(pid, &wstatus, 0) < 0) {
     }
-    RunResult result;
-    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-    result.out = capture.Read("stdout");
-    result.err = capture.Read("stderr");
-    return result;
+    return {WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus), capture.Read("stdout"),
+            capture.Read("stderr")};
 }
 
 std::vector<std::string> Tarnvale(std::vector<std::string> args) {
     args.insert(args.begin(), TARNVALE_BINARY);
     return args;
-}
-
-RunResult RunTarnvale(const std::vector<std::string>& args, const fs::path& cwd) {
-    return RunChild(Tarnvale(args), cwd);
 }
 
 std::vector<std::string> Unprivileged(const std::vector<std::string>& args) {
@@ -95,10 +88,6 @@ std::string Command(const std::vector<std::string>& argv) {
     std::string text;
     for (const auto& a : argv) text += "'" + a + "' ";
     return text;
-}
-
-RunResult RunShell(const std::string& command, const fs::path& cwd) {
-    return RunChild({"/bin/bash", "-c", command + " 2>&1"}, cwd);
 }
 
 std::set<std::string> Entries(const fs::path& dir) {

@@ -54,14 +54,18 @@ RunResult RunChild(std::vector<std::string> argv, const std::filesystem::path& c
 // The binary followed by its arguments, for RunChild.
 std::vector<std::string> Tarnvale(std::vector<std::string> args);
 // The binary with `args` (argv[1..]) run in `cwd`.
-RunResult RunTarnvale(const std::vector<std::string>& args, const std::filesystem::path& cwd);
+inline RunResult RunTarnvale(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
+    return RunChild(Tarnvale(args), cwd);
+}
 // The binary run as the unprivileged user nobody when we are root, who
 // reads and writes anything.
 std::vector<std::string> Unprivileged(const std::vector<std::string>& args);
 // A program and its arguments as a quoted shell command.
 std::string Command(const std::vector<std::string>& argv);
 // A bash command line run in `cwd`, standard error merged into its output.
-RunResult RunShell(const std::string& command, const std::filesystem::path& cwd);
+inline RunResult RunShell(const std::string& command, const std::filesystem::path& cwd) {
+    return RunChild({"/bin/bash", "-c", command + " 2>&1"}, cwd);
+}
 // The names in a directory, and those of the temporary files a report
 // leaves while it is written.
 std::set<std::string> Entries(const std::filesystem::path& dir);
