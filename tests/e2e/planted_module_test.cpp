@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -29,30 +28,29 @@ constexpr std::uint32_t kNetworkSeed = 20240917u, kNoiseSeed = 78u, kRunSeed = 3
 constexpr int kNoiseNodes = 300, kModuleNodes = 12, kKmax = 20, kImax = 200;
 constexpr int kPermutations = 19;  // the smallest p-value is 1 / 20
 
-struct RankLine {
-    std::string score;
-    double pValue = 0;
+struct Rank {
+    std::string score, p;  // as written
+    std::size_t size = 0;
     int atLeast = 0;
+    double pValue = 0;
 };
 
-// The permutation lines of run `letter` on standard output, under that null.
-std::vector<RankLine> PermutationLines(const std::string& out, char letter, const std::string& null) {
-    const std::string head = std::string("\nPermutation test of run ") + letter + ": 19 searches " +
-                             (null == "scores" ? "with the node scores shuffled\n"
-                                               : "on rewired networks (degrees kept)\n");
-    const auto at = out.find(head);
-    EXPECT_NE(at, std::string::npos) << out.substr(out.size() > 3000 ? out.size() - 3000 : 0);
-    std::vector<RankLine> lines;
-    std::istringstream in(at == std::string::npos ? "" : out.substr(at + head.size()));
-    const std::regex pattern("Group No\\. ([0-9]+): s-score = (\\S+), empirical p-value = (\\S+) "
-                             "\\(([0-9]+) of 19 permutations at least as high\\)");
-    std::smatch m;
-    for (std::string line; std::getline(in, line) && std::regex_match(line, m, pattern);) {
-        EXPECT_EQ(std::stoul(m[1]), lines.size());
-        lines.push_back({m[2], std::stod(m[3]), std::stoi(m[4])});
-        EXPECT_DOUBLE_EQ(lines.back().pValue, (1.0 + lines.back().atLeast) / (kPermutations + 1));
+// The rows of OUT<run>.significance.tsv; each p-value is (1 + at least as
+// high) / (permutations + 1).
+std::vector<Rank> Significance(const ScratchDir& dir, const std::string& run) {
+    const auto rows = Split(dir.Read(run + ".significance.tsv"));
+    EXPECT_EQ(rows.at(0), "group\tsize\ts_score\tat_least_as_high\tpermutations\tp_value");
+    std::vector<Rank> ranks;
+    for (std::size_t g = 1; g < rows.size(); ++g) {
+        const auto f = Split(rows[g], '\t');
+        if (f.size() != 6 || f[0] != std::to_string(g - 1) || f[4] != "19") {
+            ADD_FAILURE() << rows[g];
+            break;
+        }
+        ranks.push_back({f[2], f[5], std::stoul(f[1]), std::stoi(f[3]), std::stod(f[5])});
+        EXPECT_DOUBLE_EQ(ranks.back().pValue, (1.0 + ranks.back().atLeast) / (kPermutations + 1));
     }
-    return lines;
+    return ranks;
 }
 
 // Runs the binary in `work` on `files` with the seed and, unless `options`
@@ -161,18 +159,17 @@ TEST_F(PlantedModule, PermutationsStabilityAndExportsOnAnyThreads) {
     EXPECT_NE(r.out.find("\nStability of run A: "), std::string::npos);
     // The module's group has the smallest p-value of the run, the smallest
     // that 19 permutations can give; the table says what the lines say.
-    const auto lines = PermutationLines(r.out, 'A', "scores");
+    const auto lines = Significance(dir, "outA");
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_LE(lines[0].pValue, 0.05);
     EXPECT_LT(lines[0].pValue, std::min(lines[1].pValue, lines[2].pValue));
-    std::string table = "group\tsize\ts_score\tat_least_as_high\tpermutations\tp_value\n";
+    std::string printed = "\nPermutation test of run A: 19 searches with the node scores shuffled\n";
     for (std::size_t g = 0; g < lines.size(); ++g) {
-        std::ostringstream p;
-        p << lines[g].pValue;
-        table += std::to_string(g) + "\t" + std::to_string(a.groups[g].nodes.size()) + "\t" + lines[g].score + "\t" +
-                 std::to_string(lines[g].atLeast) + "\t19\t" + p.str() + "\n";
+        EXPECT_TRUE(lines[g].size == a.groups[g].nodes.size() && std::stod(lines[g].score) == a.groups[g].score);
+        printed += "Group No. " + std::to_string(g) + ": s-score = " + lines[g].score + ", empirical p-value = " +
+                   lines[g].p + " (" + std::to_string(lines[g].atLeast) + " of 19 permutations at least as high)\n";
     }
-    EXPECT_EQ(dir.Read("outA.significance.tsv"), table);
+    EXPECT_NE(r.out.find(printed), std::string::npos) << printed;
     const auto problems = CheckSummary(dir.Read("out.summary.tsv"), {{'A', report}, {'B', dir.Read("outB")}}, 3);
     EXPECT_TRUE(problems.empty()) << problems.front();
 
@@ -217,9 +214,11 @@ TEST_F(PlantedModule, PermutationsStabilityAndExportsOnAnyThreads) {
 // the noise seeds 77 to 80, 78 and 79 meet every bound.
 TEST_F(PlantedModule, RewiredNullFindsTheModuleAndNoiseSpreadsOut) {
     ScratchDir work;
-    const auto planted = PermutationLines(
-        RunIn(work, files_, kRunSeed, {"-n", "5000", "-p", "5", "-r", "1", "-g", "3", "--null", "network",
-                                     "--permutations", "19"}).out, 'A', "network");
+    const RunResult r = RunIn(work, files_, kRunSeed, {"-n", "5000", "-p", "5", "-r", "1", "-g", "3", "--null",
+                                                      "network", "--permutations", "19"});
+    EXPECT_NE(r.out.find("\nPermutation test of run A: 19 searches on rewired networks (degrees kept)\n"),
+              std::string::npos);
+    const auto planted = Significance(work, "outA");
     ASSERT_FALSE(planted.empty());
     EXPECT_LE(planted[0].pValue, 0.05);
     const InputFiles noise = Write(work, MakePlantedNetwork(kNoiseSeed, 120, 0));
@@ -227,8 +226,9 @@ TEST_F(PlantedModule, RewiredNullFindsTheModuleAndNoiseSpreadsOut) {
         SCOPED_TRACE(null);
         std::vector<double> all;
         for (std::uint32_t seed : {1u, 2u, 3u}) {
-            const auto lines = PermutationLines(RunIn(work, noise, seed, {"-k", "10", "-i", "100", "-n", "1000", "-p",
-                "2", "-r", "1", "-g", "5", "--null", null, "--permutations", "19"}).out, 'A', null);
+            RunIn(work, noise, seed, {"-k", "10", "-i", "100", "-n", "1000", "-p", "2", "-r", "1", "-g", "5", "--null",
+                                      null, "--permutations", "19"});
+            const auto lines = Significance(work, "outA");
             ASSERT_GE(lines.size(), 3u);
             EXPECT_GT(lines[0].pValue, 0.1) << seed;
             for (const auto& line : lines) all.push_back(line.pValue);
