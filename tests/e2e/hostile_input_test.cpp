@@ -184,10 +184,9 @@ TEST_P(HostileInput, EndsCleanlyWithItsMessages) {
     const auto path = [&](const char* name) { return (judged.path() / name).string(); };
     const ReportChecker checker({path("net.sif"), path("p.txt"), path("a.txt")},
                                 {6, 50, static_cast<std::uint32_t>(std::stoul(kRingSeed)), true});
-    const CheckResult a = checker.CheckFirstRun(judged.Read("outA"));
-    EXPECT_TRUE(a.ok()) << a.Describe();
-    const CheckResult b = checker.CheckLaterRun(judged.Read("outA"), judged.Read("outB"));
-    EXPECT_TRUE(b.ok()) << b.Describe();
+    for (const CheckResult& check : {checker.CheckFirstRun(judged.Read("outA")),
+                                     checker.CheckLaterRun(judged.Read("outA"), judged.Read("outB"))})
+        EXPECT_TRUE(check.ok()) << check.Describe();
 }
 
 INSTANTIATE_TEST_SUITE_P(Catalogue, HostileInput, ::testing::ValuesIn(Catalogue()),

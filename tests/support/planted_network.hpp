@@ -86,9 +86,9 @@ inline PlantedNetwork MakePlantedNetwork(std::uint32_t seed, int noise, int plan
     std::vector<std::size_t> noiseNodes;
     for (std::size_t i = 0; i < total; ++i)
         if (!inModule[i]) noiseNodes.push_back(i);
-    const bool odd = noiseNodes.size() > 21;
-    const std::size_t shareA = odd ? noiseNodes[10] : total, shareB = odd ? noiseNodes[11] : total;
-    const std::size_t noDataA = odd ? noiseNodes[20] : total, noDataB = odd ? noiseNodes[21] : total;
+    // Needs 22 noise nodes at least.
+    const std::size_t shareA = noiseNodes.at(10), shareB = noiseNodes.at(11), noDataA = noiseNodes.at(20),
+                      noDataB = noiseNodes.at(21);
     for (std::size_t i = 0; i < total; ++i) {
         const std::string& name = names[i];
         const double p = inModule[i] ? std::pow(10.0, between(-6.0, -4.0)) : between(0.05, 1.0);
