@@ -135,6 +135,13 @@ TEST_F(FileHandling, ReportsThatCannotBeWrittenStopWithTheirNameAndKeepWhatWasTh
     EXPECT_EQ(full.status, 1);
     EXPECT_EQ(full.err, "Error: writing standard output failed\n");
 
+    // An export that cannot be written stops the run after its report.
+    fs::create_directory(dir_.path() / "outA.nodes.tsv");
+    auto exports = Args();
+    exports.insert(exports.begin(), "--cytoscape");
+    ExpectFailure(Run(exports), "\nError: writing outA.nodes.tsv failed: Is a directory\n");
+    EXPECT_TRUE(dir_.Exists("outA.sif"));
+
     fs::create_directory(dir_.path() / "ro");
     fs::permissions(dir_.path() / "ro", fs::perms(0555));
     const RunResult r = RunChild(Unprivileged(Args("net.sif", "p.txt", "a.txt", "ro/out")), dir_.path());

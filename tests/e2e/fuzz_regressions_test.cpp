@@ -6,11 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "fuzz/checks.hpp"
+#include "support/run_binary.hpp"
 
 namespace tarnvale::fuzz {
 namespace {
@@ -26,10 +25,7 @@ TEST(FuzzRegressions, EveryKeptInputPassesItsTargetsChecks) {
             if (!fs::is_directory(root / target)) continue;
             for (const auto& entry : fs::directory_iterator(root / target)) {
                 if (!entry.is_regular_file()) continue;
-                std::ifstream in(entry.path(), std::ios::binary);
-                std::ostringstream text;
-                text << in.rdbuf();
-                EXPECT_EQ(check(text.str()), "") << entry.path();
+                EXPECT_EQ(check(testing::ReadFile(entry.path())), "") << entry.path();
                 ++count;
             }
         }

@@ -70,10 +70,7 @@ inline ScoredNetwork Build(int n, const std::vector<std::pair<int, int>>& edges,
     for (int k = 0; k < n; k += 17) net.graph.DelNode(k);
     net.graph.Compact();
     net.graph.MakeUndirected();
-    net.context.nodeModel = {0.05f, 1.2f, 0.8f, 0.2f, 0.3f, 0.0f};
-    net.context.edgeModel = {-0.2f, 0.9f, 1.1f, 0.1f, 0.1f, 0.0f};
-    net.context.nodeOnly = nodeOnly;
-    net.context.hub = hub;
+    net.context = {{0.05f, 1.2f, 0.8f, 0.2f, 0.3f, 0.0f}, {-0.2f, 0.9f, 1.1f, 0.1f, 0.1f, 0.0f}, nodeOnly, hub};
     net.nodes = net.graph.Nodes();
     return net;
 }

@@ -17,31 +17,23 @@ namespace {
 constexpr std::uint32_t kSeed = 20240611u;
 const float kNan = std::numeric_limits<float>::quiet_NaN();
 
-ScoreContext Context(const BackgroundModel& nodes, const BackgroundModel& edges, bool nodeOnly) {
-    ScoreContext context;
-    context.nodeModel = nodes;
-    context.edgeModel = edges;
-    context.nodeOnly = nodeOnly;
-    return context;
-}
-
 const BackgroundModel kNeutral = {0, 1, 1, 0, 0, 0};  // the part is GroupScore
 
 TEST(SubnetworkScore, PartsCorrectedByTheirModelsAtTheGroupSize) {
     // MeanAt(k) = 0.5 k and SdAt(k) = 0.25 k: at size 2, (sqrt 2 - 1) / 0.5;
     // edge scores are ignored.
-    const ScoreContext linear = Context({0, 1, 0.25f, 1, 0.5f, 1}, kNeutral, true);
+    const ScoreContext linear{{0, 1, 0.25f, 1, 0.5f, 1}, kNeutral, true};
     EXPECT_NEAR(SubnetworkScore({1, 1}, {100}, linear), (std::sqrt(2.0) - 1.0) / 0.5, 1e-5);
     // Node part 2 / sqrt 4 = 1, edge part 1 / sqrt 1 = 1: 2 over sqrt 2.
-    EXPECT_EQ(SubnetworkScore({0.5f, 0.5f, 0.5f, 0.5f}, {1}, Context(kNeutral, kNeutral, false)),
+    EXPECT_EQ(SubnetworkScore({0.5f, 0.5f, 0.5f, 0.5f}, {1}, ScoreContext{kNeutral, kNeutral, false}),
               static_cast<float>(2.0 / std::sqrt(2.0)));
     // Two nodes, one edge. Node part: GroupScore(2, 2) = 2.828 less MeanAt(2)
     // = 2. Edge part: GroupScore({5}; 1, 2) = 2 less MeanAt(1) = 3, over
     // SdAt(1) = 0.5, giving -2.
     const BackgroundModel nodes = {0, 1, 1, 0, 1, 1}, edges = {1, 2, 0.5f, 0, 3, 1};
     const double expected = (2.0 * std::sqrt(2.0) - 2.0 - 2.0) / std::sqrt(2.0);
-    EXPECT_NEAR(SubnetworkScore({2, 2}, {5}, Context(nodes, edges, false)), expected, 1e-5);
-    EXPECT_GT(std::abs(SubnetworkScore({2, 2}, {5}, Context(edges, nodes, false)) - expected), 0.1);
+    EXPECT_NEAR(SubnetworkScore({2, 2}, {5}, ScoreContext{nodes, edges, false}), expected, 1e-5);
+    EXPECT_GT(std::abs(SubnetworkScore({2, 2}, {5}, ScoreContext{edges, nodes, false}) - expected), 0.1);
 }
 
 TEST(Accept, RankedListsAndTheDrawsTheyTake) {

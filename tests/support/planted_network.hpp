@@ -1,8 +1,12 @@
 #pragma once
 // A small synthetic network for end-to-end tests: a sparse random connected
-// network of noise nodes with, optionally, one densely connected module of
-// strongly significant nodes (p-values from 1e-6 to 1e-4). No two lines
-// join the same pair unless the shape asks for the quirks of real files.
+// network of noise nodes (about two and a half edges a node) with,
+// optionally, one densely connected module of strongly significant nodes
+// (p-values from 1e-6 to 1e-4), and the input quirks of real files: a few
+// interactions listed twice (the second time reversed), identifiers given
+// by the association file, noise nodes with two or three identifiers, two
+// noise nodes sharing one identifier (so merged) and two without a p-value.
+// Noise p-values are drawn from (0.05, 1).
 
 #include <algorithm>
 #include <cmath>
@@ -29,21 +33,9 @@ inline std::string Format(double value) {
     return text;
 }
 
-// How a synthetic network is drawn beyond its sizes.
-struct PlantedShape {
-    // Edges per node: 1.25 gives an average degree of about two and a half.
-    double edgesPerNode = 1.25;
-    // The input quirks of real files: a few interactions listed twice (the
-    // second time reversed), identifiers given by the association file,
-    // noise nodes with two or three identifiers, two noise nodes sharing one
-    // identifier (so merged) and two without a p-value. Noise p-values are
-    // then drawn from (0.05, 1).
-    bool quirks = false;
-};
-
 // `noise` noise nodes and `planted` module nodes (0: pure noise),
 // everything drawn from `seed`.
-inline PlantedNetwork MakePlantedNetwork(std::uint32_t seed, int noise, int planted, PlantedShape shape = {}) {
+inline PlantedNetwork MakePlantedNetwork(std::uint32_t seed, int noise, int planted) {
     std::mt19937 mt(seed);
     // Uniform on (0, 1) from one 32-bit word: the same with every library.
     auto open = [&] { return (static_cast<double>(mt()) + 0.5) / 4294967296.0; };
@@ -75,37 +67,32 @@ inline PlantedNetwork MakePlantedNetwork(std::uint32_t seed, int noise, int plan
     // nodes cannot be gathered into one group without many unremarkable ones,
     // so a planted module stands out from shuffles.
     for (std::size_t i = 1; i < total; ++i) edge(order[i], order[below(i)], between(0.02, 0.98));
-    while (static_cast<double>(joined.size()) < static_cast<double>(total) * shape.edgesPerNode)
+    while (static_cast<double>(joined.size()) < static_cast<double>(total) * 1.25)
         edge(below(total), below(total), between(0.02, 0.98));
     // The module: a path through it and about half of its pairs, reliable edges.
     for (std::size_t i = 1; i < module.size(); ++i) edge(module[i - 1], module[i], between(0.6, 0.95));
     for (std::size_t i = 0; i < module.size(); ++i)
         for (std::size_t j = i + 1; j < module.size(); ++j)
             if (open() < 0.5) edge(module[i], module[j], between(0.6, 0.95));
-    if (shape.quirks) {
-        for (int d = 0; d < 5; ++d) {
-            std::string line = lines[below(lines.size())];
-            const auto t1 = line.find('\t'), t2 = line.find('\t', t1 + 1), t3 = line.rfind('\t');
-            lines.push_back(line.substr(t2 + 1, t3 - t2 - 1) + "\tpd\t" + line.substr(0, t1) + line.substr(t3));
-        }
-        for (std::size_t i = lines.size() - 1; i > 0; --i) std::swap(lines[i], lines[below(i + 1)]);
+    for (int d = 0; d < 5; ++d) {
+        std::string line = lines[below(lines.size())];
+        const auto t1 = line.find('\t'), t2 = line.find('\t', t1 + 1), t3 = line.rfind('\t');
+        lines.push_back(line.substr(t2 + 1, t3 - t2 - 1) + "\tpd\t" + line.substr(0, t1) + line.substr(t3));
     }
+    for (std::size_t i = lines.size() - 1; i > 0; --i) std::swap(lines[i], lines[below(i + 1)]);
 
     PlantedNetwork net;
     for (const auto& line : lines) net.sif += line + "\n";
     std::vector<std::size_t> noiseNodes;
     for (std::size_t i = 0; i < total; ++i)
         if (!inModule[i]) noiseNodes.push_back(i);
-    const bool odd = shape.quirks && noiseNodes.size() > 21;
-    const std::size_t shareA = odd ? noiseNodes[10] : total, shareB = odd ? noiseNodes[11] : total;
-    const std::size_t noDataA = odd ? noiseNodes[20] : total, noDataB = odd ? noiseNodes[21] : total;
+    // Needs 22 noise nodes at least.
+    const std::size_t shareA = noiseNodes.at(10), shareB = noiseNodes.at(11), noDataA = noiseNodes.at(20),
+                      noDataB = noiseNodes.at(21);
     for (std::size_t i = 0; i < total; ++i) {
         const std::string& name = names[i];
-        const double p = inModule[i] ? std::pow(10.0, between(-6.0, -4.0)) : shape.quirks ? between(0.05, 1.0) : open();
-        if (!shape.quirks) {
-            net.pvalues += name + "\t" + Format(p) + "\n";
-            net.association += name + "\t" + name + "\n";
-        } else if (i == shareB) {
+        const double p = inModule[i] ? std::pow(10.0, between(-6.0, -4.0)) : between(0.05, 1.0);
+        if (i == shareB) {
             net.association += name + "\tID" + names[shareA] + "\n";
         } else if (i == noDataA || i == noDataB) {
         } else if (!inModule[i] && (i % 7 == 3 || i % 11 == 5)) {

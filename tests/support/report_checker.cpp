@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <cmath>
 #include <deque>
 #include <fstream>
+#include <iomanip>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -18,21 +19,19 @@
 #include "network/sif_reader.hpp"
 #include "stats/background_model.hpp"
 #include "stats/random.hpp"
+#include "support/run_binary.hpp"
 
 namespace tarnvale::testing {
 namespace {
 
 // The report prints six significant digits: node columns are compared to a
 // relative 1e-5, scores (recomputed by another route than the program's
-// float steps) to 1e-4 with a floor of 0.1 for scores near zero.
-constexpr double kColumnTolerance = 1e-5;
-constexpr double kScoreTolerance = 1e-4;
-constexpr double kScoreFloor = 0.1;
+// float steps) to 1e-4; `floor` is the smallest magnitude compared relatively.
+constexpr double kColumnTolerance = 1e-5, kScoreTolerance = 1e-4;
 
 std::string Num(double value) {
     std::ostringstream text;
-    text.precision(9);
-    text << value;
+    text << std::setprecision(9) << value;
     return text.str();
 }
 
@@ -45,10 +44,9 @@ std::optional<double> ParseDouble(const std::string& token) {
     return value;
 }
 
-bool Close(double written, double expected, double relative, double absolute) {
+bool Close(double written, double expected, double relative, double floor) {
     return std::isfinite(written) &&
-           std::fabs(written - expected) <=
-               relative * std::max(std::fabs(written), std::fabs(expected)) + absolute;
+           std::fabs(written - expected) <= relative * std::max({std::fabs(written), std::fabs(expected), floor});
 }
 
 std::ifstream OpenOrThrow(const std::string& path) {
@@ -76,53 +74,39 @@ std::string CheckResult::Describe() const {
     return text;
 }
 
-// A report is a sequence of groups: an empty line, "Group No. g: size(k)",
-// "Group s-score = x", then name<TAB>node score<TAB>p-value lines.
-std::vector<ReportGroup> ParseReport(const std::string& text, std::vector<std::string>& problems) {
+// Reads a report strictly; the first line that the format does not allow
+// ends the reading with a problem naming it. A report is a sequence of
+// groups: an empty line, "Group No. g: size(k)", "Group s-score = x", then
+// name<TAB>node score<TAB>p-value lines.
+static std::vector<ReportGroup> ParseReport(const std::string& text, std::vector<std::string>& problems) {
     std::vector<ReportGroup> report;
     if (text.empty()) return report;  // a run without groups writes nothing
     if (text.back() != '\n') problems.push_back("the file does not end with a line end");
-    std::vector<std::string> lines;
-    std::istringstream all(text);
-    for (std::string line; std::getline(all, line);) lines.push_back(line);
-    auto fail = [&](std::size_t i, const std::string& expected) {
-        problems.push_back("line " + std::to_string(i + 1) + ": expected " + expected + ", found '" +
-                           (i < lines.size() ? lines[i] : "the end") + "'");
-        return report;
-    };
-    for (std::size_t i = 0; i < lines.size();) {
-        if (!lines[i++].empty()) return fail(i - 1, "the empty line that opens a group");
-        ReportGroup group;
-        group.line = i + 1;
-        unsigned long number = 0, size = 0;
-        if (i >= lines.size() ||
-            std::sscanf(lines[i].c_str(), "Group No. %lu: size(%lu", &number, &size) != 2 ||
-            lines[i] != "Group No. " + std::to_string(number) + ": size(" + std::to_string(size) + ")")
-            return fail(i, "\"Group No. g: size(k)\"");
-        group.number = static_cast<long>(number);
-        group.declaredSize = size;
-        const std::string head = "Group s-score = ";
-        const auto score = ++i < lines.size() && lines[i].rfind(head, 0) == 0
-                               ? ParseDouble(lines[i].substr(head.size()))
-                               : std::nullopt;
-        if (!score) return fail(i, "\"Group s-score = <number>\"");
-        group.score = *score;
-        for (++i; i < lines.size() && !lines[i].empty(); ++i) {
-            std::vector<std::string> f;
-            std::istringstream fields(lines[i]);
-            for (std::string field; std::getline(fields, field, '\t');) f.push_back(field);
-            const auto nodeScore = f.size() == 3 ? ParseDouble(f[1]) : std::nullopt;
-            const auto pvalue = f.size() == 3 ? ParseDouble(f[2]) : std::nullopt;
-            if (!nodeScore || !pvalue || f[0].empty() ||
-                f[0].find_first_of(" \r\v\f") != std::string::npos) {
-                report.push_back(group);
-                return fail(i, "name<TAB>node score<TAB>p-value");
-            }
-            group.nodes.push_back({f[0], *nodeScore, *pvalue});
+    static const std::regex head("Group No\\. (0|[1-9][0-9]*): size\\((0|[1-9][0-9]*)\\)");
+    enum { kOpening, kHead, kScore, kNode } next = kOpening;  // what the next line may be
+    const std::vector<std::string> lines = Split(text);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        const std::vector<std::string> f = Split(line, '\t');
+        std::optional<double> x, y;
+        std::smatch m;
+        if ((next == kOpening || next == kNode) && line.empty()) {
+            next = kHead;
+        } else if (next == kHead && std::regex_match(line, m, head)) {
+            report.push_back({std::stol(m[1]), std::stoul(m[2]), 0, i + 1, {}});
+            next = kScore;
+        } else if (next == kScore && line.rfind("Group s-score = ", 0) == 0 && (x = ParseDouble(line.substr(16)))) {
+            report.back().score = *x;
+            next = kNode;
+        } else if (next == kNode && f.size() == 3 && !f[0].empty() && f[0].find_first_of(" \r\v\f") == std::string::npos &&
+                   (x = ParseDouble(f[1])) && (y = ParseDouble(f[2]))) {
+            report.back().nodes.push_back({f[0], *x, *y});
+        } else {
+            problems.push_back("line " + std::to_string(i + 1) + ": the format allows no '" + line + "' here");
+            return report;
         }
-        report.push_back(std::move(group));
-        if (i + 1 == lines.size()) return fail(i, "a group after the empty line");
     }
+    if (next == kHead || next == kScore) problems.push_back("the report ends inside a group");
     return report;
 }
 
@@ -136,13 +120,12 @@ ReportChecker::ReportChecker(const InputFiles& files, const FirstRunSettings& se
     NodeMap<AssociationList> associations;
     NodeMap<double> scores;
     try {
-        std::ifstream sif = OpenOrThrow(files.sif);
+        std::ifstream sif = OpenOrThrow(files.sif), association = OpenOrThrow(files.association),
+                      pvalues = OpenOrThrow(files.pvalues);
         SifReader(sif, files.sif, graph, {names, types, values}, true, sink);
         RDE(graph, sink);
-        std::ifstream association = OpenOrThrow(files.association);
         AssociationReader(association, names, associations, graph.Nodes(), "name");
-        std::ifstream pvalueFile = OpenOrThrow(files.pvalues);
-        ScoreNodes(graph.Nodes(), associations, ReadPValues(pvalueFile, files.pvalues, sink), scores);
+        ScoreNodes(graph.Nodes(), associations, ReadPValues(pvalues, files.pvalues, sink), scores);
     } catch (const RunError& e) {
         throw std::runtime_error(std::string("report checker: the inputs do not load: ") + e.what());
     }
@@ -166,11 +149,10 @@ ReportChecker::ReportChecker(const InputFiles& files, const FirstRunSettings& se
     EdgeMap<float> edgeScores;
     const FloatList edgeScoreList = ScoreEdges(graph, values, edgeScores);
     graph.ForEachEdge([&](EdgeId e) {
-        const float score = edgeScores.get(e);
         const std::size_t a = position.at(graph.Source(e)), b = position.at(graph.Target(e));
         adjacent_[a].push_back(b);
         adjacent_[b].push_back(a);
-        edgeScores_.emplace(std::minmax(a, b), score);
+        edgeScores_.emplace(std::minmax(a, b), edgeScores.get(e));
     });
 
     auto model = [&](const FloatList& list) {
@@ -178,25 +160,16 @@ ReportChecker::ReportChecker(const InputFiles& files, const FirstRunSettings& se
         const auto r = CalculateBackground(list, settings.kmax, settings.imax, rng, sink);
         return Model{r[0], r[1], r[2], r[3], r[4]};
     };
-    FloatList nodeScoreList(nodeScores_.begin(), nodeScores_.end());
-    nodeModel_ = model(nodeScoreList);
-    const bool vary = std::adjacent_find(edgeScoreList.begin(), edgeScoreList.end(),
-                                         std::not_equal_to<>()) != edgeScoreList.end();
-    if (vary) {
-        const Model m = model(edgeScoreList);
-        if (std::isfinite(m[0] + m[1] + m[2] + m[3] + m[4]) && m[1] > 0 && m[4] > 0) edgeModel_ = m;
-    }
-}
-
-std::optional<std::size_t> ReportChecker::IndexOf(const std::string& name) const {
-    const auto it = index_.find(name);
-    return it == index_.end() ? std::nullopt : std::optional<std::size_t>(it->second);
+    nodeModel_ = model(FloatList(nodeScores_.begin(), nodeScores_.end()));
+    if (std::adjacent_find(edgeScoreList.begin(), edgeScoreList.end(), std::not_equal_to<>()) != edgeScoreList.end())
+        if (const Model m = model(edgeScoreList); std::isfinite(m[0] + m[1] + m[2] + m[3] + m[4]) && m[1] > 0 && m[4] > 0)
+            edgeModel_ = m;
 }
 
 std::optional<double> ReportChecker::ExpectedScore(const std::vector<std::size_t>& members) const {
     if (members.size() < 2) return std::nullopt;
     const std::set<std::size_t> in(members.begin(), members.end());
-    std::vector<float> nodePart, edgePart;
+    FloatList nodePart, edgePart;
     for (std::size_t i : members) nodePart.push_back(static_cast<float>(nodeScores_[i]));
     const double node = CorrectedPart(nodePart, nodeModel_);
     if (!settings_.edgesTakePart || !edgeModel_) return node;
@@ -217,38 +190,33 @@ std::vector<std::vector<std::size_t>> ReportChecker::CheckGroups(const std::vect
         };
         if (group.number != static_cast<long>(g)) problem("numbered " + std::to_string(group.number));
         if (group.declaredSize != group.nodes.size())
-            problem("size(" + std::to_string(group.declaredSize) + ") but " + std::to_string(group.nodes.size()) +
-                    " nodes");
+            problem("size(" + std::to_string(group.declaredSize) + ") but " + std::to_string(group.nodes.size()));
         if (group.nodes.size() < 2) problem("a group has at least two nodes");
         if (!std::isfinite(group.score)) problem("s-score is not finite");
         if (g > 0 && group.score > groups[g - 1].score) problem("groups are not ranked");
         for (const ReportNode& node : group.nodes) {
-            const auto i = IndexOf(node.name);
-            if (!i) {
-                problem(node.name + " is not a node of the cleaned network");
+            const auto known = index_.find(node.name);
+            if (known == index_.end() || !owner.emplace(known->second, g).second) {
+                problem(node.name + (known == index_.end() ? std::string(" is not a node of the cleaned network")
+                                                           : " already appears in group " + std::to_string(owner[known->second])));
                 continue;
             }
-            if (const auto [it, fresh] = owner.emplace(*i, g); !fresh) {
-                problem(node.name + " already appears in group " + std::to_string(it->second));
-                continue;
-            }
-            members[g].push_back(*i);
-            const double z = nodeScores_[*i];
-            if (!Close(node.score, z, kColumnTolerance, 1e-12))
+            members[g].push_back(known->second);
+            const double z = nodeScores_[known->second];
+            if (!Close(node.score, z, kColumnTolerance, 1e-7))
                 problem(node.name + " has node score " + Num(node.score) + ", expected " + Num(z));
             // The p-value column: 1 - Phi(score) in double, narrowed to float.
             const double p = static_cast<float>(1.0 - 0.5 * std::erfc(-z / std::sqrt(2.0)));
-            if (!Close(node.pvalue, p, kColumnTolerance, 1e-15))
+            if (!Close(node.pvalue, p, kColumnTolerance, 1e-10))
                 problem(node.name + " has p-value " + Num(node.pvalue) + ", expected " + Num(p));
         }
         if (members[g].empty()) continue;
         // Connected: a breadth-first search over the group's own members.
         const std::vector<std::size_t>& in = members[g];
-        const std::set<std::size_t> inGroup(in.begin(), in.end());
         std::set<std::size_t> reached{in.front()};
         for (std::deque<std::size_t> queue{in.front()}; !queue.empty(); queue.pop_front())
             for (std::size_t m : adjacent_[queue.front()])
-                if (inGroup.count(m) && reached.insert(m).second) queue.push_back(m);
+                if (std::count(in.begin(), in.end(), m) && reached.insert(m).second) queue.push_back(m);
         for (std::size_t m : in)
             if (!reached.count(m)) problem(names_[m] + " cannot be reached from " + names_[in.front()]);
     }
@@ -272,8 +240,7 @@ CheckResult ReportChecker::CheckFirstRun(const std::string& reportText) const {
         const ReportGroup& group = result.groups[g];
         const auto expected = ExpectedScore(members[g]);
         if (members[g].size() != group.nodes.size() || !expected) continue;  // reported above
-        const double scale = std::max({std::fabs(group.score), std::fabs(*expected), kScoreFloor});
-        if (!(std::fabs(group.score - *expected) <= kScoreTolerance * scale))
+        if (!Close(group.score, *expected, kScoreTolerance, 0.1))
             result.problems.push_back("group " + std::to_string(group.number) + ": s-score " + Num(group.score) +
                                       " but the recomputed score is " + Num(*expected));
     }
@@ -287,16 +254,14 @@ CheckResult ReportChecker::CheckLaterRun(const std::string& firstReportText,
     std::unordered_map<std::size_t, std::size_t> firstGroup;  // node index -> group of the first run
     for (std::size_t g = 0; g < first.size(); ++g)
         for (const auto& node : first[g].nodes)
-            if (const auto i = IndexOf(node.name)) firstGroup.emplace(*i, g);
+            if (const auto known = index_.find(node.name); known != index_.end()) firstGroup.emplace(known->second, g);
     result.groups = ParseReport(laterReportText, result.problems);
     const auto members = CheckGroups(result.groups, result.problems);
     for (std::size_t g = 0; g < members.size(); ++g) {
         std::set<std::size_t> from;
-        for (std::size_t i : members[g]) {
-            const auto it = firstGroup.find(i);
-            if (it == firstGroup.end()) result.problems.push_back(names_[i] + " is in no group of the first run");
-            else from.insert(it->second);
-        }
+        for (std::size_t i : members[g])
+            if (const auto it = firstGroup.find(i); it != firstGroup.end()) from.insert(it->second);
+            else result.problems.push_back(names_[i] + " is in no group of the first run");
         if (from.size() > 1)
             result.problems.push_back("group " + std::to_string(g) + " takes nodes from several groups of the first run");
     }
@@ -304,27 +269,23 @@ CheckResult ReportChecker::CheckLaterRun(const std::string& firstReportText,
 }
 
 std::vector<std::string> CheckSummary(const std::string& summaryText,
-                                      const std::vector<std::pair<char, std::string>>& reports,
-                                      int nmax) {
+                                      const std::vector<std::pair<char, std::string>>& reports, int nmax) {
     std::vector<std::string> problems;
-    std::string expected = "run\trank\tsize\tedges\ts_score\tranked\tpermutation_p\tnull\tstability\n";
-    std::istringstream in(summaryText);
-    std::string line;
-    std::getline(in, line);
-    if (line + "\n" != expected) problems.push_back("summary header is \"" + line + "\"");
+    std::vector<std::string> rows = Split(summaryText);
+    if (rows.empty() || rows[0] != "run\trank\tsize\tedges\ts_score\tranked\tpermutation_p\tnull\tstability")
+        problems.push_back("summary header is wrong");
+    std::size_t r = 1;
     for (const auto& [letter, text] : reports)
         for (const ReportGroup& group : ParseReport(text, problems)) {
-            std::vector<std::string> f;
-            std::getline(in, line);
-            std::istringstream fields(line + "\t");
-            for (std::string field; std::getline(fields, field, '\t');) f.push_back(field);
-            if (f.size() != 9 || f[0] != std::string(1, letter) ||
-                f[1] != std::to_string(group.number) || f[2] != std::to_string(group.nodes.size()) ||
-                ParseDouble(f[4]) != group.score || f[5] != (group.number < nmax ? "yes" : "no"))
-                problems.push_back("summary row \"" + line + "\" is not group " +
-                                   std::to_string(group.number) + " of run " + letter);
+            const std::string line = r < rows.size() ? rows[r++] : "";
+            const std::vector<std::string> f = Split(line + "\t", '\t');
+            if (f.size() != 9 || f[0] != std::string(1, letter) || f[1] != std::to_string(group.number) ||
+                f[2] != std::to_string(group.nodes.size()) || ParseDouble(f[4]) != group.score ||
+                f[5] != (group.number < nmax ? "yes" : "no"))
+                problems.push_back("summary row \"" + line + "\" is not group " + std::to_string(group.number) +
+                                   " of run " + letter);
         }
-    if (std::getline(in, line)) problems.push_back("summary has extra line \"" + line + "\"");
+    if (r < rows.size()) problems.push_back("summary has extra line \"" + rows[r] + "\"");
     return problems;
 }
 

@@ -11,13 +11,11 @@
 // seed. Every problem found is listed; an empty list means a valid report.
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 namespace tarnvale::testing {
@@ -29,8 +27,7 @@ struct InputFiles {
 
 // The options of the first run that decide its scores.
 struct FirstRunSettings {
-    int kmax = 100;
-    int imax = 10000;
+    int kmax = 100, imax = 10000;
     std::uint32_t seed = 0;
     // False when the program scores groups by their nodes only (its warning
     // "all edge scores are equal", or a network without edges).
@@ -66,8 +63,7 @@ public:
     CheckResult CheckFirstRun(const std::string& reportText) const;
     // A later run's groups must be valid groups lying inside the first run's
     // groups; their scores depend on a background the reports do not show.
-    CheckResult CheckLaterRun(const std::string& firstReportText,
-                              const std::string& laterReportText) const;
+    CheckResult CheckLaterRun(const std::string& firstReportText, const std::string& laterReportText) const;
 
     std::size_t NumberOfNodes() const { return names_.size(); }
     bool EdgesVary() const { return edgeModel_.has_value(); }
@@ -79,7 +75,6 @@ private:
     // Checks what every run's groups must be; returns each group's known nodes.
     std::vector<std::vector<std::size_t>> CheckGroups(const std::vector<ReportGroup>& groups,
                                                       std::vector<std::string>& problems) const;
-    std::optional<std::size_t> IndexOf(const std::string& name) const;
 
     FirstRunSettings settings_;
     std::vector<std::string> names_;
@@ -91,14 +86,9 @@ private:
     std::optional<Model> edgeModel_;
 };
 
-// Reads a report strictly; the first line that the format does not allow
-// ends the reading with a problem naming it.
-std::vector<ReportGroup> ParseReport(const std::string& text, std::vector<std::string>& problems);
-
 // The rows of OUTBASE.summary.tsv against the runs' reports (letter, text):
 // one row per group in report order, `ranked` yes for the first nmax.
 std::vector<std::string> CheckSummary(const std::string& summaryText,
-                                      const std::vector<std::pair<char, std::string>>& reports,
-                                      int nmax);
+                                      const std::vector<std::pair<char, std::string>>& reports, int nmax);
 
 }  // namespace tarnvale::testing

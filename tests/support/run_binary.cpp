@@ -1,12 +1,11 @@
 #include "support/run_binary.hpp"
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -14,14 +13,10 @@ namespace tarnvale::testing {
 namespace fs = std::filesystem;
 
 ScratchDir::ScratchDir() {
-    static std::atomic<unsigned> counter{0};
-    std::random_device device;
-    for (;;) {
-        path_ = fs::temp_directory_path() /
-                ("tarnvale-test-" + std::to_string(::getpid()) + "-" +
-                 std::to_string(counter++) + "-" + std::to_string(device() % 100000));
-        if (fs::create_directory(path_)) break;
-    }
+    std::string name = (fs::temp_directory_path() / "tarnvale-test-XXXXXX").string();
+    if (::mkdtemp(name.data()) == nullptr) throw std::runtime_error("cannot create " + name);
+    path_ = name;
+    fs::permissions(path_, fs::perms(0755));  // the unprivileged user reads it too
 }
 
 ScratchDir::~ScratchDir() {
@@ -38,17 +33,19 @@ std::string ScratchDir::Write(const std::string& name, const std::string& conten
     return file.string();
 }
 
-std::string ScratchDir::Read(const std::string& name) const {
-    std::ifstream stream(path_ / name, std::ios::binary);
-    if (!stream) throw std::runtime_error("cannot read " + (path_ / name).string());
+std::string ReadFile(const fs::path& path) {
+    std::ifstream stream(path, std::ios::binary);
+    if (!stream) throw std::runtime_error("cannot read " + path.string());
     std::ostringstream text;
     text << stream.rdbuf();
     return text.str();
 }
 
+std::string ScratchDir::Read(const std::string& name) const { return ReadFile(path_ / name); }
+
 bool ScratchDir::Exists(const std::string& name) const { return fs::exists(path_ / name); }
 
-RunResult RunChild(std::vector<std::string> argv, const fs::path& cwd, std::optional<rlim_t> memoryLimit) {
+RunResult RunChild(std::vector<std::string> argv, const fs::path& cwd) {
     // Output goes through files rather than pipes so that large outputs
     // cannot block the child.
     ScratchDir capture;
@@ -63,8 +60,6 @@ RunResult RunChild(std::vector<std::string> argv, const fs::path& cwd, std::opti
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {  // exit status 127: the child could not be started
         ::dup2(inFd, 0), ::dup2(outFd, 1), ::dup2(errFd, 2);
-        const rlimit limit{memoryLimit.value_or(0), memoryLimit.value_or(0)};
-        if (memoryLimit && ::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(127);
         if (::chdir(cwd.c_str()) != 0) ::_exit(127);
         ::execv(args[0], args.data());
         ::_exit(127);
@@ -73,20 +68,13 @@ RunResult RunChild(std::vector<std::string> argv, const fs::path& cwd, std::opti
     int wstatus = 0;
     while (::waitpid(pid, &wstatus, 0) < 0) {
     }
-    RunResult result;
-    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-    result.out = capture.Read("stdout");
-    result.err = capture.Read("stderr");
-    return result;
+    return {WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus), capture.Read("stdout"),
+            capture.Read("stderr")};
 }
 
 std::vector<std::string> Tarnvale(std::vector<std::string> args) {
     args.insert(args.begin(), TARNVALE_BINARY);
     return args;
-}
-
-RunResult RunTarnvale(const std::vector<std::string>& args, const fs::path& cwd) {
-    return RunChild(Tarnvale(args), cwd);
 }
 
 std::vector<std::string> Unprivileged(const std::vector<std::string>& args) {
@@ -102,17 +90,24 @@ std::string Command(const std::vector<std::string>& argv) {
     return text;
 }
 
-RunResult RunShell(const std::string& command, const fs::path& cwd) {
-    return RunChild({"/bin/bash", "-c", command + " 2>&1"}, cwd);
+std::set<std::string> Entries(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
+    return names;
 }
 
 std::vector<std::string> TemporaryFiles(const fs::path& dir) {
     std::vector<std::string> found;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        const std::string name = entry.path().filename().string();
+    for (const std::string& name : Entries(dir))
         if (name.find(".tmp.") != std::string::npos) found.push_back(name);
-    }
     return found;
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> pieces;
+    std::istringstream in(text);
+    for (std::string piece; std::getline(in, piece, separator);) pieces.push_back(piece);
+    return pieces;
 }
 
 }  // namespace tarnvale::testing

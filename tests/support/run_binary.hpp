@@ -1,12 +1,10 @@
 #pragma once
 // Runs the real tarnvale binary (or a shell) in a scratch directory and
-// captures what it prints and how it exits, optionally under an
-// address-space limit or with the rights of an unprivileged user.
-
-#include <sys/resource.h>
+// captures what it prints and how it exits, optionally with the rights of
+// an unprivileged user.
 
 #include <filesystem>
-#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,6 +24,9 @@ struct RunResult {
     std::string out;
     std::string err;
 };
+
+// The whole content of a file.
+std::string ReadFile(const std::filesystem::path& path);
 
 // A fresh, empty directory under the system's temporary directory, removed
 // when the object goes away.
@@ -48,21 +49,28 @@ private:
 };
 
 // Runs argv (argv[0] is the program's path) in `cwd`, standard input from
-// /dev/null, with at most `memoryLimit` bytes of address space.
-RunResult RunChild(std::vector<std::string> argv, const std::filesystem::path& cwd,
-                   std::optional<rlim_t> memoryLimit = std::nullopt);
+// /dev/null.
+RunResult RunChild(std::vector<std::string> argv, const std::filesystem::path& cwd);
 // The binary followed by its arguments, for RunChild.
 std::vector<std::string> Tarnvale(std::vector<std::string> args);
 // The binary with `args` (argv[1..]) run in `cwd`.
-RunResult RunTarnvale(const std::vector<std::string>& args, const std::filesystem::path& cwd);
+inline RunResult RunTarnvale(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
+    return RunChild(Tarnvale(args), cwd);
+}
 // The binary run as the unprivileged user nobody when we are root, who
 // reads and writes anything.
 std::vector<std::string> Unprivileged(const std::vector<std::string>& args);
 // A program and its arguments as a quoted shell command.
 std::string Command(const std::vector<std::string>& argv);
 // A bash command line run in `cwd`, standard error merged into its output.
-RunResult RunShell(const std::string& command, const std::filesystem::path& cwd);
-// Names of the temporary files a report leaves while it is written.
+inline RunResult RunShell(const std::string& command, const std::filesystem::path& cwd) {
+    return RunChild({"/bin/bash", "-c", command + " 2>&1"}, cwd);
+}
+// The names in a directory, and those of the temporary files a report
+// leaves while it is written.
+std::set<std::string> Entries(const std::filesystem::path& dir);
 std::vector<std::string> TemporaryFiles(const std::filesystem::path& dir);
+// The text cut at every `separator`; a last one ends the last piece.
+std::vector<std::string> Split(const std::string& text, char separator = '\n');
 
 }  // namespace tarnvale::testing
