@@ -33,7 +33,7 @@ struct AnnealOptions {
     // Called after every step with the position in the schedule (which goes
     // back by n when a quench pass is made again), the schedule's length and
     // the best group score of the accepted state. Empty: no call.
-    std::function<void(std::uint64_t position, std::uint64_t total, float best)> progress;
+    std::function<void(std::uint64_t position, std::uint64_t total, float best)> progress = {};
     StepEvaluation evaluation = StepEvaluation::Incremental;
     // Stops the run after this many steps (0: no limit), so that the cost of
     // a step can be measured on the start of a long run.

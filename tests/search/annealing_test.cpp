@@ -20,15 +20,6 @@
 namespace tarnvale {
 namespace {
 
-// A search's length, quench passes and start heuristic; the rest default.
-AnnealOptions Options(std::uint64_t iterations, int quenching, int heuristic) {
-    AnnealOptions options;
-    options.iterations = iterations;
-    options.quenching = quenching;
-    options.heuristic = heuristic;
-    return options;
-}
-
 constexpr std::uint32_t kSeed = 4242u;
 
 using Nodes = std::vector<NodeId>;
@@ -49,9 +40,8 @@ struct Net {
     }
     AnnealResult Run(std::uint64_t iterations, int quenching, int heuristic, float tStart = 2,
                      float tEnd = 0.01f) {
-        AnnealOptions options = Options(iterations, quenching, heuristic);
-        options.tStart = tStart;
-        options.tEnd = tEnd;
+        const AnnealOptions options{.iterations = iterations, .tStart = tStart, .tEnd = tEnd,
+                                    .heuristic = heuristic, .quenching = quenching};
         std::ostringstream out;
         const AnnealResult result =
             AnnealRun(graph, {scores, edgeScores, context}, selection, options, kSeed, out);
@@ -148,9 +138,8 @@ void ExpectSameRun(int n, int m, int hubs, Scores kind, bool nodeOnly, int hub, 
     for (StepEvaluation evaluation : {StepEvaluation::FromScratch, StepEvaluation::Incremental}) {
         Graph graph = net.graph;
         NodeMap<bool> selection;
-        AnnealOptions options = Options(iterations, quenching, heuristic);
-        options.nmax = nmax;
-        options.evaluation = evaluation;
+        const AnnealOptions options{.iterations = iterations, .nmax = nmax, .heuristic = heuristic,
+                                    .quenching = quenching, .evaluation = evaluation};
         std::ostringstream out;
         const AnnealResult result = AnnealRun(graph, net.Inputs(), selection, options, kSeed, out);
         out << "\nselected:";
