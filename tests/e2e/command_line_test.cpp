@@ -17,20 +17,16 @@ namespace {
 
 class CommandLine : public ::testing::Test {
 protected:
-    // Arguments for a run on the ring (or the given files) with the options
-    // in `extra`, and a small background and a fixed seed unless they are in `extra`.
-    std::vector<std::string> Args(const std::vector<std::string>& extra, const std::string& sif = kRingSif,
-                                  const std::string& pvalues = kRingPValues) {
+    // A run on the ring (or the given files) with the options in `extra`,
+    // and a small background and a fixed seed unless they are in `extra`.
+    RunResult Run(const std::vector<std::string>& extra, const std::string& sif = kRingSif,
+                  const std::string& pvalues = kRingPValues) {
         std::vector<std::string> args{"-d", dir_.Write("p.txt", pvalues), "-a", dir_.Write("a.txt", "A\tA\n")};
         for (const auto& [option, value] : {std::pair{"--seed", kRingSeed}, {"-k", "6"}, {"-i", "50"}})
             if (std::find(extra.begin(), extra.end(), option) == extra.end()) args.insert(args.end(), {option, value});
         args.insert(args.end(), extra.begin(), extra.end());
         args.insert(args.end(), {dir_.Write("net.sif", sif), "out"});
-        return args;
-    }
-    RunResult Run(const std::vector<std::string>& extra, const std::string& sif = kRingSif,
-                  const std::string& pvalues = kRingPValues) {
-        return RunTarnvale(Args(extra, sif, pvalues), dir_.path());
+        return RunTarnvale(args, dir_.path());
     }
     ScratchDir dir_;
 };

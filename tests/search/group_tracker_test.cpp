@@ -19,7 +19,6 @@ namespace {
 constexpr std::uint32_t kSeed = 90210u;
 
 using Nodes = std::vector<NodeId>;
-using Edges = std::vector<std::pair<int, int>>;
 
 // Float bit patterns, so that +0 and -0 (and not-a-number payloads) differ.
 std::vector<std::uint32_t> Bits(const std::vector<float>& v) {
@@ -72,7 +71,7 @@ void RunMoves(ScoredNetwork& net, std::mt19937& rng, int moves, const std::strin
 
 TEST(GroupTracker, EveryMoveRanksAsTheFromScratchEvaluation) {
     std::mt19937 rng(kSeed);
-    const std::pair<std::string, std::pair<int, Edges>> shapes[] = {
+    const std::pair<std::string, std::pair<int, std::vector<std::pair<int, int>>>> shapes[] = {
         {"sparse random", {90, RandomEdges(90, 120, 90, rng)}},
         {"dense random", {40, RandomEdges(40, 300, 40, rng)}},
         {"hubs", {60, RandomEdges(60, 150, 3, rng)}}};
