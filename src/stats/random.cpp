@@ -57,6 +57,19 @@ void RegeneratePlain(std::uint32_t* s, std::uint32_t* block) { Regenerate(s, blo
 #define TARNVALE_WIDE_TWIST 1
 #endif
 
+}  // namespace
+
+bool HasWideVectors() {
+#ifdef TARNVALE_WIDE_TWIST
+    static const bool wide = __builtin_cpu_supports("avx2");
+    return wide;
+#else
+    return false;
+#endif
+}
+
+namespace {
+
 // Integer(0, last) of each of `take` words, into out; width is last + 1.
 [[gnu::always_inline]] inline void Indices(const std::uint32_t* words, int take, double width,
                                            std::int32_t last, std::int32_t* out) {
@@ -87,18 +100,9 @@ void IndicesPlain(const std::uint32_t* words, int take, double width, std::int32
 }
 #endif
 
-bool HasWideVectors() {
-#ifdef TARNVALE_WIDE_TWIST
-    static const bool wide = __builtin_cpu_supports("avx2");
-    return wide;
-#else
-    return false;
-#endif
-}
-
 }  // namespace
 
-Mt19937::Mt19937(std::uint32_t seed) {
+Mt19937::Mt19937(std::uint32_t seed, bool wide) : wide_(wide && HasWideVectors()) {
     state_[0] = seed;
     for (int i = 1; i < kStateSize; ++i) {
         const std::uint32_t previous = state_[i - 1];
@@ -108,7 +112,7 @@ Mt19937::Mt19937(std::uint32_t seed) {
 
 void Mt19937::Refill() {
 #ifdef TARNVALE_WIDE_TWIST
-    if (HasWideVectors()) {
+    if (wide_) {
         RegenerateWide(state_, block_);
         pos_ = 0;
         return;
@@ -118,7 +122,7 @@ void Mt19937::Refill() {
     pos_ = 0;
 }
 
-Random::Random(std::uint32_t seed) : mt_(seed) { mt_.Discard(kDiscardedWords); }
+Random::Random(std::uint32_t seed, bool wide) : mt_(seed, wide) { mt_.Discard(kDiscardedWords); }
 
 std::int32_t Random::Integer(std::int32_t min, std::int32_t max) {
     if (max < min) return std::numeric_limits<std::int32_t>::min();
@@ -146,7 +150,7 @@ void Random::FillIndices(std::int32_t last, std::size_t count, std::int32_t* out
     const double width = static_cast<double>(static_cast<std::int64_t>(last) + 1);
     auto fill = IndicesPlain;
 #ifdef TARNVALE_WIDE_TWIST
-    if (HasWideVectors()) fill = IndicesWide;
+    if (mt_.wide()) fill = IndicesWide;
 #endif
     mt_.ForEachBlock(count, [&](const std::uint32_t* words, int take) {
         fill(words, take, width, last, out);

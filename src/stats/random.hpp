@@ -8,6 +8,10 @@
 
 namespace tarnvale {
 
+// Whether this processor runs 256-bit vector (AVX2) code. The generator's
+// loops are compiled both plain and for such vectors; both give the same words.
+bool HasWideVectors();
+
 // MT19937, word for word the sequence of std::mt19937 for the same seed. The
 // state is regenerated a block of 624 words at a time without a branch on the
 // data, and the whole block is tempered at once, so both loops compile to
@@ -16,7 +20,9 @@ class Mt19937 {
 public:
     static constexpr int kStateSize = 624;
 
-    explicit Mt19937(std::uint32_t seed);
+    // `wide`: the vector loops, where the processor has them.
+    explicit Mt19937(std::uint32_t seed, bool wide = HasWideVectors());
+    bool wide() const { return wide_; }
 
     std::uint32_t operator()() {
         if (pos_ == kStateSize) Refill();
@@ -46,12 +52,13 @@ private:
     std::uint32_t state_[kStateSize];
     std::uint32_t block_[kStateSize];  // tempered outputs of the current state
     int pos_ = kStateSize;
+    bool wide_;
 };
 
 class Random {
 public:
     // Standard MT19937 seeding from one 32-bit word, then 37 outputs discarded.
-    explicit Random(std::uint32_t seed);
+    explicit Random(std::uint32_t seed, bool wide = HasWideVectors());
 
     // The next MT19937 output.
     std::uint32_t NextWord() { return mt_(); }

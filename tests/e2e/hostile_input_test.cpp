@@ -106,7 +106,6 @@ std::vector<Case> Catalogue() {
         {"NetworkFieldsInRunsOfTabsAndSpaces", {Edit(Edit(sif, 2, "\t\tB\t\tpp\t\tC\t\t0.8\t\t"), 5, " E \t pp   F 0.3  "), pv, as}, 0, {}, base},
         {"PValueHeaderLine", {sif, Edit(pv, 1, "gene\tpvalue", true), as}, 0, {Skipped("p.txt:1", "p-value 'pvalue' of 'gene' is not a number")}, base},
         {"PValueFieldsWithEmptyFieldsAndSpaces", {sif, Edit(Edit(pv, 1, "A\t\t0.001\t"), 2, " B \t 0.002 "), as}, 0, {}, base},
-        {"AssociationWithEmptyFieldsAndStrayTabs", {sif, kPValuesById, "\tA\t\tpA\t\n"}, 0, {}, byId},
         {"AssociationRowOfTheKeyAlone", {sif, pv, "A\n"}, 0, {}, Inputs{sif, Edit(pv, 1, ""), as}},
         // A runaway field is never echoed whole.
         {"TenMebibyteEdgeValue", {Edit(sif, 2, "A pp D 0.5" + std::string(10u << 20, 'x'), true), pv, as}, 0,

@@ -15,7 +15,6 @@ namespace tarnvale {
 namespace {
 
 constexpr std::uint32_t kSeed = 20240611u;
-const float kNan = std::numeric_limits<float>::quiet_NaN();
 
 const BackgroundModel kNeutral = {0, 1, 1, 0, 0, 0};  // the part is GroupScore
 
@@ -53,7 +52,7 @@ TEST(Accept, RankedListsAndTheDrawsTheyTake) {
         {"equal entries pass on", {5, 2, 1.5f}, {5, 2, 1}, 1, true, 0},
         {"worse passes, then better", {4, 1, 3}, {5, 2, 2}, kHot, true, 2},
         {"worse fails at once", {4, 9, 9}, {5, 2, 2}, kCold, false, 1},
-        {"not a number counts as worse", {kNan, 9}, {5, 2}, kHot, false, 1},
+        {"not a number counts as worse", {std::numeric_limits<float>::quiet_NaN(), 9}, {5, 2}, kHot, false, 1},
         {"T=0 first difference higher", {5, 3}, {5, 2}, 0, true, 0},
         {"single better entry draws and passes", {3}, {2}, kCold, true, 1},
     };

@@ -62,11 +62,13 @@ TEST(Normal, PublishedValues) {
 }
 
 TEST(Random, OurTwisterIsStdMt19937AndIntegersCoverTheirRange) {
-    for (std::uint32_t seed : {kSeed, 0u, 0xffffffffu}) {
-        Mt19937 ours(seed);
-        std::mt19937 reference(seed);
-        for (int i = 0; i < 700'000; ++i) ASSERT_EQ(ours(), reference()) << seed << " word " << i;
-    }
+    // Both the plain and the vector loops, where the processor has them.
+    for (std::uint32_t seed : {kSeed, 0u, 0xffffffffu})
+        for (const bool wide : {false, true}) {
+            Mt19937 ours(seed, wide);
+            std::mt19937 reference(seed);
+            for (int i = 0; i < 700'000; ++i) ASSERT_EQ(ours(), reference()) << seed << " word " << i << ", wide " << wide;
+        }
     Random rng(kSeed);  // the generator of a run skips the first 37 words
     std::mt19937 reference(kSeed);
     reference.discard(37);
@@ -128,16 +130,21 @@ TEST(Background, FastSamplingEqualsBuildingEveryGroupBitForBit) {
                                              Case{&tiny, 60, 300}, Case{&few, 11, 50},
                                              Case{&normal, 20, 1}, Case{&longFew, 30, 40},
                                              Case{&longTiny, 30, 40}, Case{&longMany, 30, 40}}) {
-        Random fast(kSeed), plain(kSeed);
-        std::ostringstream fastOut, plainOut;
+        Random plain(kSeed);
+        std::ostringstream plainOut;
         const auto expected = PlainBackground(*scores, kmax, imax, plain, plainOut);
-        const auto result = CalculateBackground(*scores, kmax, imax, fast, fastOut);
-        for (int i = 0; i < 5; ++i)
-            EXPECT_EQ(std::bit_cast<std::uint32_t>(result[i]),
-                      std::bit_cast<std::uint32_t>(expected[i]))
-                << "kmax " << kmax << ", imax " << imax << ", field " << i;
-        EXPECT_EQ(fastOut.str(), plainOut.str());
-        EXPECT_EQ(fast.NextWord(), plain.NextWord()) << "both drew as many words";
+        const std::uint32_t next = plain.NextWord();
+        // The fast sampler with the plain loops, and the vector ones where the processor has them.
+        for (const bool wide : {false, true}) {
+            Random fast(kSeed, wide);
+            std::ostringstream fastOut;
+            const auto result = CalculateBackground(*scores, kmax, imax, fast, fastOut);
+            for (int i = 0; i < 5; ++i)
+                EXPECT_EQ(std::bit_cast<std::uint32_t>(result[i]), std::bit_cast<std::uint32_t>(expected[i]))
+                    << "kmax " << kmax << ", imax " << imax << ", field " << i << ", wide " << wide;
+            EXPECT_EQ(fastOut.str(), plainOut.str());
+            EXPECT_EQ(fast.NextWord(), next) << "both drew as many words";
+        }
     }
     EXPECT_TRUE(IsUsable(ModelFromBackground({1, 2, 3, 0.5f, 4})));
     EXPECT_FALSE(IsUsable(ModelFromBackground({1, 2, 3, 0, 0})));  // no spread
