@@ -12,4 +12,13 @@ inline void PrefetchAddress(const void* address) {
 #endif
 }
 
+// The same for memory that is about to be written.
+inline void PrefetchForWrite(const void* address) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(address, 1);
+#else
+    (void)address;
+#endif
+}
+
 }  // namespace tarnvale

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/prefetch.hpp"
 #include "search/subnetwork_score.hpp"
 #include "stats/exact_sum.hpp"
 
@@ -64,8 +65,8 @@ GroupTracker::GroupTracker(const Graph& graph, const std::vector<NodeId>& nodes,
     for (std::size_t i = 0; i < edgeIds; ++i) {
         if (i + kAhead < edgeIds) {
             const auto ahead = static_cast<EdgeId>(i + kAhead);
-            __builtin_prefetch(adjacent_.data() + fill[Index(graph.Source(ahead))], 1);
-            __builtin_prefetch(adjacent_.data() + inFill[Index(graph.Target(ahead))], 1);
+            PrefetchForWrite(adjacent_.data() + fill[Index(graph.Source(ahead))]);
+            PrefetchForWrite(adjacent_.data() + inFill[Index(graph.Target(ahead))]);
         }
         const auto e = static_cast<EdgeId>(i);
         if (!graph.IsEdgeVisible(e)) continue;
@@ -98,7 +99,7 @@ GroupTracker::GroupTracker(const Graph& graph, const std::vector<NodeId>& nodes,
         const std::span<const Adjacent> row = Neighbours(w);
         for (std::size_t k = 0; k < row.size(); ++k) {
             if (k + kAhead < row.size())
-                __builtin_prefetch(hubFirst_.data() + fill[Index(row[k + kAhead].node)], 1);
+                PrefetchForWrite(hubFirst_.data() + fill[Index(row[k + kAhead].node)]);
             hubFirst_[fill[Index(row[k].node)]++] = w;
         }
     }

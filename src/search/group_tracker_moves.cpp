@@ -2,6 +2,7 @@
 // unselecting one splits its component with interleaved searches.
 #include <algorithm>
 
+#include "base/prefetch.hpp"
 #include "search/group_tracker.hpp"
 #include "search/tracker_stamp.hpp"
 
@@ -137,7 +138,7 @@ void GroupTracker::Reach(SearchId r, NodeId v) {
     nodeMark_[Index(v)] = stamp_;
     owner_[Index(v)] = r;
     // The row is read later, after other searches' entries: fetch its start now.
-    __builtin_prefetch(hubFirst_.data() + rowStart_[Index(v)]);
+    PrefetchAddress(hubFirst_.data() + rowStart_[Index(v)]);
     searches_[Index(r)].stack.push_back({rowStart_[Index(v)], rowStart_[Index(v) + 1]});
     searches_[Index(r)].visited.push_back(v);
 }
@@ -201,7 +202,7 @@ void GroupTracker::SplitAfterRemoval(ComponentId c, std::size_t opIndex) {
     constexpr SearchId kAhead = 8;  // starts whose packed rows are fetched ahead
     for (SearchId s = 0; s < count; ++s) {
         if (s + kAhead < count)
-            __builtin_prefetch(peek_.data() + Index(starts_[Index(s + kAhead)]) * kPeek);
+            PrefetchAddress(peek_.data() + Index(starts_[Index(s + kAhead)]) * kPeek);
         Search& search = searches_[Index(s)];
         const NodeId v = starts_[Index(s)];
         search.stack.clear();

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/prefetch.hpp"
 #include "stats/exact_sum.hpp"
 #include "stats/random.hpp"
 
@@ -171,12 +172,12 @@ private:
                     left -= have;
                     next = 0;
                     if constexpr (kFetch)
-                        for (std::size_t j = 0; j < kAhead; ++j) __builtin_prefetch(fetched + chunk[j]);
+                        for (std::size_t j = 0; j < kAhead; ++j) PrefetchAddress(fetched + chunk[j]);
                 }
                 const std::size_t end =
                     next + static_cast<std::size_t>(need < have - next ? need : have - next);
                 for (std::size_t j = next; j < end; ++j) {
-                    if constexpr (kFetch) __builtin_prefetch(fetched + chunk[j + kAhead]);
+                    if constexpr (kFetch) PrefetchAddress(fetched + chunk[j + kAhead]);
                     sum += at(chunk[j]);
                 }
                 need -= end - next;

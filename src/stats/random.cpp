@@ -46,30 +46,6 @@ inline std::uint32_t Twist(std::uint32_t a, std::uint32_t b, std::uint32_t far) 
     }
 }
 
-void RegeneratePlain(std::uint32_t* s, std::uint32_t* block) { Regenerate(s, block); }
-
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-// The same loops compiled for 256-bit vectors, used when the processor has
-// them: the words are integers, so every word is the same.
-[[gnu::target("avx2")]] void RegenerateWide(std::uint32_t* s, std::uint32_t* block) {
-    Regenerate(s, block);
-}
-#define TARNVALE_WIDE_TWIST 1
-#endif
-
-}  // namespace
-
-bool HasWideVectors() {
-#ifdef TARNVALE_WIDE_TWIST
-    static const bool wide = __builtin_cpu_supports("avx2");
-    return wide;
-#else
-    return false;
-#endif
-}
-
-namespace {
-
 // Integer(0, last) of each of `take` words, into out; width is last + 1.
 [[gnu::always_inline]] inline void Indices(const std::uint32_t* words, int take, double width,
                                            std::int32_t last, std::int32_t* out) {
@@ -87,20 +63,41 @@ namespace {
     }
 }
 
+void RegeneratePlain(std::uint32_t* s, std::uint32_t* block) { Regenerate(s, block); }
+
 void IndicesPlain(const std::uint32_t* words, int take, double width, std::int32_t last,
                   std::int32_t* out) {
     Indices(words, take, width, last, out);
 }
 
-#ifdef TARNVALE_WIDE_TWIST
-// Four doubles a vector instead of two; each step is the same rounding.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define TARNVALE_WIDE_VECTORS 1
+// The same loops compiled for 256-bit vectors, for a processor that has
+// them: the words are integers, and an index takes the same rounding steps
+// four doubles a vector instead of two, so every result is the same.
+[[gnu::target("avx2")]] void RegenerateWide(std::uint32_t* s, std::uint32_t* block) {
+    Regenerate(s, block);
+}
+
 [[gnu::target("avx2")]] void IndicesWide(const std::uint32_t* words, int take, double width,
                                          std::int32_t last, std::int32_t* out) {
     Indices(words, take, width, last, out);
 }
+#else
+constexpr auto RegenerateWide = RegeneratePlain;
+constexpr auto IndicesWide = IndicesPlain;
 #endif
 
 }  // namespace
+
+bool HasWideVectors() {
+#ifdef TARNVALE_WIDE_VECTORS
+    static const bool wide = __builtin_cpu_supports("avx2");
+    return wide;
+#else
+    return false;
+#endif
+}
 
 Mt19937::Mt19937(std::uint32_t seed, bool wide) : wide_(wide && HasWideVectors()) {
     state_[0] = seed;
@@ -111,14 +108,7 @@ Mt19937::Mt19937(std::uint32_t seed, bool wide) : wide_(wide && HasWideVectors()
 }
 
 void Mt19937::Refill() {
-#ifdef TARNVALE_WIDE_TWIST
-    if (wide_) {
-        RegenerateWide(state_, block_);
-        pos_ = 0;
-        return;
-    }
-#endif
-    RegeneratePlain(state_, block_);
+    (wide_ ? RegenerateWide : RegeneratePlain)(state_, block_);
     pos_ = 0;
 }
 
@@ -148,10 +138,7 @@ void Random::FillIndices(std::int32_t last, std::size_t count, std::int32_t* out
         return;
     }
     const double width = static_cast<double>(static_cast<std::int64_t>(last) + 1);
-    auto fill = IndicesPlain;
-#ifdef TARNVALE_WIDE_TWIST
-    if (mt_.wide()) fill = IndicesWide;
-#endif
+    const auto fill = mt_.wide() ? IndicesWide : IndicesPlain;
     mt_.ForEachBlock(count, [&](const std::uint32_t* words, int take) {
         fill(words, take, width, last, out);
         out += take;
