@@ -69,7 +69,8 @@ void Load(const std::string& dir, Loaded& net) {
     std::ostringstream sink;
     {
         std::ifstream in(dir + "/network.sif", std::ios::binary);
-        SifReader(in, dir + "/network.sif", net.graph, {net.names, net.types, net.values}, true, sink);
+        SifReader(in, dir + "/network.sif", net.graph, {net.names, net.types, net.values}, true,
+                  sink);
     }
     RDE(net.graph, sink);
     {
@@ -107,8 +108,8 @@ double Seconds(std::chrono::steady_clock::duration d) {
 
 // One annealing run on a copy of the network, and its report.
 struct RunResult {
-    double seconds = 0;       // the whole run
-    double stepSeconds = 0;   // from the end of the first step to the end of the last
+    double seconds = 0;      // the whole run
+    double stepSeconds = 0;  // from the end of the first step to the end of the last
     std::uint64_t steps = 0;
     double quenchSeconds = 0;  // the steps at zero temperature
     std::uint64_t quenchSteps = 0;
@@ -218,24 +219,34 @@ int main(int argc, char** argv) {
     const FloatList& scores = net.nodeScoreList;
     std::uint64_t draws = 0;
     for (int k = 2; k < kKmax + 2; k += 2) draws += static_cast<std::uint64_t>(k) * kImax;
-    benchmark::RegisterBenchmark("background_build", [&](benchmark::State& state) {
-        for (auto _ : state) {
-            Random rng(kSeed);
-            std::ostringstream sink;
-            benchmark::DoNotOptimize(CalculateBackground(scores, kKmax, kImax, rng, sink));
-        }
-    })->Iterations(1)->Repetitions(quick ? 3 : 7)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("plain_mt19937", [&](benchmark::State& state) {
-        const double width = static_cast<double>(scores.size());
-        for (auto _ : state) {
-            std::mt19937 mt(kSeed);
-            std::int64_t sum = 0;
-            for (std::uint64_t k = 0; k < draws; ++k)
-                sum += static_cast<std::int32_t>(static_cast<double>(mt()) * 2.3283064365386963e-10 *
-                                                 width);
-            benchmark::DoNotOptimize(sum);
-        }
-    })->Iterations(1)->Repetitions(quick ? 3 : 7)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(
+        "background_build",
+        [&](benchmark::State& state) {
+            for (auto _ : state) {
+                Random rng(kSeed);
+                std::ostringstream sink;
+                benchmark::DoNotOptimize(CalculateBackground(scores, kKmax, kImax, rng, sink));
+            }
+        })
+        ->Iterations(1)
+        ->Repetitions(quick ? 3 : 7)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(
+        "plain_mt19937",
+        [&](benchmark::State& state) {
+            const double width = static_cast<double>(scores.size());
+            for (auto _ : state) {
+                std::mt19937 mt(kSeed);
+                std::int64_t sum = 0;
+                for (std::uint64_t k = 0; k < draws; ++k)
+                    sum += static_cast<std::int32_t>(static_cast<double>(mt()) *
+                                                     2.3283064365386963e-10 * width);
+                benchmark::DoNotOptimize(sum);
+            }
+        })
+        ->Iterations(1)
+        ->Repetitions(quick ? 3 : 7)
+        ->Unit(benchmark::kMillisecond);
     int benchArgc = 2;
     char flag[] = "--benchmark_enable_random_interleaving=true";
     char* benchArgv[] = {argv[0], flag, nullptr};
@@ -270,13 +281,15 @@ int main(int argc, char** argv) {
     Print("anneal_s_per_step_full", fullPrefix.PerStep());
     Print("anneal_s_per_step_incremental", whole.PerStep());
     PrintCount("anneal_incremental_run_steps", whole.steps);
-    Print("anneal_s_per_quench_step",
-          whole.quenchSteps == 0 ? 0 : whole.quenchSeconds / static_cast<double>(whole.quenchSteps));
+    Print(
+        "anneal_s_per_quench_step",
+        whole.quenchSteps == 0 ? 0 : whole.quenchSeconds / static_cast<double>(whole.quenchSteps));
     Print("anneal_incremental_run_s", whole.seconds);
     PrintRatio("anneal_speedup_vs_full", fullPrefix.PerStep() / whole.PerStep());
     PrintRatio("anneal_speedup_same_steps", fullPrefix.PerStep() / incPrefix.PerStep());
 
-    bool identical = fullPrefix.printed == incPrefix.printed && fullPrefix.report == incPrefix.report;
+    bool identical =
+        fullPrefix.printed == incPrefix.printed && fullPrefix.report == incPrefix.report;
     if (dirs.size() == 2) {
         Loaded mid;
         Load(dirs[1], mid);

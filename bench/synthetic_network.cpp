@@ -29,8 +29,8 @@ public:
     std::int32_t Draw(std::mt19937_64& rng) const {
         const double x = Unit(rng) * cumulative_.back();
         const auto at = std::upper_bound(cumulative_.begin(), cumulative_.end(), x);
-        const auto index = std::min<std::ptrdiff_t>(at - cumulative_.begin(),
-                                                    static_cast<std::ptrdiff_t>(cumulative_.size()) - 1);
+        const auto index = std::min<std::ptrdiff_t>(
+            at - cumulative_.begin(), static_cast<std::ptrdiff_t>(cumulative_.size()) - 1);
         return static_cast<std::int32_t>(index);
     }
 
@@ -75,7 +75,8 @@ SyntheticNetwork Generate(const SyntheticParameters& parameters) {
         for (std::size_t k = 0; k < patch.size() && patch.size() < 12; ++k) {
             for (std::int32_t next : adjacency[static_cast<std::size_t>(patch[k])]) {
                 if (patch.size() >= 12) break;
-                if (std::find(patch.begin(), patch.end(), next) == patch.end()) patch.push_back(next);
+                if (std::find(patch.begin(), patch.end(), next) == patch.end())
+                    patch.push_back(next);
             }
         }
         for (std::int32_t v : patch)

@@ -26,8 +26,8 @@ struct SyntheticParameters {
 
 struct SyntheticNetwork {
     std::vector<std::pair<std::int32_t, std::int32_t>> edges;  // node indices
-    std::vector<float> edgeValues;                            // one per edge
-    std::vector<double> pvalues;                              // one per node
+    std::vector<float> edgeValues;                             // one per edge
+    std::vector<double> pvalues;                               // one per node
 };
 
 SyntheticNetwork Generate(const SyntheticParameters& parameters);

@@ -10,8 +10,8 @@
 #include <limits>
 #include <optional>
 #include <set>
-#include <unordered_map>
 #include <sstream>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -105,13 +105,16 @@ std::string CheckReport(const std::string& text, const std::unordered_set<std::s
     }
     std::size_t i = 0;
     for (long group = 0; i < lines.size(); ++group) {
-        if (lines[i] != "" || i + 2 >= lines.size()) return "report group " + std::to_string(group) + " malformed";
+        if (lines[i] != "" || i + 2 >= lines.size())
+            return "report group " + std::to_string(group) + " malformed";
         const std::string head = "Group No. " + std::to_string(group) + ": size(";
         if (lines[i + 1].rfind(head, 0) != 0 || lines[i + 1].back() != ')')
             return "bad group header: " + lines[i + 1];
-        const auto size = Number(lines[i + 1].substr(head.size(), lines[i + 1].size() - head.size() - 1));
+        const auto size =
+            Number(lines[i + 1].substr(head.size(), lines[i + 1].size() - head.size() - 1));
         if (!size || *size < 2) return "bad group size: " + lines[i + 1];
-        if (lines[i + 2].rfind("Group s-score = ", 0) != 0) return "bad score line: " + lines[i + 2];
+        if (lines[i + 2].rfind("Group s-score = ", 0) != 0)
+            return "bad score line: " + lines[i + 2];
         const auto score = Number(lines[i + 2].substr(16));
         if (!score || !std::isfinite(*score)) return "score not finite: " + lines[i + 2];
         i += 3;
@@ -171,7 +174,8 @@ std::string CheckSif(std::string_view data) {
         const NodeId a = std::min(graph.Source(e), graph.Target(e));
         const NodeId b = std::max(graph.Source(e), graph.Target(e));
         if (a == b) problem = "a loop survives duplicate edge removal";
-        if (!pairs.insert({a, b}).second) problem = "a parallel edge survives duplicate edge removal";
+        if (!pairs.insert({a, b}).second)
+            problem = "a parallel edge survives duplicate edge removal";
     });
     DeleteIsolatedNodes(graph);
     graph.ForEachNode([&](NodeId n) {
@@ -289,10 +293,27 @@ std::string CheckPipeline(std::string_view data) {
     const std::string heuristic = std::to_string(1 + data.size() % 7);
     const std::string quench = data.size() % 2 == 0 ? "1" : "0";
     const std::string base = (dir / "out").string();
-    const std::string args[] = {"tarnvale", "-d", (dir / "p.txt").string(), "-a",
-                                (dir / "a.txt").string(), "--seed", "7", "-k", "4", "-i", "6",
-                                "-n", "12", "-r", "2", "-q", quench, "-p", heuristic,
-                                (dir / "net.sif").string(), base};
+    const std::string args[] = {"tarnvale",
+                                "-d",
+                                (dir / "p.txt").string(),
+                                "-a",
+                                (dir / "a.txt").string(),
+                                "--seed",
+                                "7",
+                                "-k",
+                                "4",
+                                "-i",
+                                "6",
+                                "-n",
+                                "12",
+                                "-r",
+                                "2",
+                                "-q",
+                                quench,
+                                "-p",
+                                heuristic,
+                                (dir / "net.sif").string(),
+                                base};
     std::vector<const char*> argv;
     for (const auto& a : args) argv.push_back(a.c_str());
     std::ostringstream out, err;

@@ -13,8 +13,8 @@ namespace tarnvale {
 
 // What both files read, owned by the driver.
 struct ExportInputs {
-    const Graph& graph;                    // the groups' nodes visible
-    const std::vector<Group>& groups;      // best first, as reported
+    const Graph& graph;                // the groups' nodes visible
+    const std::vector<Group>& groups;  // best first, as reported
     const NodeMap<std::string>& names;
     const NodeMap<double>& nodeScores;
     const EdgeMap<float>& edgeValues;

@@ -21,8 +21,8 @@
 
 #include "cli/export_file.hpp"
 #include "cli/group_edges.hpp"
-#include "cli/report.hpp"
 #include "cli/output_file.hpp"
+#include "cli/report.hpp"
 
 extern char** environ;
 
@@ -112,7 +112,8 @@ std::string ScoreColour(double score, double limit) {
 double ScaleLimit(const ExportInputs& inputs) {
     double largest = 0;
     for (const Group& group : inputs.groups)
-        for (NodeId n : group.nodes) largest = std::max(largest, std::abs(inputs.nodeScores.get(n)));
+        for (NodeId n : group.nodes)
+            largest = std::max(largest, std::abs(inputs.nodeScores.get(n)));
     // The small allowance keeps a score of exactly 4.2 (42.000000000000004
     // tenths in binary) from rounding up to 4.3.
     const double limit = std::ceil(largest * 10.0 - 1e-9) / 10.0;
@@ -129,8 +130,8 @@ void WriteDot(std::ostream& out, const ExportInputs& inputs, const std::string& 
         << "  graph [pack=true, packmode=\"array_u\", fontname=\"Helvetica\", labelloc=t, "
            "fontsize=16, label="
         << Quoted({title + ": " + std::to_string(inputs.groups.size()) +
-                  (inputs.groups.size() == 1 ? " group" : " groups") +
-                  ", fill colour = node score"})
+                   (inputs.groups.size() == 1 ? " group" : " groups") +
+                   ", fill colour = node score"})
         << "];\n"
         << "  node [shape=ellipse, style=filled, fontname=\"Helvetica\", fontsize=10];\n"
         << "  edge [color=\"#606060\"];\n";
@@ -138,8 +139,8 @@ void WriteDot(std::ostream& out, const ExportInputs& inputs, const std::string& 
     for (std::size_t g = 0; g < inputs.groups.size(); ++g) {
         const Group& group = inputs.groups[g];
         out << "  subgraph cluster_" << g << " {\n"
-            << "    label=" << Quoted({"Group No. " + std::to_string(g) + ": s-score = " +
-                                       Text(group.score)})
+            << "    label="
+            << Quoted({"Group No. " + std::to_string(g) + ": s-score = " + Text(group.score)})
             << ";\n    style=rounded; color=\"#888888\";\n";
         for (NodeId n : group.nodes) {
             const double score = inputs.nodeScores.get(n);
@@ -154,8 +155,8 @@ void WriteDot(std::ostream& out, const ExportInputs& inputs, const std::string& 
         for (EdgeId e : edges[g]) {
             const float value = inputs.edgeValues.get(e);
             out << "    " << DotId(inputs.graph.Source(e)) << " -- "
-                << DotId(inputs.graph.Target(e)) << " [tooltip=" << Quoted({"edge value " + Text(value)})
-                << "];\n";
+                << DotId(inputs.graph.Target(e))
+                << " [tooltip=" << Quoted({"edge value " + Text(value)}) << "];\n";
         }
         out << "  }\n";
     }
@@ -213,7 +214,8 @@ SvgResult DrawSvg(const std::string& dotFile, const std::string& svgFile,
     ::close(pipeEnds[1]);
     if (spawned != 0) {
         ::close(pipeEnds[0]);
-        result.status = spawned == ENOENT ? SvgResult::Status::noProgram : SvgResult::Status::failed;
+        result.status =
+            spawned == ENOENT ? SvgResult::Status::noProgram : SvgResult::Status::failed;
         result.reason = std::strerror(spawned);
         return result;
     }
@@ -266,8 +268,8 @@ void WriteDotFiles(const std::string& base, const ExportInputs& inputs, std::ost
         out << "\nNOTE: the dot program (Debian package graphviz) is not installed; " << svgFile
             << " is not drawn\n";
     } else if (svg.status == SvgResult::Status::failed) {
-        out << "\nWarning: dot could not draw " << svgFile << ": " << svg.reason << "; "
-            << dotFile << " is written\n";
+        out << "\nWarning: dot could not draw " << svgFile << ": " << svg.reason << "; " << dotFile
+            << " is written\n";
     }
 }
 

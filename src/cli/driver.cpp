@@ -23,8 +23,8 @@
 #include "cli/run_checks.hpp"
 #include "cli/scoring.hpp"
 #include "network/association_reader.hpp"
-#include "network/preparation.hpp"
 #include "network/input_file.hpp"
+#include "network/preparation.hpp"
 #include "network/sif_reader.hpp"
 #include "search/annealing.hpp"
 #include "search/score_context.hpp"
@@ -134,22 +134,24 @@ void LoadNetwork(const Options& options, Network& net, std::ostream& out) {
                            options.input + " joins two different nodes that have data\n",
                        1);
     if (net.graph.NumberOfNodes() == 0) {
-        const std::string cause =
-            pvalues.first.empty()
-                ? options.data + " holds no identifier with a usable p-value"
-                : "none of the " + std::to_string(pvalues.first.size()) + " identifiers of " +
-                      options.data + " matches a node of " + options.input +
-                      ", by its name or through " + options.association;
+        const std::string cause = pvalues.first.empty()
+                                      ? options.data + " holds no identifier with a usable p-value"
+                                      : "none of the " + std::to_string(pvalues.first.size()) +
+                                            " identifiers of " + options.data +
+                                            " matches a node of " + options.input +
+                                            ", by its name or through " + options.association;
         throw RunError("\nError: " + cause +
                            "\nError: no node with data and an interaction is left; check that "
-                           "the identifiers of " + options.data + " match the node names of " +
-                           options.input + " or the identifiers of " + options.association + "\n",
+                           "the identifiers of " +
+                           options.data + " match the node names of " + options.input +
+                           " or the identifiers of " + options.association + "\n",
                        1);
     }
     if (AllEqual(NodeScoreList(net)))
-        throw RunError("\nError: all nodes left have the same node score; there is nothing to "
-                       "search for\n",
-                       1);
+        throw RunError(
+            "\nError: all nodes left have the same node score; there is nothing to "
+            "search for\n",
+            1);
 }
 
 // CalculateBackground with its progress drawn as `phase` on the bar.
@@ -172,9 +174,9 @@ std::array<float, 5> Background(const FloatList& scores, const Options& options,
         return result;
     } catch (const std::bad_alloc&) {
         progress.End();
-        throw RunError("\nError: out of memory while building the background model (" +
-                           phase + ") from " + std::to_string(scores.size()) +
-                           " scores with -k " + std::to_string(options.kmax) + " and -i " +
+        throw RunError("\nError: out of memory while building the background model (" + phase +
+                           ") from " + std::to_string(scores.size()) + " scores with -k " +
+                           std::to_string(options.kmax) + " and -i " +
                            std::to_string(options.imax) + "; try a smaller imax\n",
                        1);
     }
@@ -219,8 +221,8 @@ void NameLeftovers(const Options& options, int firstNotMade, std::ostream& out) 
 
 // One annealing run with its report. Returns false when the runs end here.
 bool AnnealingRun(int r, const Options& options, const SeedSource& seeds, Network& net,
-                  ScoreContext& context, NodeMap<bool>& selection,
-                  std::vector<SummaryRow>& summary, ProgressBar& progress, std::ostream& out) {
+                  ScoreContext& context, NodeMap<bool>& selection, std::vector<SummaryRow>& summary,
+                  ProgressBar& progress, std::ostream& out) {
     const char letter = static_cast<char>('A' + r);
     out << "\nSimulated annealing Algorithm:Iteration no " << r << "..\n";
     if (r > 0) context.nodeOnly = true;
@@ -272,9 +274,11 @@ bool AnnealingRun(int r, const Options& options, const SeedSource& seeds, Networ
     const std::string name = options.out + letter;
     AtomicOutputFile file;
     if (!file.Open(name))
-        throw RunError("\nWarning: File opening (for write) failed. Check name of the file(/s)\n"
-                       "Error: cannot create the report " + name + ": " + file.openError() + "\n",
-                       1);
+        throw RunError(
+            "\nWarning: File opening (for write) failed. Check name of the file(/s)\n"
+            "Error: cannot create the report " +
+                name + ": " + file.openError() + "\n",
+            1);
     const std::vector<Group> groups =
         WriteReport(net.graph, selection, inputs, net.names, file.stream(), out);
     std::string error;

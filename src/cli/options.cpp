@@ -42,8 +42,9 @@ void RefuseEmptyValues(TCLAP::CmdLine& cmd, const std::vector<std::string>& args
             const bool named = given == "--" + arg->getName() ||
                                (!arg->getFlag().empty() && given == "-" + arg->getFlag());
             if (!named) continue;
-            const bool empty = equals != std::string::npos ? equals + 1 == word.size()
-                                                           : i + 1 < args.size() && args[i + 1].empty();
+            const bool empty = equals != std::string::npos
+                                   ? equals + 1 == word.size()
+                                   : i + 1 < args.size() && args[i + 1].empty();
             if (empty) throw TCLAP::CmdLineParseException("the value is empty", arg->toString());
         }
     }
@@ -55,14 +56,14 @@ std::vector<std::string> Options::validate() const {
     std::vector<std::string> errors;
     auto atLeast = [&](int value, int low, const char* flag, const char* name) {
         if (value < low)
-            errors.push_back(ArgError("value " + ToText(value) + " is below the smallest allowed, " +
-                                          ToText(low),
-                                      flag, name));
+            errors.push_back(ArgError(
+                "value " + ToText(value) + " is below the smallest allowed, " + ToText(low), flag,
+                name));
     };
     auto positive = [&](float value, const char* flag, const char* name) {
         if (!(value > 0.0f) || !std::isfinite(value))
-            errors.push_back(
-                ArgError("value " + ToText(value) + " must be a finite number above 0", flag, name));
+            errors.push_back(ArgError("value " + ToText(value) + " must be a finite number above 0",
+                                      flag, name));
     };
     atLeast(iterations, 0, "n", "iterations");
     atLeast(nmax, 1, "g", "nmax");
@@ -77,9 +78,9 @@ std::vector<std::string> Options::validate() const {
     auto within = [&](int value, int low, int high, const char* name) {
         atLeast(value, low, "", name);
         if (value > high)
-            errors.push_back(ArgError("value " + ToText(value) + " is above the largest allowed, " +
-                                          ToText(high),
-                                      "", name));
+            errors.push_back(ArgError(
+                "value " + ToText(value) + " is above the largest allowed, " + ToText(high), "",
+                name));
     };
     within(permutations, 0, kMaxRepetitions, "permutations");
     within(ensemble, 0, kMaxRepetitions, "ensemble");
@@ -122,21 +123,20 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
                              "integer", cmd);
     TCLAP::ValueArg<float> tStart("s", "Tstart", "Start temperature", false, defaults.tStart,
                                   "float", cmd);
-    TCLAP::ValueArg<float> tEnd("e", "Tend", "End temperature", false, defaults.tEnd, "float",
-                                cmd);
+    TCLAP::ValueArg<float> tEnd("e", "Tend", "End temperature", false, defaults.tEnd, "float", cmd);
     TCLAP::ValueArg<int> kmax("k", "kmax", "kmax for background", false, defaults.kmax, "float",
                               cmd);
     TCLAP::ValueArg<int> imax("i", "imax", "imax for background", false, defaults.imax, "float",
                               cmd);
-    TCLAP::ValueArg<int> quenching("q", "quenching", "Quenching search", false,
-                                   defaults.quenching, "integer", cmd);
+    TCLAP::ValueArg<int> quenching("q", "quenching", "Quenching search", false, defaults.quenching,
+                                   "integer", cmd);
     TCLAP::ValueArg<int> degree("p", "degree", "initialization heuristics (1-2-3-4-5)", false,
                                 defaults.degree, "integer", cmd);
-    TCLAP::UnlabeledValueArg<std::string> input(
-        "input", "File containing list of interactions, sif format", true, defaults.input,
-        "string", cmd);
-    TCLAP::UnlabeledValueArg<std::string> out("out", "Name for the output file", true,
-                                              defaults.out, "string", cmd);
+    TCLAP::UnlabeledValueArg<std::string> input("input",
+                                                "File containing list of interactions, sif format",
+                                                true, defaults.input, "string", cmd);
+    TCLAP::UnlabeledValueArg<std::string> out("out", "Name for the output file", true, defaults.out,
+                                              "string", cmd);
     // Read as a wide signed number so that a negative seed is refused rather
     // than wrapped around.
     TCLAP::ValueArg<long long> seed(
@@ -172,8 +172,8 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         "OUT<letter>.stability.tsv",
         false, defaults.ensemble, "integer", cmd);
     TCLAP::SwitchArg summary("", "summary",
-                             "Also write OUT.summary.tsv, one line per group of every run",
-                             cmd, defaults.summary);
+                             "Also write OUT.summary.tsv, one line per group of every run", cmd,
+                             defaults.summary);
     TCLAP::ValueArg<int> threads(
         "", "threads",
         "Run the permutations and ensemble searches on this many threads (1 to 1024; the "
@@ -223,11 +223,11 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
     options.threads = threads.getValue();
     if (seed.isSet()) {
         const long long value = seed.getValue();
-        if (value < 0 || value > static_cast<long long>(std::numeric_limits<std::uint32_t>::max())) {
+        if (value < 0 ||
+            value > static_cast<long long>(std::numeric_limits<std::uint32_t>::max())) {
             // Reported with the other range errors by the driver.
-            throw TCLAP::ArgException("value " + std::to_string(value) +
-                                          " is not an unsigned 32-bit integer",
-                                      "--seed");
+            throw TCLAP::ArgException(
+                "value " + std::to_string(value) + " is not an unsigned 32-bit integer", "--seed");
         }
         options.seed = static_cast<std::uint32_t>(value);
     }

@@ -53,8 +53,9 @@ std::uint32_t PermutationSeed(std::uint32_t base, int run, std::uint64_t index) 
 }
 
 void ShuffleNodeScores(const std::vector<NodeId>& nodes, NodeMap<double>& scores, Random& rng) {
-    ShuffleOrder(nodes.size(), rng,
-                 [&](std::size_t i, std::size_t j) { std::swap(scores[nodes[i]], scores[nodes[j]]); });
+    ShuffleOrder(nodes.size(), rng, [&](std::size_t i, std::size_t j) {
+        std::swap(scores[nodes[i]], scores[nodes[j]]);
+    });
 }
 
 std::vector<RankSignificance> Significance(const std::vector<Group>& observed, int nmax,

@@ -10,12 +10,12 @@
 
 #include "cli/progress.hpp"
 #include "cli/repetitions.hpp"
-#include "network/rewire.hpp"
 #include "network/graph.hpp"
+#include "network/rewire.hpp"
 #include "search/annealing.hpp"
 #include "search/evaluate.hpp"
-#include "stats/random.hpp"
 #include "search/score_context.hpp"
+#include "stats/random.hpp"
 
 namespace tarnvale {
 
@@ -51,12 +51,12 @@ const char* NullName(NullModel null);
 
 // The run as the permutations and the ensemble repeat it.
 struct PermutedRun {
-    Graph& graph;                     // the run's graph, before it is cut down
+    Graph& graph;  // the run's graph, before it is cut down
     const NodeMap<double>& nodeScores;
     const EdgeMap<float>& edgeScores;
-    const ScoreContext& context;      // the run's background models
-    const AnnealOptions& anneal;      // the run's search settings
-    int threads = 1;                  // searches side by side
+    const ScoreContext& context;  // the run's background models
+    const AnnealOptions& anneal;  // the run's search settings
+    int threads = 1;              // searches side by side
 };
 
 // One search of `graph` with `seed` (no output of its own, progress to
@@ -93,7 +93,7 @@ void WriteSignificanceTable(std::ostream& out, int permutations,
 std::vector<RankSignificance> PermutationTest(const PermutedRun& setup, NullModel null,
                                               const std::vector<Group>& observed, int nmax,
                                               int permutations, std::uint32_t base, int run,
-                                              const std::string& reportName,
-                                              ProgressBar& progress, std::ostream& out);
+                                              const std::string& reportName, ProgressBar& progress,
+                                              std::ostream& out);
 
 }  // namespace tarnvale

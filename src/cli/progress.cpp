@@ -75,8 +75,7 @@ std::string ProgressBar::Render(int percent, std::uint64_t work, double elapsed)
     if (percent < 10) line << ' ';
     line << percent << '%';
     if (elapsed > 0) {
-        line << "  " << std::llround(static_cast<double>(work) / elapsed) << ' ' << unit_
-             << "/s";
+        line << "  " << std::llround(static_cast<double>(work) / elapsed) << ' ' << unit_ << "/s";
     }
     if (best_) line << "  best " << *best_;
     return line.str();

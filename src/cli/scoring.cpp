@@ -12,7 +12,9 @@
 namespace tarnvale {
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
 
 // Splits a line into its tokens (views into the line). A line holding a tab
 // is split at tabs, each field trimmed, so that an identifier with a space in
@@ -90,19 +92,20 @@ PValueTable ReadPValues(std::istream& in, const std::string& fileName, std::ostr
         bool underflowed = false;
         const auto value = ParseNumber(token, &underflowed);
         if (!value) {
-            skips.Skip(lineNo, "p-value '" + Shown(token) + "' of '" + Shown(id) +
-                                   "' is not a number");
+            skips.Skip(lineNo,
+                       "p-value '" + Shown(token) + "' of '" + Shown(id) + "' is not a number");
             continue;
         }
         if (!(*value >= 0.0 && *value <= 1.0)) {
-            skips.Skip(lineNo, "p-value " + Shown(token) + " of '" + Shown(id) +
-                                   "' lies outside [0, 1]");
+            skips.Skip(lineNo,
+                       "p-value " + Shown(token) + " of '" + Shown(id) + "' lies outside [0, 1]");
             continue;
         }
         auto p = static_cast<float>(*value);
         // A p-value below the float range must still count as smaller
         // than every representable one, not as the clamped 0.
-        if (p == 0.0f && (*value > 0.0 || underflowed)) p = std::numeric_limits<float>::denorm_min();
+        if (p == 0.0f && (*value > 0.0 || underflowed))
+            p = std::numeric_limits<float>::denorm_min();
         if (p == 1.0f) p = 0.9999f;
         if (p == 0.0f) p = 0.0001f;
         const auto [first, added] = table.first.emplace(std::string(id), table.ids.size());
@@ -121,8 +124,7 @@ PValueTable ReadPValues(std::istream& in, const std::string& fileName, std::ostr
     }
     skips.Finish();
     if (wide > 0)
-        out << "Warning: " << fileName << ": " << wide
-            << (wide == 1 ? " line has" : " lines have")
+        out << "Warning: " << fileName << ": " << wide << (wide == 1 ? " line has" : " lines have")
             << " more than two fields; only the first two are read\n";
     return table;
 }

@@ -11,13 +11,13 @@ namespace tarnvale {
 
 struct SummaryRow {
     char run = 'A';
-    std::size_t rank = 0;   // the group's number in the run's report
-    std::size_t size = 0;   // nodes
-    std::size_t edges = 0;  // edges joining two of its nodes
-    float score = 0;        // its subnetwork score, as the report gives it
-    bool ranked = false;    // one of the nmax groups the search compared
-    std::optional<double> pValue;    // from the permutation test
-    std::string null;                // the permutation test's null, or empty
+    std::size_t rank = 0;             // the group's number in the run's report
+    std::size_t size = 0;             // nodes
+    std::size_t edges = 0;            // edges joining two of its nodes
+    float score = 0;                  // its subnetwork score, as the report gives it
+    bool ranked = false;              // one of the nmax groups the search compared
+    std::optional<double> pValue;     // from the permutation test
+    std::string null;                 // the permutation test's null, or empty
     std::optional<double> stability;  // mean stability of its nodes
 };
 

@@ -22,8 +22,10 @@ namespace {
 class GzipBuffer : public std::streambuf {
 public:
     GzipBuffer(std::unique_ptr<std::istream> compressed, std::string fileName)
-        : source_(std::move(compressed)), fileName_(std::move(fileName)),
-          input_(kBlock), output_(kBlock) {
+        : source_(std::move(compressed)),
+          fileName_(std::move(fileName)),
+          input_(kBlock),
+          output_(kBlock) {
         // 15 + 16: a gzip wrapper (never zlib or raw deflate), full window.
         if (inflateInit2(&z_, 15 + 16) != Z_OK) Fail("cannot start decompressing");
         setg(output_.data(), output_.data(), output_.data());
@@ -55,9 +57,8 @@ private:
     static constexpr std::size_t kBlock = std::size_t{1} << 18;
 
     [[noreturn]] void Fail(std::string_view what) const {
-        throw RunError("\nError: " + fileName_ + " is not a valid gzip file: " + std::string(what) +
-                           "\n",
-                       1);
+        throw RunError(
+            "\nError: " + fileName_ + " is not a valid gzip file: " + std::string(what) + "\n", 1);
     }
 
     pos_type Rewind() {
@@ -74,8 +75,8 @@ private:
 
     // Reads more compressed bytes; false at the end of the file.
     bool FillInput() {
-        std::streamsize got = source_->rdbuf()->sgetn(input_.data(),
-                                                     static_cast<std::streamsize>(input_.size()));
+        std::streamsize got =
+            source_->rdbuf()->sgetn(input_.data(), static_cast<std::streamsize>(input_.size()));
         if (got <= 0) return false;
         z_.next_in = reinterpret_cast<Bytef*>(input_.data());
         z_.avail_in = static_cast<uInt>(got);
@@ -108,8 +109,7 @@ private:
                 Fail(z_.msg != nullptr ? z_.msg : "corrupt compressed data");
             }
         }
-        setg(output_.data(), output_.data(),
-             output_.data() + (output_.size() - z_.avail_out));
+        setg(output_.data(), output_.data(), output_.data() + (output_.size() - z_.avail_out));
     }
 
     std::unique_ptr<std::istream> source_;
@@ -156,8 +156,8 @@ std::unique_ptr<std::istream> OpenInput(const std::string& name) {
     const std::streamsize got = file->rdbuf()->sgetn(head, 2);
     const std::string_view start(head, static_cast<std::size_t>(std::max<std::streamsize>(got, 0)));
     if (start == "\xFF\xFE" || start == "\xFE\xFF")
-        throw RunError("\nError: " + name + " is encoded in UTF-16; save it as UTF-8 or plain text\n",
-                       1);
+        throw RunError(
+            "\nError: " + name + " is encoded in UTF-16; save it as UTF-8 or plain text\n", 1);
     std::unique_ptr<std::istream> raw;
     if (std::filesystem::is_regular_file(name, ignored)) {
         file->clear();

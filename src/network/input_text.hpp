@@ -30,7 +30,8 @@ std::optional<double> ParseNumber(std::string_view token, bool* underflowed = nu
 class LineReader {
 public:
     explicit LineReader(std::istream& in, std::size_t blockSize = kBlockSize)
-        : in_(in), blockSize_(std::max<std::size_t>(blockSize, 1)),
+        : in_(in),
+          blockSize_(std::max<std::size_t>(blockSize, 1)),
           read_(std::min(kFirstRead, blockSize_)) {}
     // The next line, or false at the end of the input. The view points into
     // the reader's block: it stays valid until the next call, and when that
@@ -53,11 +54,11 @@ private:
 
     std::istream& in_;
     std::size_t blockSize_;
-    std::size_t read_;           // the size of the next read
+    std::size_t read_;  // the size of the next read
     // Vectors, not strings: swapping them never moves the bytes, which a
     // short string's inline buffer would.
-    std::vector<char> block_;    // the current block; text before pos_ is given out
-    std::vector<char> previous_; // the block before, kept for the views it backs
+    std::vector<char> block_;     // the current block; text before pos_ is given out
+    std::vector<char> previous_;  // the block before, kept for the views it backs
     std::size_t pos_ = 0;
     bool end_ = false;           // the stream has nothing more
     std::string_view physical_;  // what is left of the current LF-ended line

@@ -2,16 +2,16 @@
 
 #include <algorithm>
 #include <array>
-#include <sstream>
 #include <cstdint>
 #include <cstring>
+#include <sstream>
 #include <string_view>
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
-#include "network/input_text.hpp"
 #include "network/hash_index.hpp"
+#include "network/input_text.hpp"
 #include "network/tables.hpp"
 
 namespace tarnvale {
@@ -132,8 +132,8 @@ private:
     };
     HashIndex index_;
     std::string text_;
-    std::vector<Entry> entries_;       // node -> its name's head and length
-    std::vector<std::size_t> begin_;   // node -> its name's place in text_
+    std::vector<Entry> entries_;      // node -> its name's head and length
+    std::vector<std::size_t> begin_;  // node -> its name's place in text_
 };
 
 // What the reader prints besides the progress lines, held back until the
@@ -160,7 +160,8 @@ public:
     void Print(std::int64_t total, std::int64_t step, std::ostream& out) const {
         std::int64_t next = 0;
         auto progressTo = [&](std::int64_t i) {
-            for (; next <= i && next < total; next += step) out << "Reading interaction " << next << '\n';
+            for (; next <= i && next < total; next += step)
+                out << "Reading interaction " << next << '\n';
         };
         for (const Run& run : runs_) {
             const std::string_view text = std::string_view(text_).substr(run.begin, run.size);
@@ -242,7 +243,8 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
             const NodeId source = resolve(x.source, x.sourceHash);
             const NodeId target = resolve(x.target, x.targetHash);
             if (allowDuplicates || joined.insert(PairKey(source, target)).second) {
-                const auto edge = static_cast<EdgeId>(static_cast<std::size_t>(first) + ends.size());
+                const auto edge =
+                    static_cast<EdgeId>(static_cast<std::size_t>(first) + ends.size());
                 ends.emplace_back(source, target);
                 maps.types.Set(edge, x.type);
                 maps.values[edge] = x.value;
@@ -289,8 +291,8 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
 
         // A NUL byte is never part of a name in a text file; such a line
         // is binary data (or a UTF-16 file) and its names would be garbage.
-        if (fields.nul || (fields.end < line.size() &&
-                            line.find('\0', fields.end) != std::string_view::npos)) {
+        if (fields.nul ||
+            (fields.end < line.size() && line.find('\0', fields.end) != std::string_view::npos)) {
             skip(lines.number(), "holds a NUL byte, which no text line has");
             continue;
         }

@@ -13,9 +13,9 @@ namespace tarnvale {
 
 // Everything the reader fills, owned by the caller.
 struct SifMaps {
-    NodeMap<std::string>& names;   // node -> name, byte for byte
-    EdgeTypes& types;              // edge -> interaction type
-    EdgeMap<float>& values;        // edge -> edge value
+    NodeMap<std::string>& names;  // node -> name, byte for byte
+    EdgeTypes& types;             // edge -> interaction type
+    EdgeMap<float>& values;       // edge -> edge value
 };
 
 // Reads `in` line by line: one node per distinct name (first appearance,

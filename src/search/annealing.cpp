@@ -65,7 +65,9 @@ public:
             graph_.Degree(node) > inputs_.context.hub) {
             CutHubNeighbours(
                 selection_, toggled_,
-                [&](auto&& f) { graph_.ForEachAdjacent(node, [&](EdgeId, NodeId next) { return f(next); }); },
+                [&](auto&& f) {
+                    graph_.ForEachAdjacent(node, [&](EdgeId, NodeId next) { return f(next); });
+                },
                 [&](NodeId next) { return inBest_[static_cast<std::size_t>(next)] != 0; });
         }
         RankedState state = RankState(Evaluate(graph_, selection_, inputs_), nmax_);
@@ -101,8 +103,8 @@ private:
 // moved on without a new best group, as marks on its nodes.
 class IncrementalSteps {
 public:
-    IncrementalSteps(const Graph& graph, const std::vector<NodeId>& nodes, const ScoreInputs& inputs,
-                     NodeMap<bool>& selection, int nmax)
+    IncrementalSteps(const Graph& graph, const std::vector<NodeId>& nodes,
+                     const ScoreInputs& inputs, NodeMap<bool>& selection, int nmax)
         : tracker_(graph, nodes, inputs),
           selection_(selection),
           nmax_(nmax),
@@ -200,7 +202,8 @@ private:
             tracker_.Apply(rejectedFlips_);
             group = tracker_.ComponentOf(anchor_);
         }
-        for (NodeId v : tracker_.ComponentNodes(group)) marks_[static_cast<std::size_t>(v)] = markStamp_;
+        for (NodeId v : tracker_.ComponentNodes(group))
+            marks_[static_cast<std::size_t>(v)] = markStamp_;
         if (best_ == Best::Rejected) tracker_.Undo();
         best_ = Best::Marked;
     }
@@ -291,7 +294,9 @@ std::vector<NodeId> Move(const Graph& graph, NodeMap<bool>& selection, NodeId no
     if (bestGroup.empty() || !selection.get(node) || graph.Degree(node) <= hub) return toggled;
     CutHubNeighbours(
         selection, toggled,
-        [&](auto&& f) { graph.ForEachAdjacent(node, [&](EdgeId, NodeId next) { return f(next); }); },
+        [&](auto&& f) {
+            graph.ForEachAdjacent(node, [&](EdgeId, NodeId next) { return f(next); });
+        },
         [&](NodeId next) {
             return std::find(bestGroup.begin(), bestGroup.end(), next) != bestGroup.end();
         });

@@ -106,9 +106,8 @@ GroupTracker::GroupTracker(const Graph& graph, const std::vector<NodeId>& nodes,
     peek_.resize(ids * kPeek);
     for (std::size_t v = 0; v < ids; ++v)
         for (std::size_t k = 0; k < kPeek; ++k)
-            peek_[v * kPeek + k] = rowStart_[v] + k < rowStart_[v + 1]
-                                       ? hubFirst_[rowStart_[v] + k]
-                                       : static_cast<NodeId>(v);
+            peek_[v * kPeek + k] = rowStart_[v] + k < rowStart_[v + 1] ? hubFirst_[rowStart_[v] + k]
+                                                                       : static_cast<NodeId>(v);
 
     const SumExactness nodeExactness =
         CheckSumExactness(nodeScores.data(), nodeScores.size(), nodeScores.size(), 64);
@@ -225,7 +224,8 @@ float GroupTracker::Score(const Component& c) const {
 
 std::optional<float> GroupTracker::OrderFreeScore(const Component& c) const {
     const auto edges = static_cast<std::size_t>(c.summary.edges);
-    const std::optional<Extended> nodeSum = OrderFreeSum(c.summary.nodeSum, c.nodes.size(), nodeUnit_);
+    const std::optional<Extended> nodeSum =
+        OrderFreeSum(c.summary.nodeSum, c.nodes.size(), nodeUnit_);
     if (!nodeSum) return std::nullopt;
     std::optional<Extended> edgeSum = Extended{0};
     if (withEdges_) edgeSum = OrderFreeSum(c.summary.edgeSum, edges, edgeUnit_);

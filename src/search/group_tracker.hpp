@@ -57,9 +57,9 @@ public:
     // One incident edge of a node, in the graph's adjacency order (outgoing
     // edges, then incoming ones; a loop comes twice).
     struct Adjacent {
-        NodeId node;       // the far end
+        NodeId node;  // the far end
         EdgeId edge;
-        float edgeScore;   // 0 while edge scores take no part
+        float edgeScore;  // 0 while edge scores take no part
     };
 
     // Reads the adjacency of `nodes` (the visible nodes in node order) once.
@@ -131,8 +131,8 @@ private:
     struct Op {
         bool select;
         NodeId node;
-        ComponentId component;  // select: the one x joined; unselect: the one x left
-        std::size_t oldSize;    // select: that component's node count before
+        ComponentId component;                 // select: the one x joined; unselect: the one x left
+        std::size_t oldSize;                   // select: that component's node count before
         std::size_t listBegin, listEnd;        // in componentLog_: absorbed or split-off
         std::size_t removalBegin, removalEnd;  // in removalLog_ (unselect)
     };

@@ -198,7 +198,7 @@ void GroupTracker::SplitAfterRemoval(ComponentId c, std::size_t opIndex) {
     // search's piece and joins it at once: in a dense group most starts
     // meet at the same hubs, so most need no search of their own.
     constexpr int kHeadStart = 8;
-    SearchId growing = count;  // only the loop below needs the true count
+    SearchId growing = count;       // only the loop below needs the true count
     constexpr SearchId kAhead = 8;  // starts whose packed rows are fetched ahead
     for (SearchId s = 0; s < count; ++s) {
         if (s + kAhead < count)

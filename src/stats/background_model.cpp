@@ -18,9 +18,8 @@ float BackgroundModel::SdAt(int n) const {
                               static_cast<double>(sdCoef));
 }
 
-std::array<float, 5> CalculateBackground(const FloatList& scores, int kmax, int imax,
-                                         Random& rng, std::ostream& out,
-                                         const BackgroundProgress& progress) {
+std::array<float, 5> CalculateBackground(const FloatList& scores, int kmax, int imax, Random& rng,
+                                         std::ostream& out, const BackgroundProgress& progress) {
     // Drawing from an empty list has no meaning; the caller must not ask.
     if (scores.empty()) throw std::invalid_argument("CalculateBackground: empty score list");
 
@@ -79,8 +78,8 @@ BackgroundModel ModelFromBackground(const std::array<float, 5>& r) {
 }
 
 bool IsUsable(const BackgroundModel& model) {
-    const float fields[] = {model.mean,   model.sd,       model.sdCoef,
-                            model.sdExp,  model.meanCoef, model.meanExp};
+    const float fields[] = {model.mean,  model.sd,       model.sdCoef,
+                            model.sdExp, model.meanCoef, model.meanExp};
     for (float f : fields) {
         if (!std::isfinite(f)) return false;
     }

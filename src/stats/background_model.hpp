@@ -35,8 +35,8 @@ using BackgroundProgress = std::function<void(std::uint64_t drawn, std::uint64_t
 // coefficient}. Prints the progress block to out and, when given, reports to
 // `progress`. Throws std::invalid_argument for an empty score list, before
 // printing anything.
-std::array<float, 5> CalculateBackground(const FloatList& scores, int kmax, int imax,
-                                         Random& rng, std::ostream& out,
+std::array<float, 5> CalculateBackground(const FloatList& scores, int kmax, int imax, Random& rng,
+                                         std::ostream& out,
                                          const BackgroundProgress& progress = {});
 
 // The model the driver fills from a CalculateBackground result (meanExp 0).

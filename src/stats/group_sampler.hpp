@@ -33,7 +33,8 @@ public:
         unit_ = exactness.unitExponent;
         if (exact_) {
             units_.Fill(scores.size(), [&](std::size_t i) {
-                return static_cast<std::int64_t>(std::ldexp(static_cast<double>(scores[i]), -unit_));
+                return static_cast<std::int64_t>(
+                    std::ldexp(static_cast<double>(scores[i]), -unit_));
             });
         } else {
             floats_.Fill(scores.size(), [&](std::size_t i) { return scores[i]; });
@@ -87,13 +88,15 @@ private:
                        Done&& done) const {
             const T* values = distinct_.data();
             if (codes_.empty()) {
-                SumGroupsOf(rng, last, k, count, zero, values,
-                            [values](std::int32_t i) { return values[i]; }, done);
+                SumGroupsOf(
+                    rng, last, k, count, zero, values,
+                    [values](std::int32_t i) { return values[i]; }, done);
                 return;
             }
             const std::uint16_t* codes = codes_.data();
-            SumGroupsOf(rng, last, k, count, zero, codes,
-                        [values, codes](std::int32_t i) { return values[codes[i]]; }, done);
+            SumGroupsOf(
+                rng, last, k, count, zero, codes,
+                [values, codes](std::int32_t i) { return values[codes[i]]; }, done);
         }
 
     private:
@@ -152,8 +155,8 @@ private:
     }
 
     template <bool kFetch, class S, class U, class At, class Done>
-    static void SumGroupsChunked(Random& rng, std::int32_t last, std::uint64_t k, int count,
-                                 S zero, const U* fetched, At at, Done& done) {
+    static void SumGroupsChunked(Random& rng, std::int32_t last, std::uint64_t k, int count, S zero,
+                                 const U* fetched, At at, Done& done) {
         constexpr std::size_t kChunk = 1024;
         constexpr std::size_t kAhead = 32;
         // Padded so that fetching ahead needs no bound: every entry, also
@@ -172,7 +175,8 @@ private:
                     left -= have;
                     next = 0;
                     if constexpr (kFetch)
-                        for (std::size_t j = 0; j < kAhead; ++j) PrefetchAddress(fetched + chunk[j]);
+                        for (std::size_t j = 0; j < kAhead; ++j)
+                            PrefetchAddress(fetched + chunk[j]);
                 }
                 const std::size_t end =
                     next + static_cast<std::size_t>(need < have - next ? need : have - next);

@@ -28,13 +28,22 @@ struct ExportNetwork {
     std::vector<Group> groups{Group{{e, f}, 4.5f}, Group{{a, b, c}, 2.25f}};
 
     ExportNetwork() {
-        for (const auto& [name, score] : std::vector<std::pair<std::string, double>>{
-                 {"A", 3.09023}, {"B", 1.0}, {"C", -0.5}, {"D", -2.0}, {"E", 2.32635}, {"F", 0.0}}) {
+        for (const auto& [name, score] : std::vector<std::pair<std::string, double>>{{"A", 3.09023},
+                                                                                     {"B", 1.0},
+                                                                                     {"C", -0.5},
+                                                                                     {"D", -2.0},
+                                                                                     {"E", 2.32635},
+                                                                                     {"F", 0.0}}) {
             const NodeId n = graph.NewNode();
             names[n] = name, nodeScores[n] = score;
         }
-        for (const auto& [from, to, value] : std::vector<std::tuple<NodeId, NodeId, float>>{
-                 {a, b, 0.9f}, {b, c, 0.25f}, {c, d, 0.5f}, {d, e, 0.3f}, {e, f, 0.125f}, {a, c, 0.75f}})
+        for (const auto& [from, to, value] :
+             std::vector<std::tuple<NodeId, NodeId, float>>{{a, b, 0.9f},
+                                                            {b, c, 0.25f},
+                                                            {c, d, 0.5f},
+                                                            {d, e, 0.3f},
+                                                            {e, f, 0.125f},
+                                                            {a, c, 0.75f}})
             edgeValues[graph.NewEdge(from, to)] = value;
         graph.MakeUndirected();
     }
@@ -44,7 +53,7 @@ struct ExportNetwork {
 TEST(DotExport, ColoursOnOneDivergingScaleUpToTheLargestScoreInAGroup) {
     // Halfway: the mean of white and the end, rounded half away from zero.
     const std::vector<std::pair<double, std::string>> colours{
-        {0.0, "#f7f7f7"}, {3.0, "#b2182b"}, {-3.0, "#2166ac"}, {30.0, "#b2182b"},
+        {0.0, "#f7f7f7"},   {3.0, "#b2182b"}, {-3.0, "#2166ac"}, {30.0, "#b2182b"},
         {-30.0, "#2166ac"}, {1.5, "#d58891"}, {-1.5, "#8cafd2"}};
     for (const auto& [score, colour] : colours) EXPECT_EQ(ScoreColour(score, 3.0), colour) << score;
     ExportNetwork net;
@@ -62,14 +71,16 @@ TEST(DotExport, OneGroupDrawnInFullAndNamesEscaped) {
     WriteDot(dot, net.Inputs(), "outA");
     // Limit 2.4 (E's 2.32635 rounded up): E at 0.969 of it, F at 0; the
     // legend spans the limit; every node and edge of the group is drawn.
-    for (const char* line : {
-             "label=\"outA: 1 group, fill colour = node score\"];\n",
-             "    legend0 [label=\"-2.4\\np = 0.99\", fillcolor=\"#2166ac\", fontcolor=white];\n",
-             "    legend4 [label=\"2.4\\np = 0.0082\", fillcolor=\"#b2182b\", fontcolor=white];\n",
-             "  subgraph cluster_0 {\n    label=\"Group No. 0: s-score = 4.5\";\n",
-             "    n4 [label=\"E\", fillcolor=\"#b41f31\", fontcolor=white, tooltip=\"E: node score 2.32635, p-value "
-             "0.00999994\"];\n    n5 [label=\"F\", fillcolor=\"#f7f7f7\", fontcolor=black, tooltip=\"F: node score "
-             "0, p-value 0.5\"];\n    n4 -- n5 [tooltip=\"edge value 0.125\"];\n  }\n}\n"})
+    for (const char* line :
+         {"label=\"outA: 1 group, fill colour = node score\"];\n",
+          "    legend0 [label=\"-2.4\\np = 0.99\", fillcolor=\"#2166ac\", fontcolor=white];\n",
+          "    legend4 [label=\"2.4\\np = 0.0082\", fillcolor=\"#b2182b\", fontcolor=white];\n",
+          "  subgraph cluster_0 {\n    label=\"Group No. 0: s-score = 4.5\";\n",
+          "    n4 [label=\"E\", fillcolor=\"#b41f31\", fontcolor=white, tooltip=\"E: node score "
+          "2.32635, p-value "
+          "0.00999994\"];\n    n5 [label=\"F\", fillcolor=\"#f7f7f7\", fontcolor=black, "
+          "tooltip=\"F: node score "
+          "0, p-value 0.5\"];\n    n4 -- n5 [tooltip=\"edge value 0.125\"];\n  }\n}\n"})
         EXPECT_NE(dot.str().find(line), std::string::npos) << line << dot.str();
     net.names[net.e] = "a\"b\\c";
     dot.str("");
@@ -94,9 +105,11 @@ protected:
 };
 
 TEST_F(DrawSvgTest, TheProgramDrawsTheDotFileOrItsFailureIsToldAndLeavesNothing) {
-    EXPECT_EQ(DrawSvg(dotFile_, svgFile_, "tarnvale-test-no-such-program").status, SvgResult::Status::noProgram);
+    EXPECT_EQ(DrawSvg(dotFile_, svgFile_, "tarnvale-test-no-such-program").status,
+              SvgResult::Status::noProgram);
     // Writes half a file, complains and fails, as dot does on a syntax error.
-    SvgResult r = Draw("echo half\necho 'Error: syntax error in line 1' >&2\necho more >&2\nexit 3\n");
+    SvgResult r =
+        Draw("echo half\necho 'Error: syntax error in line 1' >&2\necho more >&2\nexit 3\n");
     EXPECT_EQ(r.status, SvgResult::Status::failed);
     EXPECT_EQ(r.reason, "Error: syntax error in line 1");
     EXPECT_EQ(Draw("exit 2\n").reason, "exit status 2");

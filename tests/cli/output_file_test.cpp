@@ -2,6 +2,8 @@
 // written; the progress bar on standard error is drawn only for a terminal,
 // redrawn in place, throttled, with the best score so far and an honest rate.
 
+#include "cli/output_file.hpp"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -13,7 +15,6 @@
 #include <functional>
 #include <sstream>
 
-#include "cli/output_file.hpp"
 #include "cli/progress.hpp"
 #include "support/run_binary.hpp"
 
@@ -54,10 +55,12 @@ TEST(AtomicOutputFile, OnlyACommittedFileTakesItsNameAndNoLinkIsFollowed) {
     }
     EXPECT_EQ(dir.Read("outA"), "first\n");
     EXPECT_EQ(dir.Read("victim"), "untouched\n");
-    EXPECT_EQ(testing::Entries(dir.path()), (std::set<std::string>{"outA", "victim", "outA.tmp." + std::to_string(getpid())}));
+    EXPECT_EQ(testing::Entries(dir.path()),
+              (std::set<std::string>{"outA", "victim", "outA.tmp." + std::to_string(getpid())}));
 
     const std::string longName = (dir.path() / std::string(NAME_MAX, 'x')).string();
-    EXPECT_LE(fs::path(TemporaryTemplate(longName)).filename().string().size(), std::size_t{NAME_MAX});
+    EXPECT_LE(fs::path(TemporaryTemplate(longName)).filename().string().size(),
+              std::size_t{NAME_MAX});
     AtomicOutputFile file;
     ASSERT_TRUE(file.Open(longName)) << file.openError();
     file.stream() << "long\n";
@@ -135,23 +138,32 @@ void Play(bool terminal, const std::vector<Step>& steps) {
 TEST(ProgressBar, RedrawnInPlaceThrottledWithTheBestScoreAndEndedWithItsOwnLine) {
     const std::string anneal = "\rannealing, run A         [";
     const std::vector<Step> steps{
-        {0, [](ProgressBar& b) { b.Begin("annealing, run A", 200, "steps"); }, anneal + "....................]   0%"},
-        {0.5, [](ProgressBar& b) { b.Update(50, 2.5f); }, anneal + "#####...............]  25%  100 steps/s  best 2.5"},
+        {0, [](ProgressBar& b) { b.Begin("annealing, run A", 200, "steps"); },
+         anneal + "....................]   0%"},
+        {0.5, [](ProgressBar& b) { b.Update(50, 2.5f); },
+         anneal + "#####...............]  25%  100 steps/s  best 2.5"},
         // Within a tenth of a second nothing is drawn, but the score counts.
         {0.55, [](ProgressBar& b) { b.Update(60, 7.0f); }, ""},
         // A lower score does not replace the best; two spaces wipe the end.
-        {1, [](ProgressBar& b) { b.Update(100, 1.0f); }, anneal + "##########..........]  50%  100 steps/s  best 7  "},
-        {4, [](ProgressBar& b) { b.End(); }, anneal + "####################] 100%  25 steps/s  best 7   \n"},
+        {1, [](ProgressBar& b) { b.Update(100, 1.0f); },
+         anneal + "##########..........]  50%  100 steps/s  best 7  "},
+        {4, [](ProgressBar& b) { b.End(); },
+         anneal + "####################] 100%  25 steps/s  best 7   \n"},
         // A state without a group has no score, and a step back is no work.
-        {4, [](ProgressBar& b) { b.Begin("edge background", 100, "draws"); }, "\redge background          [....................]   0%"},
-        {5, [](ProgressBar& b) { b.Update(90, -10000.0f); }, "\redge background          [##################..]  90%  90 draws/s"},
-        {6, [](ProgressBar& b) { b.Update(60); }, "\redge background          [############........]  60%  45 draws/s"},
-        {7, [](ProgressBar& b) { b.Update(90); }, "\redge background          [##################..]  90%  40 draws/s"},
+        {4, [](ProgressBar& b) { b.Begin("edge background", 100, "draws"); },
+         "\redge background          [....................]   0%"},
+        {5, [](ProgressBar& b) { b.Update(90, -10000.0f); },
+         "\redge background          [##################..]  90%  90 draws/s"},
+        {6, [](ProgressBar& b) { b.Update(60); },
+         "\redge background          [############........]  60%  45 draws/s"},
+        {7, [](ProgressBar& b) { b.Update(90); },
+         "\redge background          [##################..]  90%  40 draws/s"},
         // Beginning a phase ends the open one; an empty phase is complete.
         {8, [](ProgressBar& b) { b.Begin("permutations, run B", 0, "steps"); },
          "\redge background          [####################] 100%  30 draws/s\n"
          "\rpermutations, run B      [....................]   0%"},
-        {9, [](ProgressBar& b) { b.Update(0); }, "\rpermutations, run B      [####################] 100%  0 steps/s"},
+        {9, [](ProgressBar& b) { b.Update(0); },
+         "\rpermutations, run B      [####################] 100%  0 steps/s"},
     };
     Play(true, steps);
     Play(false, steps);

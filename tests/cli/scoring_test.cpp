@@ -2,6 +2,8 @@
 // identifiers that hardly meet the nodes, and the permutation test: its
 // seeds, its shuffle and its empirical p-values.
 
+#include "cli/scoring.hpp"
+
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -11,7 +13,6 @@
 #include "cli/mapping_diagnostics.hpp"
 #include "cli/permutation_test.hpp"
 #include "cli/report.hpp"
-#include "cli/scoring.hpp"
 #include "network/input_text.hpp"
 
 namespace tarnvale {
@@ -33,23 +34,39 @@ std::string Skipped(int line, const std::string& reason) {
 
 TEST(ReadPValues, EachLineIsOneRecordAndABadOneIsSkippedWithItsReason) {
     const float tiny = std::numeric_limits<float>::denorm_min();
-    struct Row { std::string text; std::vector<std::string> ids; FloatList values; std::string printed; };
+    struct Row {
+        std::string text;
+        std::vector<std::string> ids;
+        FloatList values;
+        std::string printed;
+    };
     const std::vector<Row> rows{
         // A lone identifier takes nothing from the next line; a third field
         // is counted once; quoted and comma-separated lines are named.
-        {"A\t0.5\nB 0.25 C\nD\n0.125 x\nE 0.2\n\"F\",\"0.1\"\nG,0.3\n", {"A", "B", "E"}, {0.5f, 0.25f, 0.2f},
-         Skipped(3, "identifier 'D' has no p-value") + Skipped(4, "p-value 'x' of '0.125' is not a number") +
+        {"A\t0.5\nB 0.25 C\nD\n0.125 x\nE 0.2\n\"F\",\"0.1\"\nG,0.3\n",
+         {"A", "B", "E"},
+         {0.5f, 0.25f, 0.2f},
+         Skipped(3, "identifier 'D' has no p-value") +
+             Skipped(4, "p-value 'x' of '0.125' is not a number") +
              Skipped(6, "is a quoted CSV line; save the file as tab-delimited text") +
              Skipped(7, "'G,0.3' is comma-separated (CSV); save the file as tab-delimited text") +
              "Warning: p.txt: 1 line has more than two fields; only the first two are read\n"},
         {"A 0\nB 1\nC 0.99999999\n", {"A", "B", "C"}, {0.0001f, 0.9999f, 0.9999f}, ""},
         {"A 1e-300\nB 1e-400\nC 1e-30\n", {"A", "B", "C"}, {tiny, tiny, 1e-30f}, ""},
-        {"A 0,05\nB 0.05abc\nC 1.5\nD -0.1\nE nan\nF inf\nG 0x1p-3\nH 0.2\nI", {"H"}, {0.2f},
-         Skipped(1, "p-value '0,05' of 'A' is not a number") + Skipped(2, "p-value '0.05abc' of 'B' is not a number") +
-             Skipped(3, "p-value 1.5 of 'C' lies outside [0, 1]") + Skipped(4, "p-value -0.1 of 'D' lies outside [0, 1]") +
-             Skipped(5, "p-value nan of 'E' lies outside [0, 1]") + Skipped(6, "p-value inf of 'F' lies outside [0, 1]") +
-             Skipped(7, "p-value '0x1p-3' of 'G' is not a number") + Skipped(9, "identifier 'I' has no p-value")},
-        {"\xEF\xBB\xBF" "A\t0.01\r\nSep 01\t0.02\r\nA 0.01\nA 0.5\n", {"A", "Sep 01", "A", "A"},
+        {"A 0,05\nB 0.05abc\nC 1.5\nD -0.1\nE nan\nF inf\nG 0x1p-3\nH 0.2\nI",
+         {"H"},
+         {0.2f},
+         Skipped(1, "p-value '0,05' of 'A' is not a number") +
+             Skipped(2, "p-value '0.05abc' of 'B' is not a number") +
+             Skipped(3, "p-value 1.5 of 'C' lies outside [0, 1]") +
+             Skipped(4, "p-value -0.1 of 'D' lies outside [0, 1]") +
+             Skipped(5, "p-value nan of 'E' lies outside [0, 1]") +
+             Skipped(6, "p-value inf of 'F' lies outside [0, 1]") +
+             Skipped(7, "p-value '0x1p-3' of 'G' is not a number") +
+             Skipped(9, "identifier 'I' has no p-value")},
+        {"\xEF\xBB\xBF"
+         "A\t0.01\r\nSep 01\t0.02\r\nA 0.01\nA 0.5\n",
+         {"A", "Sep 01", "A", "A"},
          {0.01f, 0.02f, 0.01f, 0.5f},
          Skipped(4, "identifier 'A' already has the p-value 0.01 of line 1, not 0.5")},
     };
@@ -64,15 +81,22 @@ TEST(ReadPValues, EachLineIsOneRecordAndABadOneIsSkippedWithItsReason) {
 }
 
 TEST(ScoreNodes, TheMedianOfMinusTheQuantilesOfAllMatchedEntries) {
-    struct Row { AssociationList entries; std::string pvalues; double score, tolerance; };
+    struct Row {
+        AssociationList entries;
+        std::string pvalues;
+        double score, tolerance;
+    };
     const std::vector<Row> rows{
-        {{"X"}, "X 0.05\n", 1.644854, 1e-5}, {{"X"}, "X 0.01\n", 2.326348, 1e-5},
+        {{"X"}, "X 0.05\n", 1.644854, 1e-5},
+        {{"X"}, "X 0.01\n", 2.326348, 1e-5},
         {{"X", "Y"}, "X 0.01\nY 0.05\n", 1.985601, 1e-5},
         {{"X", "Y", "Z"}, "X 0.5\nY 0.01\nZ 0.05\n", 1.6448536, 1e-6},
-        {{"Q"}, "X 0.5\n", kNoData, 0}, {{"X"}, "X 0\n", 3.719016, 1e-5},
+        {{"Q"}, "X 0.5\n", kNoData, 0},
+        {{"X"}, "X 0\n", 3.719016, 1e-5},
         {{"X"}, "X 1\n", -3.718975, 1e-5},
         // Far beyond the float range the quantile still grows.
-        {{"X"}, "X 1e-30\n", 11.464025, 1e-3}, {{"X"}, "X 1e-300\n", 14.121427, 1e-3},
+        {{"X"}, "X 1e-30\n", 11.464025, 1e-3},
+        {{"X"}, "X 1e-300\n", 14.121427, 1e-3},
     };
     for (const Row& row : rows) {
         NodeMap<AssociationList> associations;
@@ -103,9 +127,15 @@ TEST(ScoreEdges, ExactZeroAndOneAreClampedAndWrittenBack) {
 // The listed p-value is the upper tail 1 - Phi(z), in the far tail too,
 // where 1 - Phi(z) in double cancels (to 0 above z of 8.3).
 TEST(NodePValue, UpperTailAlsoFarOutWhereItIsNeverZero) {
-    for (const auto& [z, p] : std::vector<std::pair<double, double>>{
-             {-3, 0.998650102}, {0, 0.5}, {1, 0.158655254}, {3, 0.00134989803}, {6, 9.86587645e-10},
-             {6.3, 1.48822822e-10}, {6.5, 4.01600058e-11}, {8.3, 5.20556974e-17}, {13, 6.1171644e-39}})
+    for (const auto& [z, p] : std::vector<std::pair<double, double>>{{-3, 0.998650102},
+                                                                     {0, 0.5},
+                                                                     {1, 0.158655254},
+                                                                     {3, 0.00134989803},
+                                                                     {6, 9.86587645e-10},
+                                                                     {6.3, 1.48822822e-10},
+                                                                     {6.5, 4.01600058e-11},
+                                                                     {8.3, 5.20556974e-17},
+                                                                     {13, 6.1171644e-39}})
         EXPECT_NEAR(NodePValue(z), p, p * 1e-5) << z;
 }
 
@@ -124,31 +154,44 @@ std::string Warning(int nodes, std::size_t withData, const std::string& pvalueTe
         scored.push_back(n);
     }
     std::string printed;
-    return MappingWarning(static_cast<std::size_t>(nodes), withData, Read(pvalueText, printed), scored,
-                          associations);
+    return MappingWarning(static_cast<std::size_t>(nodes), withData, Read(pvalueText, printed),
+                          scored, associations);
 }
 
 TEST(MappingWarning, NamesTheFirstUnusedIdentifiersWhenFewerThanATenthOfTheNodesHaveData) {
-    const std::string hint = "; check that node names (or the association file) and p-value identifiers are of the "
-                             "same kind, e.g. gene symbols against protein ids";
+    const std::string hint =
+        "; check that node names (or the association file) and p-value identifiers are of the "
+        "same kind, e.g. gene symbols against protein ids";
     const std::string only = "Warning: only ";
-    struct Row { int nodes; std::size_t withData; std::string pvalues, warning; };
+    struct Row {
+        int nodes;
+        std::size_t withData;
+        std::string pvalues, warning;
+    };
     const std::vector<Row> rows{
         // A tenth or more is no cause for warning.
-        {20, 2, "P0 0.1\nP1 0.2\nTP53 0.01\n", ""}, {20, 20, "P0 0.1\nTP53 0.01\n", ""}, {0, 0, "", ""},
+        {20, 2, "P0 0.1\nP1 0.2\nTP53 0.01\n", ""},
+        {20, 20, "P0 0.1\nTP53 0.01\n", ""},
+        {0, 0, "", ""},
         // TP53 is listed twice but counts once; at most five are named.
-        {30, 2, "TP53 0.01\nP1 0.2\nBRCA1 0.03\nTP53 0.5\nEGFR 0.04\nMYC 0.05\nKRAS 0.06\nPTEN 0.07\n",
-         "2 of 30 nodes found a p-value; the p-value file holds 7 identifiers, of which 6 match no node "
+        {30, 2,
+         "TP53 0.01\nP1 0.2\nBRCA1 0.03\nTP53 0.5\nEGFR 0.04\nMYC 0.05\nKRAS 0.06\nPTEN 0.07\n",
+         "2 of 30 nodes found a p-value; the p-value file holds 7 identifiers, of which 6 match no "
+         "node "
          "(for example TP53, BRCA1, EGFR, MYC, KRAS)"},
         {50, 1, "P0 0.1\n\x1b[2J\t0.2\n" + std::string(100, 'G') + "\t0.3\n",
-         "1 of 50 nodes found a p-value; the p-value file holds 3 identifiers, of which 2 match no node "
-         "(\\x1b[2J, " + std::string(kMaxShown, 'G') + "...)"},
+         "1 of 50 nodes found a p-value; the p-value file holds 3 identifiers, of which 2 match no "
+         "node "
+         "(\\x1b[2J, " +
+             std::string(kMaxShown, 'G') + "...)"},
         // Identifiers reached through the association file are used.
-        {40, 1, "TP53 0.01\n", "1 of 40 nodes found a p-value; the p-value file holds 1 identifier"},
+        {40, 1, "TP53 0.01\n",
+         "1 of 40 nodes found a p-value; the p-value file holds 1 identifier"},
         {10, 0, "", "0 of 10 nodes found a p-value; the p-value file holds 0 identifiers"},
     };
     for (const Row& row : rows)
-        EXPECT_EQ(Warning(row.nodes, row.withData, row.pvalues), row.warning.empty() ? "" : only + row.warning + hint)
+        EXPECT_EQ(Warning(row.nodes, row.withData, row.pvalues),
+                  row.warning.empty() ? "" : only + row.warning + hint)
             << row.pvalues;
 }
 
@@ -173,7 +216,8 @@ TEST(ShuffleNodeScores, OnlyTheListedNodesTakePartAndEveryOrderIsEquallyLikely) 
 }
 
 TEST(Significance, TiesCountAsAtLeastAsHigh) {
-    const std::vector<Group> observed{Group{{0, 1, 2}, 5.0f}, Group{{3, 4}, 3.0f}, Group{{5, 6}, 1.0f}};
+    const std::vector<Group> observed{Group{{0, 1, 2}, 5.0f}, Group{{3, 4}, 3.0f},
+                                      Group{{5, 6}, 1.0f}};
     const std::vector<std::vector<float>> permuted{{6.0f, 2.0f}, {5.0f, 3.5f}, {4.0f}, {}};
     const auto ranks = Significance(observed, 2, permuted);  // nmax 2: the third is not tested
     ASSERT_EQ(ranks.size(), 2u);
@@ -185,7 +229,9 @@ TEST(Significance, TiesCountAsAtLeastAsHigh) {
     EXPECT_EQ(Significance(observed, 5, permuted).size(), 3u);
     std::ostringstream table;
     WriteSignificanceTable(table, 4, ranks);
-    EXPECT_EQ(table.str(), "group\tsize\ts_score\tat_least_as_high\tpermutations\tp_value\n0\t3\t5\t2\t4\t0.6\n1\t2\t3\t1\t4\t0.4\n");
+    EXPECT_EQ(table.str(),
+              "group\tsize\ts_score\tat_least_as_high\tpermutations\tp_value\n0\t3\t5\t2\t4\t0."
+              "6\n1\t2\t3\t1\t4\t0.4\n");
 }
 
 }  // namespace

@@ -21,9 +21,12 @@ protected:
     // and a small background and a fixed seed unless they are in `extra`.
     RunResult Run(const std::vector<std::string>& extra, const std::string& sif = kRingSif,
                   const std::string& pvalues = kRingPValues) {
-        std::vector<std::string> args{"-d", dir_.Write("p.txt", pvalues), "-a", dir_.Write("a.txt", "A\tA\n")};
-        for (const auto& [option, value] : {std::pair{"--seed", kRingSeed}, {"-k", "6"}, {"-i", "50"}})
-            if (std::find(extra.begin(), extra.end(), option) == extra.end()) args.insert(args.end(), {option, value});
+        std::vector<std::string> args{"-d", dir_.Write("p.txt", pvalues), "-a",
+                                      dir_.Write("a.txt", "A\tA\n")};
+        for (const auto& [option, value] :
+             {std::pair{"--seed", kRingSeed}, {"-k", "6"}, {"-i", "50"}})
+            if (std::find(extra.begin(), extra.end(), option) == extra.end())
+                args.insert(args.end(), {option, value});
         args.insert(args.end(), extra.begin(), extra.end());
         args.insert(args.end(), {dir_.Write("net.sif", sif), "out"});
         return RunTarnvale(args, dir_.path());
@@ -33,7 +36,8 @@ protected:
 
 std::size_t Steps(const std::string& text) {
     const std::regex step("\n[0-9]+:\t");
-    return static_cast<std::size_t>(std::distance(std::sregex_iterator(text.begin(), text.end(), step), {}));
+    return static_cast<std::size_t>(
+        std::distance(std::sregex_iterator(text.begin(), text.end(), step), {}));
 }
 
 TEST_F(CommandLine, ParseFailuresAndValuesOutOfRangeAreRefusedWithTheArgumentNamed) {
@@ -41,9 +45,12 @@ TEST_F(CommandLine, ParseFailuresAndValuesOutOfRangeAreRefusedWithTheArgumentNam
     // float), an option given twice, an unknown flag, a surplus argument, an
     // empty value.
     for (const auto& args : std::vector<std::vector<std::string>>{
-             {"net.sif", "out"}, {"-d", "p", "-a", "a", "-k", "50.5", "n", "o"},
-             {"-d", "p", "-a", "a", "-r", "1", "-r", "2", "n", "o"}, {"-d", "p", "-a", "a", "-z", "1", "n", "o"},
-             {"-d", "p", "-a", "a", "n", "o", "extra"}, {"-d", "p", "-a", "a", "--seed", "", "n", "o"},
+             {"net.sif", "out"},
+             {"-d", "p", "-a", "a", "-k", "50.5", "n", "o"},
+             {"-d", "p", "-a", "a", "-r", "1", "-r", "2", "n", "o"},
+             {"-d", "p", "-a", "a", "-z", "1", "n", "o"},
+             {"-d", "p", "-a", "a", "n", "o", "extra"},
+             {"-d", "p", "-a", "a", "--seed", "", "n", "o"},
              {"-d", "p", "-a", "a", "--null", "edges", "n", "o"}}) {
         const RunResult r = RunTarnvale(args, dir_.path());
         EXPECT_EQ(r.status, 1) << r.err;
@@ -51,9 +58,12 @@ TEST_F(CommandLine, ParseFailuresAndValuesOutOfRangeAreRefusedWithTheArgumentNam
         EXPECT_EQ(r.out, "");
     }
     EXPECT_TRUE(std::filesystem::is_empty(dir_.path()));
-    const std::string below = "is below the smallest allowed, ", above = "is above the largest allowed, ", finite = "must be a finite number above 0";
-    const std::string draws = " draws for each background model, more than the largest allowed, 1e+10; lower -k "
-                              "(--kmax) or -i (--imax) for arg Argument: ";
+    const std::string below = "is below the smallest allowed, ",
+                      above = "is above the largest allowed, ",
+                      finite = "must be a finite number above 0";
+    const std::string draws =
+        " draws for each background model, more than the largest allowed, 1e+10; lower -k "
+        "(--kmax) or -i (--imax) for arg Argument: ";
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
         {{"-n", "-1"}, "value -1 " + below + "0 for arg Argument: -n (--iterations)"},
         {{"-g", "0"}, "value 0 " + below + "1 for arg Argument: -g (--nmax)"},
@@ -61,17 +71,23 @@ TEST_F(CommandLine, ParseFailuresAndValuesOutOfRangeAreRefusedWithTheArgumentNam
         {{"-i", "1"}, "value 1 " + below + "2 for arg Argument: -i (--imax)"},
         {{"-s", "0"}, "value 0 " + finite + " for arg Argument: -s (--Tstart)"},
         {{"-e", "-0.5"}, "value -0.5 " + finite + " for arg Argument: -e (--Tend)"},
-        {{"-r", "63"}, "value 63 " + above + "62 (run letters go from A to ~) for arg Argument: "
-                       "-r (--repeat)"},
-        {{"--seed", "4294967296"}, "value 4294967296 is not an unsigned 32-bit integer for arg Argument: --seed"},
+        {{"-r", "63"},
+         "value 63 " + above +
+             "62 (run letters go from A to ~) for arg Argument: "
+             "-r (--repeat)"},
+        {{"--seed", "4294967296"},
+         "value 4294967296 is not an unsigned 32-bit integer for arg Argument: --seed"},
         {{"--permutations", "-1"}, "value -1 " + below + "0 for arg Argument: --permutations"},
-        {{"--permutations", "100001"}, "value 100001 " + above + "100000 for arg Argument: --permutations"},
+        {{"--permutations", "100001"},
+         "value 100001 " + above + "100000 for arg Argument: --permutations"},
         {{"--ensemble", "100001"}, "value 100001 " + above + "100000 for arg Argument: --ensemble"},
         {{"--threads", "0"}, "value 0 " + below + "1 for arg Argument: --threads"},
         {{"--threads", "1025"}, "value 1025 " + above + "1024 for arg Argument: --threads"},
         // Backgrounds that would take longer than anyone waits.
-        {{"-k", "1000000000", "-i", "10000"}, "kmax 1000000000 with imax 10000 would take 2.5e+21" + draws + "-k (--kmax)"},
-        {{"-k", "20", "-i", "100000000"}, "kmax 20 with imax 100000000 would take 1.1e+10" + draws + "-i (--imax)"},
+        {{"-k", "1000000000", "-i", "10000"},
+         "kmax 1000000000 with imax 10000 would take 2.5e+21" + draws + "-k (--kmax)"},
+        {{"-k", "20", "-i", "100000000"},
+         "kmax 20 with imax 100000000 would take 1.1e+10" + draws + "-i (--imax)"},
     };
     for (const auto& [extra, line] : cases) {
         const RunResult r = Run(extra);
@@ -84,7 +100,8 @@ TEST_F(CommandLine, ParseFailuresAndValuesOutOfRangeAreRefusedWithTheArgumentNam
     const RunResult both = Run({"-n", "-5", "-g", "0"});
     EXPECT_NE(both.err.find("(--iterations)"), std::string::npos);
     EXPECT_NE(both.err.find("(--nmax)"), std::string::npos);
-    const RunResult ok = Run({"-n", "0", "-g", "1", "-k", "4", "-i", "2", "-r", "62", "--seed", "4294967295"});
+    const RunResult ok =
+        Run({"-n", "0", "-g", "1", "-k", "4", "-i", "2", "-r", "62", "--seed", "4294967295"});
     EXPECT_EQ(ok.status, 0) << ok.out << ok.err;
     EXPECT_EQ(ok.err, "");
 }
@@ -94,8 +111,10 @@ TEST_F(CommandLine, PreparationMessagesInOrderAndLaterRunsGetMoreSteps) {
     ASSERT_EQ(none.status, 0) << none.out;
     std::string expected = "NOTE:SifReader:Duplicate edges allowed\n";
     for (int i = 0; i < 10; ++i) expected += "Reading interaction " + std::to_string(i) + "\n";
-    expected += "\nNumber_of_nodes in the graph = 8\n\nNumber_of_edges in the graph = 10\nRDE: 10RDE: 10\n"
-                "Number of edges removed 0\n\nNumber of nodes without data = 0\n\nCalculating background scores..\n";
+    expected +=
+        "\nNumber_of_nodes in the graph = 8\n\nNumber_of_edges in the graph = 10\nRDE: 10RDE: 10\n"
+        "Number of edges removed 0\n\nNumber of nodes without data = 0\n\nCalculating background "
+        "scores..\n";
     EXPECT_EQ(none.out.substr(0, expected.size()), expected);
     EXPECT_NE(none.out.find("\nProgram finished\nTime taken = "), std::string::npos);
     EXPECT_EQ(none.out.substr(none.out.size() - 8), " seconds");
@@ -104,7 +123,8 @@ TEST_F(CommandLine, PreparationMessagesInOrderAndLaterRunsGetMoreSteps) {
     // Without quenching every step prints one progress line; run B searches
     // inside A's selection and makes 10 + 10/5 steps, but below five
     // iterations every run makes the same number.
-    for (const auto& [iterations, later] : std::vector<std::pair<std::string, std::size_t>>{{"10", 12}, {"4", 4}}) {
+    for (const auto& [iterations, later] :
+         std::vector<std::pair<std::string, std::size_t>>{{"10", 12}, {"4", 4}}) {
         const RunResult r = Run({"-r", "2", "-n", iterations, "-q", "0", "-p", "5"});
         ASSERT_EQ(r.status, 0) << r.out;
         const auto b = r.out.find("\nSimulated annealing Algorithm:Iteration no 1..\n");
@@ -120,8 +140,10 @@ TEST_F(CommandLine, EqualEdgeScoresFallBackToNodeScoresWithAWarning) {
     const RunResult r = Run({"-r", "1", "-n", "50"}, "A pp B 0.5\nB pp C 0.5\nC pp D 0.5\n",
                             "A 0.01\nB 0.02\nC 0.5\nD 0.9\n");
     ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_NE(r.out.find("\nWarning: all edge scores are equal; groups are scored with node scores only\n"),
-              std::string::npos);
+    EXPECT_NE(
+        r.out.find(
+            "\nWarning: all edge scores are equal; groups are scored with node scores only\n"),
+        std::string::npos);
     // No edge background is built: the first background block is the nodes'.
     EXPECT_LT(r.out.find("Iteration no 0.."), r.out.find("Calculating background scores.."));
     // The independent checker agrees with node scores only, and only with them.
@@ -140,21 +162,27 @@ TEST_F(CommandLine, ALaterRunWithNothingToSearchEndsTheRunsWithANote) {
     // An earlier invocation's report of run C is named, not taken for this one's.
     dir_.Write("outC", "earlier\n");
     // A run without groups has nothing for the permutation test to compare.
-    const RunResult empty = Run({"--seed", "8", "-r", "3", "-n", "20", "--permutations", "19"}, sif, pvalues);
+    const RunResult empty =
+        Run({"--seed", "8", "-r", "3", "-n", "20", "--permutations", "19"}, sif, pvalues);
     ASSERT_EQ(empty.status, 0) << empty.out;
-    EXPECT_NE(empty.out.find("Top.size()=0\n\nPermutation test of run A: the run reported no group; nothing to "
-                             "compare\n\nSimulated annealing Algorithm:Iteration no 1..\n\nNOTE: no node is "
-                             "left for run B; the runs end here\nNOTE: not written by this invocation, left from "
-                             "an earlier one: outC\n\nProgram finished"),
-              std::string::npos)
+    EXPECT_NE(
+        empty.out.find(
+            "Top.size()=0\n\nPermutation test of run A: the run reported no group; nothing to "
+            "compare\n\nSimulated annealing Algorithm:Iteration no 1..\n\nNOTE: no node is "
+            "left for run B; the runs end here\nNOTE: not written by this invocation, left from "
+            "an earlier one: outC\n\nProgram finished"),
+        std::string::npos)
         << empty.out;
     EXPECT_EQ(dir_.Read("outA"), "");
-    EXPECT_EQ(dir_.Read("outA.significance.tsv"), "group\tsize\ts_score\tat_least_as_high\tpermutations\tp_value\n");
+    EXPECT_EQ(dir_.Read("outA.significance.tsv"),
+              "group\tsize\ts_score\tat_least_as_high\tpermutations\tp_value\n");
     EXPECT_FALSE(dir_.Exists("outB"));
     const RunResult single = Run({"--seed", "6", "-r", "3", "-n", "20"}, sif, pvalues);
     ASSERT_EQ(single.status, 0);
-    EXPECT_NE(single.out.find("\nNOTE: all 1 nodes left for run C have the same node score; the runs end here\n"),
-              std::string::npos)
+    EXPECT_NE(
+        single.out.find(
+            "\nNOTE: all 1 nodes left for run C have the same node score; the runs end here\n"),
+        std::string::npos)
         << single.out;
     EXPECT_EQ(single.out.find("nan"), std::string::npos);
 }

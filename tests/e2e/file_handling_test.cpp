@@ -19,8 +19,10 @@ namespace fs = std::filesystem;
 
 const std::vector<std::string> kOptions{"--seed", kRingSeed, "-k", "6", "-i", "50", "-n", "40"};
 
-std::vector<std::string> Args(const std::string& sif = "net.sif", const std::string& pvalues = "p.txt",
-                              const std::string& association = "a.txt", const std::string& out = "out") {
+std::vector<std::string> Args(const std::string& sif = "net.sif",
+                              const std::string& pvalues = "p.txt",
+                              const std::string& association = "a.txt",
+                              const std::string& out = "out") {
     std::vector<std::string> args{"-d", pvalues, "-a", association};
     args.insert(args.end(), kOptions.begin(), kOptions.end());
     args.insert(args.end(), {sif, out});
@@ -48,32 +50,40 @@ protected:
 };
 
 // Where the unprivileged user cannot start the binary there is nothing to test.
-#define SKIP_IF_NOT_STARTED(r) \
-    if ((r).status >= 126 && (r).out.empty()) GTEST_SKIP() << "cannot run as nobody here: " << (r).err
+#define SKIP_IF_NOT_STARTED(r)                \
+    if ((r).status >= 126 && (r).out.empty()) \
+    GTEST_SKIP() << "cannot run as nobody here: " << (r).err
 
 TEST_F(FileHandling, InputsThatCannotBeReadStopWithTheirName) {
     fs::create_directory(dir_.path() / "folder");
     dir_.Write("locked", "A\tA\n");
     fs::permissions(dir_.path() / "locked", fs::perms::none);
     ExpectFailure(Run(Args("/dev/null")),
-                  "\nError:G.number_of_nodes() = 0\nError: /dev/null holds no interaction line that could be read\n");
+                  "\nError:G.number_of_nodes() = 0\nError: /dev/null holds no interaction line "
+                  "that could be read\n");
     // A file that fails while it is read gives the system's reason.
-    ExpectFailure(Run(Args("net.sif", "/proc/self/mem")), "\nError: reading /proc/self/mem failed: Input/output error\n");
+    ExpectFailure(Run(Args("net.sif", "/proc/self/mem")),
+                  "\nError: reading /proc/self/mem failed: Input/output error\n");
     // A device that never ends fills memory: a message, not a core dump. A
     // limit on address space makes the end come soon (sanitizer builds
     // reserve far more address space than any limit).
 #if !defined(__SANITIZE_ADDRESS__)
-    ExpectFailure(Shell("ulimit -v 400000; exec " + Command(Tarnvale(Args("net.sif", "/dev/zero")))),
-                  "Error: out of memory while reading /dev/zero; the file is too large for this machine, or it is not "
-                  "a text file\n");
+    ExpectFailure(
+        Shell("ulimit -v 400000; exec " + Command(Tarnvale(Args("net.sif", "/dev/zero")))),
+        "Error: out of memory while reading /dev/zero; the file is too large for this machine, or "
+        "it is not "
+        "a text file\n");
 #endif
     for (const std::string path : {"no-such-file", "folder", "locked"}) {
         for (int which = 0; which < 3; ++which) {
             SCOPED_TRACE(path + " as input " + std::to_string(which));
-            const auto args = Args(which == 0 ? path : "net.sif", which == 1 ? path : "p.txt", which == 2 ? path : "a.txt");
-            const RunResult r = path == "locked" ? RunChild(Unprivileged(args), dir_.path()) : Run(args);
+            const auto args = Args(which == 0 ? path : "net.sif", which == 1 ? path : "p.txt",
+                                   which == 2 ? path : "a.txt");
+            const RunResult r =
+                path == "locked" ? RunChild(Unprivileged(args), dir_.path()) : Run(args);
             SKIP_IF_NOT_STARTED(r);
-            ExpectFailure(r, "\nWarning: File opening failed. Check name of the file " + path + "\n");
+            ExpectFailure(r,
+                          "\nWarning: File opening failed. Check name of the file " + path + "\n");
         }
     }
     EXPECT_FALSE(dir_.Exists("outA"));
@@ -86,12 +96,19 @@ TEST_F(FileHandling, InputsThatCannotBeReadStopWithTheirName) {
 TEST_F(FileHandling, GzipInputsReadAsPlainFilesAndBadStreamsStop) {
     dir_.Write("net.sif", std::string(kRingSif) + "H pp\n");
     ASSERT_EQ(Run(Args("net.sif", "p.txt", "a.txt", "file")).status, 0);
-    ASSERT_EQ(Shell("head -5 net.sif | gzip > net.gz && tail -n +6 net.sif | gzip >> net.gz && gzip -c p.txt > p.dat "
-                    "&& head -c -9 net.gz > cut.gz && cp net.gz bad.gz && printf XXXX | dd of=bad.gz bs=1 seek=14 "
-                    "conv=notrunc").status, 0);
-    const RunResult r = Shell("exec " + Command(Tarnvale(kOptions)) + "-d p.dat -a <(gzip -c a.txt) net.gz gz");
+    ASSERT_EQ(Shell("head -5 net.sif | gzip > net.gz && tail -n +6 net.sif | gzip >> net.gz && "
+                    "gzip -c p.txt > p.dat "
+                    "&& head -c -9 net.gz > cut.gz && cp net.gz bad.gz && printf XXXX | dd "
+                    "of=bad.gz bs=1 seek=14 "
+                    "conv=notrunc")
+                  .status,
+              0);
+    const RunResult r =
+        Shell("exec " + Command(Tarnvale(kOptions)) + "-d p.dat -a <(gzip -c a.txt) net.gz gz");
     ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_NE(r.out.find("Warning: net.gz:11: fewer than four fields; line skipped\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Warning: net.gz:11: fewer than four fields; line skipped\n"),
+              std::string::npos)
+        << r.out;
     EXPECT_EQ(dir_.Read("gzA"), dir_.Read("fileA"));
     EXPECT_EQ(dir_.Read("gzB"), dir_.Read("fileB"));
     for (const std::string name : {"cut.gz", "bad.gz"})
@@ -106,8 +123,9 @@ TEST_F(FileHandling, ReportsThatCannotBeWrittenStopWithTheirNameAndKeepWhatWasTh
                   "Error: cannot create the report no/such/dir/outA: No such file or directory\n");
     // An output that is an input is refused before any run.
     dir_.Write("dataA", kRingPValues);
-    ExpectFailure(Run(Args("net.sif", "dataA", "a.txt", "data")),
-                  "Error: the output file dataA is the input file dataA; choose another output name\n");
+    ExpectFailure(
+        Run(Args("net.sif", "dataA", "a.txt", "data")),
+        "Error: the output file dataA is the input file dataA; choose another output name\n");
     EXPECT_EQ(dir_.Read("dataA"), kRingPValues);
     fs::create_directory(dir_.path() / "outA");
     ExpectFailure(Run(Args()), "\nError: writing outA failed: Is a directory" + noReport);
@@ -117,7 +135,8 @@ TEST_F(FileHandling, ReportsThatCannotBeWrittenStopWithTheirNameAndKeepWhatWasTh
     dir_.Write("outA", "kept\n");
     fs::permissions(dir_.path() / "outA", fs::perms(0444));
     ExpectFailure(Run(Args()),
-                  "Error: cannot create the report outA: the existing file is write-protected; it is not replaced\n");
+                  "Error: cannot create the report outA: the existing file is write-protected; it "
+                  "is not replaced\n");
     EXPECT_EQ(dir_.Read("outA"), "kept\n");
     fs::permissions(dir_.path() / "outA", fs::perms(0600));
     ASSERT_EQ(Run(Args()).status, 0);
@@ -127,11 +146,13 @@ TEST_F(FileHandling, ReportsThatCannotBeWrittenStopWithTheirNameAndKeepWhatWasTh
     // A file-size limit of 0 stands in for a full disk. It applies to the
     // program's files only: its output reaches us through a pipe.
     const std::string reportA = dir_.Read("outA"), reportB = dir_.Read("outB");
-    ExpectFailure(Shell("(ulimit -f 0; exec " + Command(Tarnvale(Args())) + ") | cat; exit ${PIPESTATUS[0]}"),
-                  "\nError: writing outA failed: File too large" + noReport);
+    ExpectFailure(
+        Shell("(ulimit -f 0; exec " + Command(Tarnvale(Args())) + ") | cat; exit ${PIPESTATUS[0]}"),
+        "\nError: writing outA failed: File too large" + noReport);
     EXPECT_EQ(dir_.Read("outA"), reportA);
     EXPECT_EQ(dir_.Read("outB"), reportB);
-    const RunResult full = RunChild({"/bin/bash", "-c", "exec " + Command(Tarnvale(Args())) + "> /dev/full"}, dir_.path());
+    const RunResult full = RunChild(
+        {"/bin/bash", "-c", "exec " + Command(Tarnvale(Args())) + "> /dev/full"}, dir_.path());
     EXPECT_EQ(full.status, 1);
     EXPECT_EQ(full.err, "Error: writing standard output failed\n");
 
@@ -144,7 +165,8 @@ TEST_F(FileHandling, ReportsThatCannotBeWrittenStopWithTheirNameAndKeepWhatWasTh
 
     fs::create_directory(dir_.path() / "ro");
     fs::permissions(dir_.path() / "ro", fs::perms(0555));
-    const RunResult r = RunChild(Unprivileged(Args("net.sif", "p.txt", "a.txt", "ro/out")), dir_.path());
+    const RunResult r =
+        RunChild(Unprivileged(Args("net.sif", "p.txt", "a.txt", "ro/out")), dir_.path());
     SKIP_IF_NOT_STARTED(r);
     ExpectFailure(r, "Error: cannot create the report ro/outA: Permission denied\n");
     EXPECT_TRUE(fs::is_empty(dir_.path() / "ro"));

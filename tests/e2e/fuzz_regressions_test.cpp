@@ -17,9 +17,11 @@ namespace fs = std::filesystem;
 
 TEST(FuzzRegressions, EveryKeptInputPassesItsTargetsChecks) {
     using Check = std::string (*)(std::string_view);
-    for (const auto& [target, check] : std::vector<std::pair<std::string, Check>>{
-             {"sif_reader", CheckSif}, {"association_reader", CheckAssociation},
-             {"pvalue_reader", CheckPValues}, {"pipeline", CheckPipeline}}) {
+    for (const auto& [target, check] :
+         std::vector<std::pair<std::string, Check>>{{"sif_reader", CheckSif},
+                                                    {"association_reader", CheckAssociation},
+                                                    {"pvalue_reader", CheckPValues},
+                                                    {"pipeline", CheckPipeline}}) {
         int count = 0;
         for (const fs::path root : {TARNVALE_FUZZ_REGRESSIONS, TARNVALE_FUZZ_CORPUS}) {
             if (!fs::is_directory(root / target)) continue;

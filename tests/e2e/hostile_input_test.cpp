@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "support/run_binary.hpp"
 #include "support/report_checker.hpp"
+#include "support/run_binary.hpp"
 
 namespace tarnvale::testing {
 namespace {
@@ -47,10 +47,13 @@ std::string Join(const std::vector<std::string>& lines, const std::string& end =
 
 // The text with line `number` (1-based) replaced by `line`, or with `line`
 // inserted before it.
-std::string Edit(const std::string& text, std::size_t number, const std::string& line, bool insert = false) {
+std::string Edit(const std::string& text, std::size_t number, const std::string& line,
+                 bool insert = false) {
     auto lines = Split(text);
-    if (insert) lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(number - 1), line);
-    else lines[number - 1] = line;
+    if (insert)
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(number - 1), line);
+    else
+        lines[number - 1] = line;
     return Join(lines);
 }
 
@@ -75,58 +78,126 @@ std::vector<Case> Catalogue() {
         mixed += line + std::vector<std::string>{"\n", "\r\n", "\r"}[i++ % 3];
     auto mapping = [](const std::string& held) {
         return "Warning: only 0 of 8 nodes found a p-value; the p-value file holds " + held +
-               "; check that node names (or the association file) and p-value identifiers are of the same kind, "
+               "; check that node names (or the association file) and p-value identifiers are of "
+               "the same kind, "
                "e.g. gene symbols against protein ids";
     };
-    const std::string noMatch = "Error: no node with data and an interaction is left; check that the identifiers "
-                                "of p.txt match the node names of net.sif or the identifiers of a.txt";
-    const std::string noInteraction = "Error: no node with data and an interaction is left: no interaction of "
-                                      "net.sif joins two different nodes that have data";
-    auto utf16 = [](const std::string& name) { return "Error: " + name + " is encoded in UTF-16; save it as UTF-8 or plain text"; };
+    const std::string noMatch =
+        "Error: no node with data and an interaction is left; check that the identifiers "
+        "of p.txt match the node names of net.sif or the identifiers of a.txt";
+    const std::string noInteraction =
+        "Error: no node with data and an interaction is left: no interaction of "
+        "net.sif joins two different nodes that have data";
+    auto utf16 = [](const std::string& name) {
+        return "Error: " + name + " is encoded in UTF-16; save it as UTF-8 or plain text";
+    };
     return {
         // ---- Encoding ----
         {"MixedLineEnds", {mixed, pv, as}, 0, {}, base},
-        {"ByteOrderMarksAndCrLfInEveryFile", {bom + Join(Split(sif), "\r\n"), bom + Join(Split(kPValuesById), "\r\n"),
-                                              bom + "A\tpA\r\n"}, 0, {}, byId},
-        {"NulByteInANetworkLine", {Edit(sif, 3, std::string("C pp\0X D 0.5", 12), true), pv, as}, 0,
-         {Skipped("net.sif:3", "holds a NUL byte, which no text line has")}, base},
+        {"ByteOrderMarksAndCrLfInEveryFile",
+         {bom + Join(Split(sif), "\r\n"), bom + Join(Split(kPValuesById), "\r\n"),
+          bom + "A\tpA\r\n"},
+         0,
+         {},
+         byId},
+        {"NulByteInANetworkLine",
+         {Edit(sif, 3, std::string("C pp\0X D 0.5", 12), true), pv, as},
+         0,
+         {Skipped("net.sif:3", "holds a NUL byte, which no text line has")},
+         base},
         // Bytes that are not UTF-8 are names like any other.
-        {"InvalidUtf8InNames", {sif + "B pp \xFF\xFEZ 0.9\n\xC3 pp A 0.8\n", pv + "\xFF\xFEZ\t0.0001\n\xC3\t0.003\n", as}},
-        {"NoFinalLineEnd", {sif.substr(0, sif.size() - 1), pv.substr(0, pv.size() - 1), "A\tA"}, 0, {}, base},
-        {"NetworkOfBlankLines", {"\n  \n\t\t\n\r\n \t\r\n", pv, as}, 1,
-         {"Error:G.number_of_nodes() = 0", "Error: net.sif holds no interaction line that could be read"}},
-        {"EmptyPValues", {sif, "", as}, 1,
-         {mapping("0 identifiers"), "Error: p.txt holds no identifier with a usable p-value", noMatch}},
-        {"EmptyAssociation", {sif, pv, "\n\n"}, 1, {"Error:get_column:column index exceeds matrix size:giving up..",
-                                                    "Error: a.txt holds no line that is not empty"}},
+        {"InvalidUtf8InNames",
+         {sif + "B pp \xFF\xFEZ 0.9\n\xC3 pp A 0.8\n", pv + "\xFF\xFEZ\t0.0001\n\xC3\t0.003\n",
+          as}},
+        {"NoFinalLineEnd",
+         {sif.substr(0, sif.size() - 1), pv.substr(0, pv.size() - 1), "A\tA"},
+         0,
+         {},
+         base},
+        {"NetworkOfBlankLines",
+         {"\n  \n\t\t\n\r\n \t\r\n", pv, as},
+         1,
+         {"Error:G.number_of_nodes() = 0",
+          "Error: net.sif holds no interaction line that could be read"}},
+        {"EmptyPValues",
+         {sif, "", as},
+         1,
+         {mapping("0 identifiers"), "Error: p.txt holds no identifier with a usable p-value",
+          noMatch}},
+        {"EmptyAssociation",
+         {sif, pv, "\n\n"},
+         1,
+         {"Error:get_column:column index exceeds matrix size:giving up..",
+          "Error: a.txt holds no line that is not empty"}},
         {"Utf16Network", {Utf16(sif, false), pv, as}, 1, {utf16("net.sif")}},
         {"Utf16BigEndianPValues", {sif, Utf16(pv, true), as}, 1, {utf16("p.txt")}},
         // ---- Fields ----
-        {"NetworkLineWithThreeFields", {Edit(sif, 3, "A pp D", true), pv, as}, 0, {Skipped("net.sif:3", "fewer than four fields")}, base},
-        {"NetworkFieldsInRunsOfTabsAndSpaces", {Edit(Edit(sif, 2, "\t\tB\t\tpp\t\tC\t\t0.8\t\t"), 5, " E \t pp   F 0.3  "), pv, as}, 0, {}, base},
-        {"PValueHeaderLine", {sif, Edit(pv, 1, "gene\tpvalue", true), as}, 0, {Skipped("p.txt:1", "p-value 'pvalue' of 'gene' is not a number")}, base},
-        {"PValueFieldsWithEmptyFieldsAndSpaces", {sif, Edit(Edit(pv, 1, "A\t\t0.001\t"), 2, " B \t 0.002 "), as}, 0, {}, base},
+        {"NetworkLineWithThreeFields",
+         {Edit(sif, 3, "A pp D", true), pv, as},
+         0,
+         {Skipped("net.sif:3", "fewer than four fields")},
+         base},
+        {"NetworkFieldsInRunsOfTabsAndSpaces",
+         {Edit(Edit(sif, 2, "\t\tB\t\tpp\t\tC\t\t0.8\t\t"), 5, " E \t pp   F 0.3  "), pv, as},
+         0,
+         {},
+         base},
+        {"PValueHeaderLine",
+         {sif, Edit(pv, 1, "gene\tpvalue", true), as},
+         0,
+         {Skipped("p.txt:1", "p-value 'pvalue' of 'gene' is not a number")},
+         base},
+        {"PValueFieldsWithEmptyFieldsAndSpaces",
+         {sif, Edit(Edit(pv, 1, "A\t\t0.001\t"), 2, " B \t 0.002 "), as},
+         0,
+         {},
+         base},
         {"AssociationRowOfTheKeyAlone", {sif, pv, "A\n"}, 0, {}, Inputs{sif, Edit(pv, 1, ""), as}},
         // A runaway field is never echoed whole.
-        {"TenMebibyteEdgeValue", {Edit(sif, 2, "A pp D 0.5" + std::string(10u << 20, 'x'), true), pv, as}, 0,
-         {Skipped("net.sif:2", "edge value '0.5" + std::string(57, 'x') + "...' is not a number")}, base},
+        {"TenMebibyteEdgeValue",
+         {Edit(sif, 2, "A pp D 0.5" + std::string(10u << 20, 'x'), true), pv, as},
+         0,
+         {Skipped("net.sif:2", "edge value '0.5" + std::string(57, 'x') + "...' is not a number")},
+         base},
         // ---- Numbers ----
-        {"PValueTooLargeForADouble", {sif, Edit(pv, 2, "B\t1e999", true), as}, 0,  // before B's own line, which counts
-         {Skipped("p.txt:2", "p-value 1e999 of 'B' lies outside [0, 1]")}, base},
+        {"PValueTooLargeForADouble",
+         {sif, Edit(pv, 2, "B\t1e999", true), as},
+         0,  // before B's own line, which counts
+         {Skipped("p.txt:2", "p-value 1e999 of 'B' lies outside [0, 1]")},
+         base},
         // ---- Meaning ----
-        {"NoIdentifierMatchesAnyNode", {sif, "X\t0.01\nY\t0.02\n", as}, 1,
+        {"NoIdentifierMatchesAnyNode",
+         {sif, "X\t0.01\nY\t0.02\n", as},
+         1,
          {mapping("2 identifiers, of which 2 match no node (X, Y)"),
-          "Error: none of the 2 identifiers of p.txt matches a node of net.sif, by its name or through a.txt", noMatch}},
-        {"ConflictingRepeatedIdentifier", {sif, pv + "A\t0.9\n", as}, 0,
-         {Skipped("p.txt:9", "identifier 'A' already has the p-value 0.001 of line 1, not 0.9")}, base},
+          "Error: none of the 2 identifiers of p.txt matches a node of net.sif, by its name or "
+          "through a.txt",
+          noMatch}},
+        {"ConflictingRepeatedIdentifier",
+         {sif, pv + "A\t0.9\n", as},
+         0,
+         {Skipped("p.txt:9", "identifier 'A' already has the p-value 0.001 of line 1, not 0.9")},
+         base},
         {"RepeatedIdentifierWithTheSameValue", {sif, pv + "A\t1e-3\n", as}, 0, {}, base},
-        {"RepeatedAssociationKey", {sif, kPValuesById + std::string("pZ\t0.9\n"), "A\tpA\nA\tpZ\n"}, 0, {},
+        {"RepeatedAssociationKey",
+         {sif, kPValuesById + std::string("pZ\t0.9\n"), "A\tpA\nA\tpZ\n"},
+         0,
+         {},
          Inputs{sif, kPValuesById + std::string("pZ\t0.9\n"), "A\tpA\n"}},
         {"SelfLoopsOnly", {"A pp A 0.5\nB pp B 0.4\nC pd C 0.9\n", pv, as}, 1, {noInteraction}},
-        {"EveryNodeMergedIntoOne", {sif, "pX\t0.01\n", "A\tpX\nB\tpX\nC\tpX\nD\tpX\nE\tpX\nF\tpX\nG\tpX\nH\tpX\n"}, 1, {noInteraction}},
-        {"EveryNodeWithTheSameScore", {sif, "A 0.5\nB 0.5\nC 0.5\nD 0.5\nE 0.5\nF 0.5\nG 0.5\nH 0.5\n", as}, 1,
+        {"EveryNodeMergedIntoOne",
+         {sif, "pX\t0.01\n", "A\tpX\nB\tpX\nC\tpX\nD\tpX\nE\tpX\nF\tpX\nG\tpX\nH\tpX\n"},
+         1,
+         {noInteraction}},
+        {"EveryNodeWithTheSameScore",
+         {sif, "A 0.5\nB 0.5\nC 0.5\nD 0.5\nE 0.5\nF 0.5\nG 0.5\nH 0.5\n", as},
+         1,
          {"Error: all nodes left have the same node score; there is nothing to search for"}},
-        {"RepeatedAndReversedInteractions", {sif + "B pd A 0.3\nA pp B 0.2\nC pp C 0.9\n", pv, as}, 0, {}, base},
+        {"RepeatedAndReversedInteractions",
+         {sif + "B pd A 0.3\nA pp B 0.2\nC pp C 0.9\n", pv, as},
+         0,
+         {},
+         base},
         {"NamesThatDifferOnlyInCase", {sif + "a pp b 0.5\n", pv, as}, 0, {}, base},
     };
 }
@@ -134,9 +205,11 @@ std::vector<Case> Catalogue() {
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 RunResult RunCase(const ScratchDir& dir, const Inputs& in) {
-    dir.Write("net.sif", in.sif), dir.Write("p.txt", in.pvalues), dir.Write("a.txt", in.association);
-    return RunTarnvale({"-d", "p.txt", "-a", "a.txt", "--seed", kRingSeed, "-k", "6", "-i", "50", "-n", "40", "-r",
-                        "2", "net.sif", "out"}, dir.path());
+    dir.Write("net.sif", in.sif), dir.Write("p.txt", in.pvalues),
+        dir.Write("a.txt", in.association);
+    return RunTarnvale({"-d", "p.txt", "-a", "a.txt", "--seed", kRingSeed, "-k", "6", "-i", "50",
+                        "-n", "40", "-r", "2", "net.sif", "out"},
+                       dir.path());
 }
 
 // The lines of standard output that carry a warning or an error; progress
@@ -164,24 +237,29 @@ TEST_P(HostileInput, EndsCleanlyWithItsMessages) {
     EXPECT_EQ(MessageLines(r.out), c.messages) << shown;
     EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
     EXPECT_LT(r.out.size(), 1u << 20);
-    EXPECT_EQ(r.out.find("\nProgram finished\nTime taken = ") != std::string::npos, c.status == 0) << shown;
-    ASSERT_EQ(dir.Exists("outA"), c.status == 0) << "a failed run wrote a report, or a finished one none";
+    EXPECT_EQ(r.out.find("\nProgram finished\nTime taken = ") != std::string::npos, c.status == 0)
+        << shown;
+    ASSERT_EQ(dir.Exists("outA"), c.status == 0)
+        << "a failed run wrote a report, or a finished one none";
     if (c.status != 0) return;
     // The reports of a quirky input equal those of its clean twin, which the
     // independent checker judges; a case without a twin is judged itself.
     if (c.sameAs) {
         const RunResult clean = RunCase(cleanDir, *c.sameAs);
         ASSERT_EQ(clean.status, 0) << clean.out;
-        EXPECT_EQ(MessageLines(clean.out), std::vector<std::string>{}) << "the clean twin is not clean";
+        EXPECT_EQ(MessageLines(clean.out), std::vector<std::string>{})
+            << "the clean twin is not clean";
         EXPECT_NE(cleanDir.Read("outA"), "") << "the clean run finds no group to compare";
-        for (const char* report : {"outA", "outB"}) EXPECT_EQ(dir.Read(report), cleanDir.Read(report)) << report;
+        for (const char* report : {"outA", "outB"})
+            EXPECT_EQ(dir.Read(report), cleanDir.Read(report)) << report;
     }
     const ScratchDir& judged = c.sameAs ? cleanDir : dir;
     const auto path = [&](const char* name) { return (judged.path() / name).string(); };
     const ReportChecker checker({path("net.sif"), path("p.txt"), path("a.txt")},
                                 {6, 50, static_cast<std::uint32_t>(std::stoul(kRingSeed)), true});
-    for (const CheckResult& check : {checker.CheckFirstRun(judged.Read("outA")),
-                                     checker.CheckLaterRun(judged.Read("outA"), judged.Read("outB"))})
+    for (const CheckResult& check :
+         {checker.CheckFirstRun(judged.Read("outA")),
+          checker.CheckLaterRun(judged.Read("outA"), judged.Read("outB"))})
         EXPECT_TRUE(check.ok()) << check.Describe();
 }
 

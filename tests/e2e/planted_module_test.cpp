@@ -56,10 +56,11 @@ std::vector<Rank> Significance(const ScratchDir& dir, const std::string& run) {
 // Runs the binary in `work` on `files` with the seed and, unless `options`
 // set them, small backgrounds; standard output loses its clock-dependent end.
 RunResult RunIn(const ScratchDir& work, const InputFiles& files, std::uint32_t seed,
-              std::vector<std::string> options) {
+                std::vector<std::string> options) {
     if (std::find(options.begin(), options.end(), "-k") == options.end())
         options.insert(options.begin(), {"-k", std::to_string(kKmax), "-i", std::to_string(kImax)});
-    options.insert(options.begin(), {"--seed", std::to_string(seed), "-d", files.pvalues, "-a", files.association});
+    options.insert(options.begin(),
+                   {"--seed", std::to_string(seed), "-d", files.pvalues, "-a", files.association});
     options.insert(options.end(), {files.sif, "out"});
     RunResult r = RunTarnvale(options, work.path());
     EXPECT_EQ(r.status, 0) << r.out << r.err;
@@ -68,12 +69,14 @@ RunResult RunIn(const ScratchDir& work, const InputFiles& files, std::uint32_t s
 }
 
 InputFiles Write(const ScratchDir& dir, const PlantedNetwork& net) {
-    return {dir.Write("net.sif", net.sif), dir.Write("p.txt", net.pvalues), dir.Write("a.txt", net.association)};
+    return {dir.Write("net.sif", net.sif), dir.Write("p.txt", net.pvalues),
+            dir.Write("a.txt", net.association)};
 }
 
 // The last run's report as printed: "Top.size()=" counts the file's groups,
 // and the group header lines are the file's.
-void ExpectStdoutMatchesReport(const std::string& out, const std::string& report, std::size_t groups) {
+void ExpectStdoutMatchesReport(const std::string& out, const std::string& report,
+                               std::size_t groups) {
     auto headers = [](const std::string& text) {
         std::vector<std::string> found;
         for (const std::string& line : Split(text))
@@ -99,8 +102,9 @@ protected:
 std::vector<std::string> PlainLines(const std::string& out) {
     std::vector<std::string> kept;
     for (const std::string& line : Split(out))
-        if (!line.empty() && line.rfind("Permutation test of run ", 0) != 0 && line.rfind("NOTE: the dot ", 0) != 0 &&
-            line.rfind("Stability of run ", 0) != 0 && line.find("empirical p-value") == std::string::npos)
+        if (!line.empty() && line.rfind("Permutation test of run ", 0) != 0 &&
+            line.rfind("NOTE: the dot ", 0) != 0 && line.rfind("Stability of run ", 0) != 0 &&
+            line.find("empirical p-value") == std::string::npos)
             kept.push_back(line);
     return kept;
 }
@@ -116,15 +120,16 @@ TEST_F(PlantedModule, PermutationsStabilityAndExportsOnAnyThreads) {
     more.insert(more.end(), {"--threads", "1"});
     all.insert(all.end(), {"--threads", "2", "--cytoscape", "--dot"});
     ScratchDir plainDir, moreDir, dir;
-    const RunResult plain = RunIn(plainDir, files_, kRunSeed, search), one = RunIn(moreDir, files_, kRunSeed, more),
+    const RunResult plain = RunIn(plainDir, files_, kRunSeed, search),
+                    one = RunIn(moreDir, files_, kRunSeed, more),
                     r = RunIn(dir, files_, kRunSeed, all);
     EXPECT_EQ(plain.err + one.err + r.err, "");
     EXPECT_EQ(PlainLines(one.out), PlainLines(plain.out));
     EXPECT_EQ(PlainLines(r.out), PlainLines(plain.out));
     std::set<std::string> expected{"outA", "outB"};
     EXPECT_EQ(Entries(plainDir.path()), expected);
-    expected.insert({"outA.significance.tsv", "outA.stability.tsv", "outB.significance.tsv", "outB.stability.tsv",
-                     "out.summary.tsv"});
+    expected.insert({"outA.significance.tsv", "outA.stability.tsv", "outB.significance.tsv",
+                     "outB.stability.tsv", "out.summary.tsv"});
     EXPECT_EQ(Entries(moreDir.path()), expected);
     for (const std::string& name : expected)
         EXPECT_EQ(dir.Read(name), (name.size() == 4 ? plainDir : moreDir).Read(name)) << name;
@@ -133,8 +138,11 @@ TEST_F(PlantedModule, PermutationsStabilityAndExportsOnAnyThreads) {
         for (const std::string suffix : {".sif", ".nodes.tsv", ".dot", ".svg"})
             if (suffix != ".svg" || haveDot) expected.insert(run + suffix);
     EXPECT_EQ(Entries(dir.path()), expected);
-    EXPECT_EQ(r.out.find("NOTE: the dot program (Debian package graphviz) is not installed; outA.svg is not "
-                         "drawn\n") == std::string::npos, haveDot);
+    EXPECT_EQ(
+        r.out.find(
+            "NOTE: the dot program (Debian package graphviz) is not installed; outA.svg is not "
+            "drawn\n") == std::string::npos,
+        haveDot);
 
     // The reports are valid, the module fills the best group and is found
     // by at least nine in ten repeated searches.
@@ -143,18 +151,21 @@ TEST_F(PlantedModule, PermutationsStabilityAndExportsOnAnyThreads) {
     EXPECT_EQ(checker.NumberOfNodes(), static_cast<std::size_t>(kNoiseNodes + kModuleNodes - 3));
     EXPECT_TRUE(checker.EdgesVary());
     const std::string report = dir.Read("outA");
-    const CheckResult a = checker.CheckFirstRun(report), b = checker.CheckLaterRun(report, dir.Read("outB"));
+    const CheckResult a = checker.CheckFirstRun(report),
+                      b = checker.CheckLaterRun(report, dir.Read("outB"));
     EXPECT_TRUE(a.ok()) << a.Describe() << "\n" << report;
     EXPECT_TRUE(b.ok()) << b.Describe() << "\n" << dir.Read("outB");
     ASSERT_FALSE(a.groups.empty() || b.groups.empty());
     ExpectStdoutMatchesReport(r.out, dir.Read("outB"), b.groups.size());
-    const auto planted = std::count_if(a.groups[0].nodes.begin(), a.groups[0].nodes.end(), [&](const auto& n) {
-        return std::count(net_.module.begin(), net_.module.end(), n.name) > 0;
-    });
+    const auto planted =
+        std::count_if(a.groups[0].nodes.begin(), a.groups[0].nodes.end(), [&](const auto& n) {
+            return std::count(net_.module.begin(), net_.module.end(), n.name) > 0;
+        });
     EXPECT_GE(4 * planted, 3 * kModuleNodes) << report;
     std::map<std::string, double> fraction;
     for (const std::string& line : Split(dir.Read("outA.stability.tsv")))
-        if (const auto f = Split(line, '\t'); f.size() == 4) fraction[f[0]] = std::atof(f[3].c_str());
+        if (const auto f = Split(line, '\t'); f.size() == 4)
+            fraction[f[0]] = std::atof(f[3].c_str());
     for (const auto& n : net_.module) EXPECT_GE(fraction[n], 0.9) << n;
     EXPECT_NE(r.out.find("\nStability of run A: "), std::string::npos);
     // The module's group has the smallest p-value of the run, the smallest
@@ -163,45 +174,57 @@ TEST_F(PlantedModule, PermutationsStabilityAndExportsOnAnyThreads) {
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_LE(lines[0].pValue, 0.05);
     EXPECT_LT(lines[0].pValue, std::min(lines[1].pValue, lines[2].pValue));
-    std::string printed = "\nPermutation test of run A: 19 searches with the node scores shuffled\n";
+    std::string printed =
+        "\nPermutation test of run A: 19 searches with the node scores shuffled\n";
     for (std::size_t g = 0; g < lines.size(); ++g) {
-        EXPECT_TRUE(lines[g].size == a.groups[g].nodes.size() && std::stod(lines[g].score) == a.groups[g].score);
-        printed += "Group No. " + std::to_string(g) + ": s-score = " + lines[g].score + ", empirical p-value = " +
-                   lines[g].p + " (" + std::to_string(lines[g].atLeast) + " of 19 permutations at least as high)\n";
+        EXPECT_TRUE(lines[g].size == a.groups[g].nodes.size() &&
+                    std::stod(lines[g].score) == a.groups[g].score);
+        printed += "Group No. " + std::to_string(g) + ": s-score = " + lines[g].score +
+                   ", empirical p-value = " + lines[g].p + " (" + std::to_string(lines[g].atLeast) +
+                   " of 19 permutations at least as high)\n";
     }
     EXPECT_NE(r.out.find(printed), std::string::npos) << printed;
-    const auto problems = CheckSummary(dir.Read("out.summary.tsv"), {{'A', report}, {'B', dir.Read("outB")}}, 3);
+    const auto problems =
+        CheckSummary(dir.Read("out.summary.tsv"), {{'A', report}, {'B', dir.Read("outB")}}, 3);
     EXPECT_TRUE(problems.empty()) << problems.front();
 
     // The exports: the report's node lines with group number and score, and
     // exactly the input edges inside a group, typed with it.
     std::map<std::pair<std::string, std::string>, std::string> inputEdges;  // by ordered names
     for (const std::string& line : Split(net_.sif))
-        if (const auto f = Split(line, '\t'); f.size() == 4) inputEdges.emplace(std::minmax(f[0], f[2]), f[3]);
+        if (const auto f = Split(line, '\t'); f.size() == 4)
+            inputEdges.emplace(std::minmax(f[0], f[2]), f[3]);
     for (const std::string run : {"outA", "outB"}) {
         SCOPED_TRACE(run);
         std::string nodes = "name\tgroup\tgroup_score\tnode_score\tp_value\n", number, score;
         std::map<std::string, std::string> groupOf;
         std::size_t groups = 0;
         for (const std::string& line : Split(dir.Read(run))) {
-            if (line.rfind("Group No. ", 0) == 0) number = line.substr(10, line.find(':') - 10), ++groups;
-            else if (line.rfind("Group s-score = ", 0) == 0) score = line.substr(16);
+            if (line.rfind("Group No. ", 0) == 0)
+                number = line.substr(10, line.find(':') - 10), ++groups;
+            else if (line.rfind("Group s-score = ", 0) == 0)
+                score = line.substr(16);
             else if (const auto tab = line.find('\t'); tab != std::string::npos)
-                nodes += line.substr(0, tab) + "\t" + number + "\t" + score + line.substr(tab) + "\n",
+                nodes +=
+                    line.substr(0, tab) + "\t" + number + "\t" + score + line.substr(tab) + "\n",
                     groupOf[line.substr(0, tab)] = number;
         }
         EXPECT_EQ(dir.Read(run + ".nodes.tsv"), nodes);
         std::multiset<std::string> inside, listed;  // "a b group value", names in order
         for (const auto& [ends, value] : inputEdges)
-            if (groupOf.count(ends.first) && groupOf.count(ends.second) && groupOf[ends.first] == groupOf[ends.second])
-                inside.insert(ends.first + " " + ends.second + " " + groupOf[ends.first] + " " + value);
+            if (groupOf.count(ends.first) && groupOf.count(ends.second) &&
+                groupOf[ends.first] == groupOf[ends.second])
+                inside.insert(ends.first + " " + ends.second + " " + groupOf[ends.first] + " " +
+                              value);
         for (const std::string& line : Split(dir.Read(run + ".sif")))
             if (const auto f = Split(line, '\t'); f.size() == 4)
-                listed.insert(std::min(f[0], f[2]) + " " + std::max(f[0], f[2]) + " " + f[1] + " " + f[3]);
+                listed.insert(std::min(f[0], f[2]) + " " + std::max(f[0], f[2]) + " " + f[1] + " " +
+                              f[3]);
             else
                 ADD_FAILURE() << line;
         EXPECT_EQ(listed, inside);
-        EXPECT_NE(dir.Read(run + ".dot").find("label=\"" + run + ": " + std::to_string(groups) + " groups, "),
+        EXPECT_NE(dir.Read(run + ".dot")
+                      .find("label=\"" + run + ": " + std::to_string(groups) + " groups, "),
                   std::string::npos);
         EXPECT_TRUE(!haveDot || dir.Read(run + ".svg").rfind("<?xml", 0) == 0);
     }
@@ -214,10 +237,12 @@ TEST_F(PlantedModule, PermutationsStabilityAndExportsOnAnyThreads) {
 // the noise seeds 77 to 80, 78 and 79 meet every bound.
 TEST_F(PlantedModule, RewiredNullFindsTheModuleAndNoiseSpreadsOut) {
     ScratchDir work;
-    const RunResult r = RunIn(work, files_, kRunSeed, {"-n", "5000", "-p", "5", "-r", "1", "-g", "3", "--null",
-                                                      "network", "--permutations", "19"});
-    EXPECT_NE(r.out.find("\nPermutation test of run A: 19 searches on rewired networks (degrees kept)\n"),
-              std::string::npos);
+    const RunResult r = RunIn(work, files_, kRunSeed,
+                              {"-n", "5000", "-p", "5", "-r", "1", "-g", "3", "--null", "network",
+                               "--permutations", "19"});
+    EXPECT_NE(
+        r.out.find("\nPermutation test of run A: 19 searches on rewired networks (degrees kept)\n"),
+        std::string::npos);
     const auto planted = Significance(work, "outA");
     ASSERT_FALSE(planted.empty());
     EXPECT_LE(planted[0].pValue, 0.05);
@@ -226,8 +251,9 @@ TEST_F(PlantedModule, RewiredNullFindsTheModuleAndNoiseSpreadsOut) {
         SCOPED_TRACE(null);
         std::vector<double> all;
         for (std::uint32_t seed : {1u, 2u, 3u}) {
-            RunIn(work, noise, seed, {"-k", "10", "-i", "100", "-n", "1000", "-p", "2", "-r", "1", "-g", "5", "--null",
-                                      null, "--permutations", "19"});
+            RunIn(work, noise, seed,
+                  {"-k", "10", "-i", "100", "-n", "1000", "-p", "2", "-r", "1", "-g", "5", "--null",
+                   null, "--permutations", "19"});
             const auto lines = Significance(work, "outA");
             ASSERT_GE(lines.size(), 3u);
             EXPECT_GT(lines[0].pValue, 0.1) << seed;

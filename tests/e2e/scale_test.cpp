@@ -22,7 +22,9 @@ namespace {
 constexpr int kNodes = 1'000'000;
 
 // A p-value in (0, 1) that varies with i.
-std::string PValue(int i) { return Format(static_cast<double>((std::int64_t{i} * 7919) % 9973 + 1) / 9974.0); }
+std::string PValue(int i) {
+    return Format(static_cast<double>((std::int64_t{i} * 7919) % 9973 + 1) / 9974.0);
+}
 
 // Two tests, so that a parallel ctest runs them side by side.
 void ExpectAMillionNodesFinishWithinTwoGibibytes(bool star) {
@@ -31,8 +33,10 @@ void ExpectAMillionNodesFinishWithinTwoGibibytes(bool star) {
         std::ofstream sif(dir.path() / "net.sif"), p(dir.path() / "p.txt");
         if (star) p << "hub\t0.001\n";
         for (int i = 0; i < kNodes; ++i) {
-            if (star) sif << "hub pp n" << i << " 0." << i % 9 + 1 << '\n';
-            else if (i + 1 < kNodes) sif << 'n' << i << " pp n" << i + 1 << " 0." << i % 9 + 1 << '\n';
+            if (star)
+                sif << "hub pp n" << i << " 0." << i % 9 + 1 << '\n';
+            else if (i + 1 < kNodes)
+                sif << 'n' << i << " pp n" << i + 1 << " 0." << i % 9 + 1 << '\n';
             p << 'n' << i << '\t' << PValue(i) << '\n';
         }
     }
@@ -45,8 +49,11 @@ void ExpectAMillionNodesFinishWithinTwoGibibytes(bool star) {
 #else
     const std::string limit = "ulimit -v 2097152; ";  // KiB
 #endif
-    const RunResult r = RunShell(limit + "exec " + Command(Tarnvale({"-d", "p.txt", "-a", "a.txt", "--seed", "5", "-k", "4",
-                                 "-i", "2", "-n", "3", "-q", "0", "-r", "2", "net.sif", "out"})), dir.path());
+    const RunResult r =
+        RunShell(limit + "exec " +
+                     Command(Tarnvale({"-d", "p.txt", "-a", "a.txt", "--seed", "5", "-k", "4", "-i",
+                                       "2", "-n", "3", "-q", "0", "-r", "2", "net.sif", "out"})),
+                 dir.path());
     ASSERT_EQ(r.status, 0) << r.out.substr(0, 2000) << r.err;
     const std::string nodes = std::to_string(kNodes + (star ? 1 : 0));
     EXPECT_NE(r.out.find("\nNumber_of_nodes in the graph = " + nodes + "\n"), std::string::npos);

@@ -146,7 +146,8 @@ struct Named {
         graph.ForEachNode([&](NodeId n) { text << names.get(n) << ' '; });
         text << '|';
         graph.ForEachEdge([&](EdgeId e) {
-            text << ' ' << names.get(graph.Source(e)) << '-' << names.get(graph.Target(e)) << ':' << values.get(e);
+            text << ' ' << names.get(graph.Source(e)) << '-' << names.get(graph.Target(e)) << ':'
+                 << values.get(e);
         });
         return text.str();
     }
@@ -169,7 +170,8 @@ TEST(Preparation, RdeAndIsolatedNodes) {
         {"", "A B 0.1,A B 0.2,B A 0.3,C C 0.4", 3, "RDE: 4RDE: 1\n", "A B | A-B:0.1"},
         // At B its outgoing edges come first: B->C stays, C->B goes, and both
         // loops go; B->A is already gone at A and must not count again.
-        {"", "A B 0.1,B A 0.2,B C 0.3,C B 0.4,B B 0.5,B B 0.6", 4, "RDE: 6RDE: 2\n", "A B C | A-B:0.1 B-C:0.3"},
+        {"", "A B 0.1,B A 0.2,B C 0.3,C B 0.4,B B 0.5,B B 0.6", 4, "RDE: 6RDE: 2\n",
+         "A B C | A-B:0.1 B-C:0.3"},
         // A met first by an edge into it: its first outgoing edge, met later, wins.
         {"A B", "B A 0.1,A B 0.2,B A 0.3,A B 0.4", 3, "RDE: 4RDE: 1\n", "A B | A-B:0.2"},
     };
@@ -195,7 +197,8 @@ TEST(Preparation, MergeByAssociationMakesNodesWithEqualListsTheirAnchor) {
         // A pair joined only to each other leaves an isolated anchor.
         {"P Q 0.5,X Y 0.5", "P:Y1 Q:Y1 X:Y2 Y:Y3", "P X Y | X-Y:0.5"},
         // Lists must be equal in length and order; empty lists are left alone.
-        {"A Z 0.5,B Z 0.5,C Z 0.5,D Z 0.5", "A:Y1,Y1 B:Y1 C:Y1,Y2 D:Y1,Y1", "A Z B C | A-Z:0.5 B-Z:0.5 C-Z:0.5"},
+        {"A Z 0.5,B Z 0.5,C Z 0.5,D Z 0.5", "A:Y1,Y1 B:Y1 C:Y1,Y2 D:Y1,Y1",
+         "A Z B C | A-Z:0.5 B-Z:0.5 C-Z:0.5"},
     };
     for (const auto& [edges, lists, remaining] : cases) {
         Named net("", edges, lists);

@@ -25,18 +25,26 @@ using Texts = std::vector<std::string>;
 // the full conversion does, on both sides of that length and at the limits.
 TEST(ParseNumber, ShortcutAndFullConversionAgree) {
     constexpr double inf = std::numeric_limits<double>::infinity();
-    const std::pair<const char*, double> rows[] = {
-        {"0.05", 0.05}, {".5", 0.5}, {"5.", 5}, {"+0.5", 0.5}, {"-12.5", -12.5}, {"00.50", 0.5},
-        {"1e-3", 1e-3}, {"1e400", inf}, {"-0", -0.0},
-        {"0.123456789012345", 0.123456789012345}, {"0.1234567890123456", 0.1234567890123456},
-        {"123456789012345", 123456789012345.0}};
+    const std::pair<const char*, double> rows[] = {{"0.05", 0.05},
+                                                   {".5", 0.5},
+                                                   {"5.", 5},
+                                                   {"+0.5", 0.5},
+                                                   {"-12.5", -12.5},
+                                                   {"00.50", 0.5},
+                                                   {"1e-3", 1e-3},
+                                                   {"1e400", inf},
+                                                   {"-0", -0.0},
+                                                   {"0.123456789012345", 0.123456789012345},
+                                                   {"0.1234567890123456", 0.1234567890123456},
+                                                   {"123456789012345", 123456789012345.0}};
     for (const auto& [token, expected] : rows) {
         const auto value = ParseNumber(token);
         ASSERT_TRUE(value) << token;
         EXPECT_EQ(*value, expected) << token;
         EXPECT_EQ(std::signbit(*value), std::signbit(expected)) << token;
     }
-    for (const char* token : {"", "-", "+-1", "0.05abc", "0,05", "0x10", " 1", "e5", ".", "1.2.3", "1-2"})
+    for (const char* token :
+         {"", "-", "+-1", "0.05abc", "0,05", "0x10", " 1", "e5", ".", "1.2.3", "1-2"})
         EXPECT_FALSE(ParseNumber(token)) << '"' << token << '"';
 }
 
@@ -61,12 +69,21 @@ TEST(SkipReporter, PrintsTenWarningsThenTheTotal) {
 TEST(LineReader, EveryLineEndAndAByteOrderMarkOnlyAtTheStart) {
     const std::pair<std::string, Texts> cases[] = {
         {"a b\nc\n", {"1:a b", "2:c"}},
-        {"a b\rc\r", {"1:a b", "2:c\r"}},  // a last CR is left to trimming
+        {"a b\rc\r", {"1:a b", "2:c\r"}},        // a last CR is left to trimming
         {"a b\r\nc\r\n", {"1:a b\r", "2:c\r"}},  // CR LF keeps its CR, as std::getline does
         {"a\r\rb\nc\r\nd\re", {"1:a", "2:", "3:b", "4:c\r", "5:d", "6:e"}},
-        {"\xEF\xBB\xBF" "a\rb\xEF\xBB\xBF\n", {"1:a", "2:b\xEF\xBB\xBF"}},
-        {"x\n\xEF\xBB\xBF" "a", {"1:x", "2:\xEF\xBB\xBF" "a"}},
-        {"\xEF\xBB" "a\n", {"1:\xEF\xBB" "a"}},  // not a whole mark
+        {"\xEF\xBB\xBF"
+         "a\rb\xEF\xBB\xBF\n",
+         {"1:a", "2:b\xEF\xBB\xBF"}},
+        {"x\n\xEF\xBB\xBF"
+         "a",
+         {"1:x",
+          "2:\xEF\xBB\xBF"
+          "a"}},
+        {"\xEF\xBB"
+         "a\n",
+         {"1:\xEF\xBB"
+          "a"}},  // not a whole mark
     };
     for (const auto& [text, expected] : cases) {
         std::istringstream in(text);
@@ -152,10 +169,10 @@ TEST(SifReader, LinesAndWhatIsPrintedForThem) {
     }
     // An edge value must be a whole finite number from 0 to 1; nothing of a
     // skipped line is echoed or kept.
-    const std::pair<std::string, bool> values[] = {
-        // a number (outside [0, 1]) or not
-        {"abc", false}, {"0x1p-2", false}, {"1.5", true},
-        {"-0.1", true}, {"1.00000001", true}, {"nan", true}};
+    const std::pair<std::string, bool> values[] = {// a number (outside [0, 1]) or not
+                                                   {"abc", false},       {"0x1p-2", false},
+                                                   {"1.5", true},        {"-0.1", true},
+                                                   {"1.00000001", true}, {"nan", true}};
     for (const auto& [value, number] : values) {
         const Sif sif("X pp Y " + value + " tail\nA pp B 0.5\n");
         EXPECT_EQ(sif.output, kNote + p0 + "Warning: net.sif:1: edge value " +
@@ -184,7 +201,9 @@ std::vector<AssociationList> Associations(const std::string& text) {
 TEST(AssociationReader, TablesAndListsOfEveryKindOfFile) {
     EXPECT_EQ(SplitLine(" A \t Y 1 ", "\t"), (Texts{"A", "Y 1"}));
     EXPECT_EQ(SplitLine("A  B", ""), (Texts{"A", "B"}));
-    std::istringstream in("\xEF\xBB\xBF" "A\tY1\n\n  \nB\tY2\tY3\n");
+    std::istringstream in(
+        "\xEF\xBB\xBF"
+        "A\tY1\n\n  \nB\tY2\tY3\n");
     EXPECT_EQ(ReadMatrix(in, "\t"), (Matrix{{"A", "Y1"}, {"  "}, {"B", "Y2", "Y3"}}));
     using L = std::vector<AssociationList>;
     const std::pair<std::string, L> cases[] = {

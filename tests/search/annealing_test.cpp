@@ -40,8 +40,11 @@ struct Net {
     }
     AnnealResult Run(std::uint64_t iterations, int quenching, int heuristic, float tStart = 2,
                      float tEnd = 0.01f) {
-        const AnnealOptions options{.iterations = iterations, .tStart = tStart, .tEnd = tEnd,
-                                    .heuristic = heuristic, .quenching = quenching};
+        const AnnealOptions options{.iterations = iterations,
+                                    .tStart = tStart,
+                                    .tEnd = tEnd,
+                                    .heuristic = heuristic,
+                                    .quenching = quenching};
         std::ostringstream out;
         const AnnealResult result =
             AnnealRun(graph, {scores, edgeScores, context}, selection, options, kSeed, out);
@@ -138,8 +141,11 @@ void ExpectSameRun(int n, int m, int hubs, Scores kind, bool nodeOnly, int hub, 
     for (StepEvaluation evaluation : {StepEvaluation::FromScratch, StepEvaluation::Incremental}) {
         Graph graph = net.graph;
         NodeMap<bool> selection;
-        const AnnealOptions options{.iterations = iterations, .nmax = nmax, .heuristic = heuristic,
-                                    .quenching = quenching, .evaluation = evaluation};
+        const AnnealOptions options{.iterations = iterations,
+                                    .nmax = nmax,
+                                    .heuristic = heuristic,
+                                    .quenching = quenching,
+                                    .evaluation = evaluation};
         std::ostringstream out;
         const AnnealResult result = AnnealRun(graph, net.Inputs(), selection, options, kSeed, out);
         out << "\nselected:";

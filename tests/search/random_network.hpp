@@ -25,14 +25,18 @@ enum class Scores {
 inline float DrawScore(Scores kind, std::mt19937& rng) {
     std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
     switch (kind) {
-        case Scores::Normal: return 2.5f * unit(rng) + 0.3f;
+        case Scores::Normal:
+            return 2.5f * unit(rng) + 0.3f;
         // A small value added to 2^70 is lost: a sum depends on whether the
         // large ones cancel first.
         case Scores::Wide:
             return rng() % 3 == 0 ? (rng() % 2 ? 0x1p70f : -0x1p70f) : 2.5f * unit(rng);
-        case Scores::Negative: return unit(rng) - 1.2f;
-        case Scores::Few: return std::array<float, 3>{-1.0f, 0.5f, 2.0f}[rng() % 3];
-        case Scores::Spread: return std::ldexp(unit(rng), -static_cast<int>(rng() % 43) + 2);
+        case Scores::Negative:
+            return unit(rng) - 1.2f;
+        case Scores::Few:
+            return std::array<float, 3>{-1.0f, 0.5f, 2.0f}[rng() % 3];
+        case Scores::Spread:
+            return std::ldexp(unit(rng), -static_cast<int>(rng() % 43) + 2);
     }
     return 0;
 }
@@ -70,7 +74,10 @@ inline ScoredNetwork Build(int n, const std::vector<std::pair<int, int>>& edges,
     for (int k = 0; k < n; k += 17) net.graph.DelNode(k);
     net.graph.Compact();
     net.graph.MakeUndirected();
-    net.context = {{0.05f, 1.2f, 0.8f, 0.2f, 0.3f, 0.0f}, {-0.2f, 0.9f, 1.1f, 0.1f, 0.1f, 0.0f}, nodeOnly, hub};
+    net.context = {{0.05f, 1.2f, 0.8f, 0.2f, 0.3f, 0.0f},
+                   {-0.2f, 0.9f, 1.1f, 0.1f, 0.1f, 0.0f},
+                   nodeOnly,
+                   hub};
     net.nodes = net.graph.Nodes();
     return net;
 }

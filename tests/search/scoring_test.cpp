@@ -24,15 +24,17 @@ TEST(SubnetworkScore, PartsCorrectedByTheirModelsAtTheGroupSize) {
     const ScoreContext linear{{0, 1, 0.25f, 1, 0.5f, 1}, kNeutral, true};
     EXPECT_NEAR(SubnetworkScore({1, 1}, {100}, linear), (std::sqrt(2.0) - 1.0) / 0.5, 1e-5);
     // Node part 2 / sqrt 4 = 1, edge part 1 / sqrt 1 = 1: 2 over sqrt 2.
-    EXPECT_EQ(SubnetworkScore({0.5f, 0.5f, 0.5f, 0.5f}, {1}, ScoreContext{kNeutral, kNeutral, false}),
-              static_cast<float>(2.0 / std::sqrt(2.0)));
+    EXPECT_EQ(
+        SubnetworkScore({0.5f, 0.5f, 0.5f, 0.5f}, {1}, ScoreContext{kNeutral, kNeutral, false}),
+        static_cast<float>(2.0 / std::sqrt(2.0)));
     // Two nodes, one edge. Node part: GroupScore(2, 2) = 2.828 less MeanAt(2)
     // = 2. Edge part: GroupScore({5}; 1, 2) = 2 less MeanAt(1) = 3, over
     // SdAt(1) = 0.5, giving -2.
     const BackgroundModel nodes = {0, 1, 1, 0, 1, 1}, edges = {1, 2, 0.5f, 0, 3, 1};
     const double expected = (2.0 * std::sqrt(2.0) - 2.0 - 2.0) / std::sqrt(2.0);
     EXPECT_NEAR(SubnetworkScore({2, 2}, {5}, ScoreContext{nodes, edges, false}), expected, 1e-5);
-    EXPECT_GT(std::abs(SubnetworkScore({2, 2}, {5}, ScoreContext{edges, nodes, false}) - expected), 0.1);
+    EXPECT_GT(std::abs(SubnetworkScore({2, 2}, {5}, ScoreContext{edges, nodes, false}) - expected),
+              0.1);
 }
 
 TEST(Accept, RankedListsAndTheDrawsTheyTake) {
@@ -52,7 +54,12 @@ TEST(Accept, RankedListsAndTheDrawsTheyTake) {
         {"equal entries pass on", {5, 2, 1.5f}, {5, 2, 1}, 1, true, 0},
         {"worse passes, then better", {4, 1, 3}, {5, 2, 2}, kHot, true, 2},
         {"worse fails at once", {4, 9, 9}, {5, 2, 2}, kCold, false, 1},
-        {"not a number counts as worse", {std::numeric_limits<float>::quiet_NaN(), 9}, {5, 2}, kHot, false, 1},
+        {"not a number counts as worse",
+         {std::numeric_limits<float>::quiet_NaN(), 9},
+         {5, 2},
+         kHot,
+         false,
+         1},
         {"T=0 first difference higher", {5, 3}, {5, 2}, 0, true, 0},
         {"single better entry draws and passes", {3}, {2}, kCold, true, 1},
     };

@@ -26,7 +26,7 @@ TEST(Statistics, ExactValuesAndMessages) {
     EXPECT_EQ(Sum({std::ldexp(1.0f, 60), 1.0f, -std::ldexp(1.0f, 60)}), 1.0L);
     EXPECT_DOUBLE_EQ(StdDev({1, 2, 3}, log), 1.0);
     EXPECT_NEAR(StdDev({2, 4, 4, 4, 5, 5, 7, 9}, log), 2.1380899353, 1e-9);  // population: 2
-    EXPECT_NEAR(StdDev({0.1f, 0.1f, 0.1f}, log), 2.47925976e-5, 1e-13);       // tiny, not zero
+    EXPECT_NEAR(StdDev({0.1f, 0.1f, 0.1f}, log), 2.47925976e-5, 1e-13);      // tiny, not zero
     EXPECT_EQ(StdDev({5}, log), 0.0);
     EXPECT_EQ(log.str(), "");
     EXPECT_EQ(StdDev({5, 5, 5}, log), 0.0);
@@ -44,17 +44,20 @@ TEST(Statistics, ExactValuesAndMessages) {
     PowerFit({1, 2, 3}, {0.5f, 0, 0.7f}, e, c, log);  // a zero: constants, the mean of y
     EXPECT_EQ(e, 0.0f);
     EXPECT_FLOAT_EQ(c, 0.4f);
-    EXPECT_EQ(log.str(), "\nError: PowerFit: zero or negative values in data, returning constants instead\n");
+    EXPECT_EQ(log.str(),
+              "\nError: PowerFit: zero or negative values in data, returning constants instead\n");
 }
 
 TEST(Normal, PublishedValues) {
-    const std::pair<double, double> quantiles[] = {
-        {0.025, -1.959964}, {0.975, 1.959964}, {0.0001, -3.719016}, {0.9999, 3.719016},
-        {0.00001, -4.264891}, {0.99999, 4.264891}};
+    const std::pair<double, double> quantiles[] = {{0.025, -1.959964},   {0.975, 1.959964},
+                                                   {0.0001, -3.719016},  {0.9999, 3.719016},
+                                                   {0.00001, -4.264891}, {0.99999, 4.264891}};
     for (const auto& [p, z] : quantiles) EXPECT_NEAR(NormInv(p), z, 1e-6) << p;
-    const std::pair<double, double> lower[] = {
-        {-1.959964, 0.0249999990964424}, {-0.6629126073623883, 0.253693263391031},
-        {-4.0, 3.16712418331199e-5}, {-5.0, 2.86651571879194e-7}, {-8.0, 6.22096057427178e-16}};
+    const std::pair<double, double> lower[] = {{-1.959964, 0.0249999990964424},
+                                               {-0.6629126073623883, 0.253693263391031},
+                                               {-4.0, 3.16712418331199e-5},
+                                               {-5.0, 2.86651571879194e-7},
+                                               {-8.0, 6.22096057427178e-16}};
     for (const auto& [x, phi] : lower) {
         EXPECT_NEAR(NormCdf(x), phi, phi * 1e-10) << x;
         EXPECT_NEAR(NormCdf(-x), 1 - phi, 1e-15) << x;
@@ -67,7 +70,8 @@ TEST(Random, OurTwisterIsStdMt19937AndIntegersCoverTheirRange) {
         for (const bool wide : {false, true}) {
             Mt19937 ours(seed, wide);
             std::mt19937 reference(seed);
-            for (int i = 0; i < 700'000; ++i) ASSERT_EQ(ours(), reference()) << seed << " word " << i << ", wide " << wide;
+            for (int i = 0; i < 700'000; ++i)
+                ASSERT_EQ(ours(), reference()) << seed << " word " << i << ", wide " << wide;
         }
     Random rng(kSeed);  // the generator of a run skips the first 37 words
     std::mt19937 reference(kSeed);
@@ -126,10 +130,10 @@ TEST(Background, FastSamplingEqualsBuildingEveryGroupBitForBit) {
         const FloatList* scores;
         int kmax, imax;
     };
-    for (const auto& [scores, kmax, imax] : {Case{&normal, 100, 300}, Case{&normal, 7, 1000},
-                                             Case{&tiny, 60, 300}, Case{&few, 11, 50},
-                                             Case{&normal, 20, 1}, Case{&longFew, 30, 40},
-                                             Case{&longTiny, 30, 40}, Case{&longMany, 30, 40}}) {
+    for (const auto& [scores, kmax, imax] :
+         {Case{&normal, 100, 300}, Case{&normal, 7, 1000}, Case{&tiny, 60, 300}, Case{&few, 11, 50},
+          Case{&normal, 20, 1}, Case{&longFew, 30, 40}, Case{&longTiny, 30, 40},
+          Case{&longMany, 30, 40}}) {
         Random plain(kSeed);
         std::ostringstream plainOut;
         const auto expected = PlainBackground(*scores, kmax, imax, plain, plainOut);
@@ -140,7 +144,8 @@ TEST(Background, FastSamplingEqualsBuildingEveryGroupBitForBit) {
             std::ostringstream fastOut;
             const auto result = CalculateBackground(*scores, kmax, imax, fast, fastOut);
             for (int i = 0; i < 5; ++i)
-                EXPECT_EQ(std::bit_cast<std::uint32_t>(result[i]), std::bit_cast<std::uint32_t>(expected[i]))
+                EXPECT_EQ(std::bit_cast<std::uint32_t>(result[i]),
+                          std::bit_cast<std::uint32_t>(expected[i]))
                     << "kmax " << kmax << ", imax " << imax << ", field " << i << ", wide " << wide;
             EXPECT_EQ(fastOut.str(), plainOut.str());
             EXPECT_EQ(fast.NextWord(), next) << "both drew as many words";

@@ -40,7 +40,9 @@ inline PlantedNetwork MakePlantedNetwork(std::uint32_t seed, int noise, int plan
     // Uniform on (0, 1) from one 32-bit word: the same with every library.
     auto open = [&] { return (static_cast<double>(mt()) + 0.5) / 4294967296.0; };
     auto between = [&](double lo, double hi) { return lo + (hi - lo) * open(); };
-    auto below = [&](std::size_t n) { return std::min(n - 1, static_cast<std::size_t>(open() * static_cast<double>(n))); };
+    auto below = [&](std::size_t n) {
+        return std::min(n - 1, static_cast<std::size_t>(open() * static_cast<double>(n)));
+    };
     const auto total = static_cast<std::size_t>(noise + planted);
     std::vector<std::string> names;
     for (std::size_t i = 0; i < total; ++i) {
@@ -70,14 +72,16 @@ inline PlantedNetwork MakePlantedNetwork(std::uint32_t seed, int noise, int plan
     while (static_cast<double>(joined.size()) < static_cast<double>(total) * 1.25)
         edge(below(total), below(total), between(0.02, 0.98));
     // The module: a path through it and about half of its pairs, reliable edges.
-    for (std::size_t i = 1; i < module.size(); ++i) edge(module[i - 1], module[i], between(0.6, 0.95));
+    for (std::size_t i = 1; i < module.size(); ++i)
+        edge(module[i - 1], module[i], between(0.6, 0.95));
     for (std::size_t i = 0; i < module.size(); ++i)
         for (std::size_t j = i + 1; j < module.size(); ++j)
             if (open() < 0.5) edge(module[i], module[j], between(0.6, 0.95));
     for (int d = 0; d < 5; ++d) {
         std::string line = lines[below(lines.size())];
         const auto t1 = line.find('\t'), t2 = line.find('\t', t1 + 1), t3 = line.rfind('\t');
-        lines.push_back(line.substr(t2 + 1, t3 - t2 - 1) + "\tpd\t" + line.substr(0, t1) + line.substr(t3));
+        lines.push_back(line.substr(t2 + 1, t3 - t2 - 1) + "\tpd\t" + line.substr(0, t1) +
+                        line.substr(t3));
     }
     for (std::size_t i = lines.size() - 1; i > 0; --i) std::swap(lines[i], lines[below(i + 1)]);
 
@@ -87,8 +91,8 @@ inline PlantedNetwork MakePlantedNetwork(std::uint32_t seed, int noise, int plan
     for (std::size_t i = 0; i < total; ++i)
         if (!inModule[i]) noiseNodes.push_back(i);
     // Needs 22 noise nodes at least.
-    const std::size_t shareA = noiseNodes.at(10), shareB = noiseNodes.at(11), noDataA = noiseNodes.at(20),
-                      noDataB = noiseNodes.at(21);
+    const std::size_t shareA = noiseNodes.at(10), shareB = noiseNodes.at(11),
+                      noDataA = noiseNodes.at(20), noDataB = noiseNodes.at(21);
     for (std::size_t i = 0; i < total; ++i) {
         const std::string& name = names[i];
         const double p = inModule[i] ? std::pow(10.0, between(-6.0, -4.0)) : between(0.05, 1.0);

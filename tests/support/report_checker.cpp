@@ -46,7 +46,8 @@ std::optional<double> ParseDouble(const std::string& token) {
 
 bool Close(double written, double expected, double relative, double floor) {
     return std::isfinite(written) &&
-           std::fabs(written - expected) <= relative * std::max({std::fabs(written), std::fabs(expected), floor});
+           std::fabs(written - expected) <=
+               relative * std::max({std::fabs(written), std::fabs(expected), floor});
 }
 
 std::ifstream OpenOrThrow(const std::string& path) {
@@ -62,7 +63,8 @@ double CorrectedPart(const std::vector<float>& scores, const std::array<double, 
     const auto n = static_cast<double>(scores.size());
     long double sum = 0;
     for (float s : scores) sum += static_cast<long double>(s);
-    const double standardized = (static_cast<double>(sum) / std::sqrt(n) - mean * std::sqrt(n)) / sd;
+    const double standardized =
+        (static_cast<double>(sum) / std::sqrt(n) - mean * std::sqrt(n)) / sd;
     return (standardized - meanCoef) / (std::pow(n, sdExp) * sdCoef);
 }
 
@@ -78,7 +80,8 @@ std::string CheckResult::Describe() const {
 // ends the reading with a problem naming it. A report is a sequence of
 // groups: an empty line, "Group No. g: size(k)", "Group s-score = x", then
 // name<TAB>node score<TAB>p-value lines.
-static std::vector<ReportGroup> ParseReport(const std::string& text, std::vector<std::string>& problems) {
+static std::vector<ReportGroup> ParseReport(const std::string& text,
+                                            std::vector<std::string>& problems) {
     std::vector<ReportGroup> report;
     if (text.empty()) return report;  // a run without groups writes nothing
     if (text.back() != '\n') problems.push_back("the file does not end with a line end");
@@ -95,14 +98,17 @@ static std::vector<ReportGroup> ParseReport(const std::string& text, std::vector
         } else if (next == kHead && std::regex_match(line, m, head)) {
             report.push_back({std::stol(m[1]), std::stoul(m[2]), 0, i + 1, {}});
             next = kScore;
-        } else if (next == kScore && line.rfind("Group s-score = ", 0) == 0 && (x = ParseDouble(line.substr(16)))) {
+        } else if (next == kScore && line.rfind("Group s-score = ", 0) == 0 &&
+                   (x = ParseDouble(line.substr(16)))) {
             report.back().score = *x;
             next = kNode;
-        } else if (next == kNode && f.size() == 3 && !f[0].empty() && f[0].find_first_of(" \r\v\f") == std::string::npos &&
-                   (x = ParseDouble(f[1])) && (y = ParseDouble(f[2]))) {
+        } else if (next == kNode && f.size() == 3 && !f[0].empty() &&
+                   f[0].find_first_of(" \r\v\f") == std::string::npos && (x = ParseDouble(f[1])) &&
+                   (y = ParseDouble(f[2]))) {
             report.back().nodes.push_back({f[0], *x, *y});
         } else {
-            problems.push_back("line " + std::to_string(i + 1) + ": the format allows no '" + line + "' here");
+            problems.push_back("line " + std::to_string(i + 1) + ": the format allows no '" + line +
+                               "' here");
             return report;
         }
     }
@@ -127,7 +133,8 @@ ReportChecker::ReportChecker(const InputFiles& files, const FirstRunSettings& se
         AssociationReader(association, names, associations, graph.Nodes(), "name");
         ScoreNodes(graph.Nodes(), associations, ReadPValues(pvalues, files.pvalues, sink), scores);
     } catch (const RunError& e) {
-        throw std::runtime_error(std::string("report checker: the inputs do not load: ") + e.what());
+        throw std::runtime_error(std::string("report checker: the inputs do not load: ") +
+                                 e.what());
     }
     // Cleaning in the driver's order.
     DeleteIsolatedNodes(graph);
@@ -161,8 +168,10 @@ ReportChecker::ReportChecker(const InputFiles& files, const FirstRunSettings& se
         return Model{r[0], r[1], r[2], r[3], r[4]};
     };
     nodeModel_ = model(FloatList(nodeScores_.begin(), nodeScores_.end()));
-    if (std::adjacent_find(edgeScoreList.begin(), edgeScoreList.end(), std::not_equal_to<>()) != edgeScoreList.end())
-        if (const Model m = model(edgeScoreList); std::isfinite(m[0] + m[1] + m[2] + m[3] + m[4]) && m[1] > 0 && m[4] > 0)
+    if (std::adjacent_find(edgeScoreList.begin(), edgeScoreList.end(), std::not_equal_to<>()) !=
+        edgeScoreList.end())
+        if (const Model m = model(edgeScoreList);
+            std::isfinite(m[0] + m[1] + m[2] + m[3] + m[4]) && m[1] > 0 && m[4] > 0)
             edgeModel_ = m;
 }
 
@@ -179,26 +188,31 @@ std::optional<double> ReportChecker::ExpectedScore(const std::vector<std::size_t
     return (node + CorrectedPart(edgePart, *edgeModel_)) / std::sqrt(2.0);
 }
 
-std::vector<std::vector<std::size_t>> ReportChecker::CheckGroups(const std::vector<ReportGroup>& groups,
-                                                                std::vector<std::string>& problems) const {
+std::vector<std::vector<std::size_t>> ReportChecker::CheckGroups(
+    const std::vector<ReportGroup>& groups, std::vector<std::string>& problems) const {
     std::vector<std::vector<std::size_t>> members(groups.size());
     std::unordered_map<std::size_t, std::size_t> owner;  // node index -> group
     for (std::size_t g = 0; g < groups.size(); ++g) {
         const ReportGroup& group = groups[g];
         auto problem = [&](const std::string& what) {
-            problems.push_back("group " + std::to_string(g) + " (line " + std::to_string(group.line) + "): " + what);
+            problems.push_back("group " + std::to_string(g) + " (line " +
+                               std::to_string(group.line) + "): " + what);
         };
-        if (group.number != static_cast<long>(g)) problem("numbered " + std::to_string(group.number));
+        if (group.number != static_cast<long>(g))
+            problem("numbered " + std::to_string(group.number));
         if (group.declaredSize != group.nodes.size())
-            problem("size(" + std::to_string(group.declaredSize) + ") but " + std::to_string(group.nodes.size()));
+            problem("size(" + std::to_string(group.declaredSize) + ") but " +
+                    std::to_string(group.nodes.size()));
         if (group.nodes.size() < 2) problem("a group has at least two nodes");
         if (!std::isfinite(group.score)) problem("s-score is not finite");
         if (g > 0 && group.score > groups[g - 1].score) problem("groups are not ranked");
         for (const ReportNode& node : group.nodes) {
             const auto known = index_.find(node.name);
             if (known == index_.end() || !owner.emplace(known->second, g).second) {
-                problem(node.name + (known == index_.end() ? std::string(" is not a node of the cleaned network")
-                                                           : " already appears in group " + std::to_string(owner[known->second])));
+                problem(node.name + (known == index_.end()
+                                         ? std::string(" is not a node of the cleaned network")
+                                         : " already appears in group " +
+                                               std::to_string(owner[known->second])));
                 continue;
             }
             members[g].push_back(known->second);
@@ -216,16 +230,19 @@ std::vector<std::vector<std::size_t>> ReportChecker::CheckGroups(const std::vect
         std::set<std::size_t> reached{in.front()};
         for (std::deque<std::size_t> queue{in.front()}; !queue.empty(); queue.pop_front())
             for (std::size_t m : adjacent_[queue.front()])
-                if (std::count(in.begin(), in.end(), m) && reached.insert(m).second) queue.push_back(m);
+                if (std::count(in.begin(), in.end(), m) && reached.insert(m).second)
+                    queue.push_back(m);
         for (std::size_t m : in)
-            if (!reached.count(m)) problem(names_[m] + " cannot be reached from " + names_[in.front()]);
+            if (!reached.count(m))
+                problem(names_[m] + " cannot be reached from " + names_[in.front()]);
     }
     // An edge between two groups would have made them one component.
     for (const auto& [n, g] : owner)
         for (std::size_t m : adjacent_[n])
             if (const auto other = owner.find(m); other != owner.end() && other->second > g)
-                problems.push_back("groups " + std::to_string(g) + " and " + std::to_string(other->second) +
-                                   " are joined by the edge " + names_[n] + " - " + names_[m]);
+                problems.push_back("groups " + std::to_string(g) + " and " +
+                                   std::to_string(other->second) + " are joined by the edge " +
+                                   names_[n] + " - " + names_[m]);
     return members;
 }
 
@@ -241,8 +258,9 @@ CheckResult ReportChecker::CheckFirstRun(const std::string& reportText) const {
         const auto expected = ExpectedScore(members[g]);
         if (members[g].size() != group.nodes.size() || !expected) continue;  // reported above
         if (!Close(group.score, *expected, kScoreTolerance, 0.1))
-            result.problems.push_back("group " + std::to_string(group.number) + ": s-score " + Num(group.score) +
-                                      " but the recomputed score is " + Num(*expected));
+            result.problems.push_back("group " + std::to_string(group.number) + ": s-score " +
+                                      Num(group.score) + " but the recomputed score is " +
+                                      Num(*expected));
     }
     return result;
 }
@@ -251,39 +269,47 @@ CheckResult ReportChecker::CheckLaterRun(const std::string& firstReportText,
                                          const std::string& laterReportText) const {
     CheckResult result;
     const auto first = ParseReport(firstReportText, result.problems);
-    std::unordered_map<std::size_t, std::size_t> firstGroup;  // node index -> group of the first run
+    std::unordered_map<std::size_t, std::size_t>
+        firstGroup;  // node index -> group of the first run
     for (std::size_t g = 0; g < first.size(); ++g)
         for (const auto& node : first[g].nodes)
-            if (const auto known = index_.find(node.name); known != index_.end()) firstGroup.emplace(known->second, g);
+            if (const auto known = index_.find(node.name); known != index_.end())
+                firstGroup.emplace(known->second, g);
     result.groups = ParseReport(laterReportText, result.problems);
     const auto members = CheckGroups(result.groups, result.problems);
     for (std::size_t g = 0; g < members.size(); ++g) {
         std::set<std::size_t> from;
         for (std::size_t i : members[g])
-            if (const auto it = firstGroup.find(i); it != firstGroup.end()) from.insert(it->second);
-            else result.problems.push_back(names_[i] + " is in no group of the first run");
+            if (const auto it = firstGroup.find(i); it != firstGroup.end())
+                from.insert(it->second);
+            else
+                result.problems.push_back(names_[i] + " is in no group of the first run");
         if (from.size() > 1)
-            result.problems.push_back("group " + std::to_string(g) + " takes nodes from several groups of the first run");
+            result.problems.push_back("group " + std::to_string(g) +
+                                      " takes nodes from several groups of the first run");
     }
     return result;
 }
 
 std::vector<std::string> CheckSummary(const std::string& summaryText,
-                                      const std::vector<std::pair<char, std::string>>& reports, int nmax) {
+                                      const std::vector<std::pair<char, std::string>>& reports,
+                                      int nmax) {
     std::vector<std::string> problems;
     std::vector<std::string> rows = Split(summaryText);
-    if (rows.empty() || rows[0] != "run\trank\tsize\tedges\ts_score\tranked\tpermutation_p\tnull\tstability")
+    if (rows.empty() ||
+        rows[0] != "run\trank\tsize\tedges\ts_score\tranked\tpermutation_p\tnull\tstability")
         problems.push_back("summary header is wrong");
     std::size_t r = 1;
     for (const auto& [letter, text] : reports)
         for (const ReportGroup& group : ParseReport(text, problems)) {
             const std::string line = r < rows.size() ? rows[r++] : "";
             const std::vector<std::string> f = Split(line + "\t", '\t');
-            if (f.size() != 9 || f[0] != std::string(1, letter) || f[1] != std::to_string(group.number) ||
+            if (f.size() != 9 || f[0] != std::string(1, letter) ||
+                f[1] != std::to_string(group.number) ||
                 f[2] != std::to_string(group.nodes.size()) || ParseDouble(f[4]) != group.score ||
                 f[5] != (group.number < nmax ? "yes" : "no"))
-                problems.push_back("summary row \"" + line + "\" is not group " + std::to_string(group.number) +
-                                   " of run " + letter);
+                problems.push_back("summary row \"" + line + "\" is not group " +
+                                   std::to_string(group.number) + " of run " + letter);
         }
     if (r < rows.size()) problems.push_back("summary has extra line \"" + rows[r] + "\"");
     return problems;

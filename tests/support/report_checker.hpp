@@ -63,7 +63,8 @@ public:
     CheckResult CheckFirstRun(const std::string& reportText) const;
     // A later run's groups must be valid groups lying inside the first run's
     // groups; their scores depend on a background the reports do not show.
-    CheckResult CheckLaterRun(const std::string& firstReportText, const std::string& laterReportText) const;
+    CheckResult CheckLaterRun(const std::string& firstReportText,
+                              const std::string& laterReportText) const;
 
     std::size_t NumberOfNodes() const { return names_.size(); }
     bool EdgesVary() const { return edgeModel_.has_value(); }
@@ -89,6 +90,7 @@ private:
 // The rows of OUTBASE.summary.tsv against the runs' reports (letter, text):
 // one row per group in report order, `ranked` yes for the first nmax.
 std::vector<std::string> CheckSummary(const std::string& summaryText,
-                                      const std::vector<std::pair<char, std::string>>& reports, int nmax);
+                                      const std::vector<std::pair<char, std::string>>& reports,
+                                      int nmax);
 
 }  // namespace tarnvale::testing

@@ -68,8 +68,8 @@ RunResult RunChild(std::vector<std::string> argv, const fs::path& cwd) {
     int wstatus = 0;
     while (::waitpid(pid, &wstatus, 0) < 0) {
     }
-    return {WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus), capture.Read("stdout"),
-            capture.Read("stderr")};
+    return {WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus),
+            capture.Read("stdout"), capture.Read("stderr")};
 }
 
 std::vector<std::string> Tarnvale(std::vector<std::string> args) {
@@ -80,7 +80,8 @@ std::vector<std::string> Tarnvale(std::vector<std::string> args) {
 std::vector<std::string> Unprivileged(const std::vector<std::string>& args) {
     std::vector<std::string> argv = Tarnvale(args);
     if (::geteuid() == 0)
-        argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+        argv.insert(argv.begin(),
+                    {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
     return argv;
 }
 

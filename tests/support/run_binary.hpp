@@ -54,7 +54,8 @@ RunResult RunChild(std::vector<std::string> argv, const std::filesystem::path& c
 // The binary followed by its arguments, for RunChild.
 std::vector<std::string> Tarnvale(std::vector<std::string> args);
 // The binary with `args` (argv[1..]) run in `cwd`.
-inline RunResult RunTarnvale(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
+inline RunResult RunTarnvale(const std::vector<std::string>& args,
+                             const std::filesystem::path& cwd) {
     return RunChild(Tarnvale(args), cwd);
 }
 // The binary run as the unprivileged user nobody when we are root, who
