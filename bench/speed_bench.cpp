@@ -37,11 +37,11 @@
 #include <vector>
 
 #include "cli/report.hpp"
-#include "cli/scoring.hpp"
 #include "network/association_reader.hpp"
 #include "network/preparation.hpp"
 #include "network/sif_reader.hpp"
 #include "search/annealing.hpp"
+#include "search/scoring.hpp"
 #include "stats/background_model.hpp"
 
 namespace tarnvale::bench {

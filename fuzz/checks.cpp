@@ -17,11 +17,11 @@
 
 #include "base/run_error.hpp"
 #include "cli/driver.hpp"
-#include "cli/scoring.hpp"
 #include "network/association_reader.hpp"
 #include "network/graph.hpp"
 #include "network/preparation.hpp"
 #include "network/sif_reader.hpp"
+#include "search/scoring.hpp"
 
 namespace tarnvale::fuzz {
 namespace {

@@ -1,8 +1,8 @@
 #include "cli/cytoscape_export.hpp"
 
-#include "cli/export_file.hpp"
-#include "cli/group_edges.hpp"
+#include "base/export_file.hpp"
 #include "cli/report.hpp"
+#include "search/group_edges.hpp"
 
 namespace tarnvale {
 

@@ -19,10 +19,10 @@
 #include <sstream>
 #include <vector>
 
-#include "cli/export_file.hpp"
-#include "cli/group_edges.hpp"
-#include "cli/output_file.hpp"
+#include "base/export_file.hpp"
+#include "base/output_file.hpp"
 #include "cli/report.hpp"
+#include "search/group_edges.hpp"
 
 extern char** environ;
 

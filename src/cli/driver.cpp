@@ -13,21 +13,21 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/run_checks.hpp"
+#include "base/output_file.hpp"
+#include "base/progress.hpp"
 #include "base/run_error.hpp"
 #include "cli/cytoscape_export.hpp"
 #include "cli/dot_export.hpp"
-#include "cli/mapping_diagnostics.hpp"
-#include "cli/output_file.hpp"
-#include "cli/progress.hpp"
 #include "cli/report.hpp"
-#include "cli/run_checks.hpp"
-#include "cli/scoring.hpp"
 #include "network/association_reader.hpp"
 #include "network/input_file.hpp"
+#include "network/mapping_diagnostics.hpp"
 #include "network/preparation.hpp"
 #include "network/sif_reader.hpp"
 #include "search/annealing.hpp"
 #include "search/score_context.hpp"
+#include "search/scoring.hpp"
 
 namespace tarnvale {
 namespace {
@@ -201,7 +201,6 @@ void PrepareEdgeScoring(const Options& options, const SeedSource& seeds, Network
             out << "\nWarning: the edge background model is degenerate; groups are scored with "
                    "node scores only\n";
     }
-    context.hub = options.hub;
 }
 
 // When the runs end before `repeat`, names the files of the runs not made
@@ -226,7 +225,7 @@ bool AnnealingRun(int r, const Options& options, const SeedSource& seeds, Networ
     const char letter = static_cast<char>('A' + r);
     out << "\nSimulated annealing Algorithm:Iteration no " << r << "..\n";
     if (r > 0) context.nodeOnly = true;
-    const auto base = static_cast<std::uint64_t>(options.iterations);
+    const auto base = static_cast<std::uint64_t>(options.search.iterations);
     const std::uint64_t iterations = base + static_cast<std::uint64_t>(r) * (base / 5);
 
     net.graph.RestoreGraph();
@@ -252,13 +251,8 @@ bool AnnealingRun(int r, const Options& options, const SeedSource& seeds, Networ
         return false;
     }
 
-    AnnealOptions anneal;
-    anneal.iterations = iterations;
-    anneal.tStart = options.tStart;
-    anneal.tEnd = options.tEnd;
-    anneal.nmax = options.nmax;
-    anneal.heuristic = options.degree;
-    anneal.quenching = options.quenching;
+    AnnealOptions anneal = options.search;
+    anneal.iterations = static_cast<std::int64_t>(iterations);
     const ScoreInputs inputs{net.nodeScores, net.edgeScores, context};
     if (progress.enabled()) {
         progress.Begin(std::string("annealing, run ") + letter, iterations + nodeScores.size(),
@@ -291,9 +285,11 @@ bool AnnealingRun(int r, const Options& options, const SeedSource& seeds, Networ
     const ExportInputs exports{net.graph, groups, net.names, net.nodeScores, net.values};
     if (options.cytoscape) WriteCytoscapeFiles(name, exports);
     if (options.dot) WriteDotFiles(name, exports, out);
-    CheckRunGroups({options, r, seeds.Next(), name, net.names},
-                   {net.graph, net.nodeScores, net.edgeScores, context, anneal, options.threads},
-                   groups, summary, progress, out);
+    CheckRunGroups(
+        {options.analysis, options.search.nmax, r, seeds.Next(), name, net.names,
+         options.summary ? options.out + ".summary.tsv" : ""},
+        {net.graph, net.nodeScores, net.edgeScores, context, anneal, options.analysis.threads},
+        groups, summary, progress, out);
 
     // The next run searches this run's selection only; after the last run
     // the graph is not needed again.

@@ -3,8 +3,8 @@
 
 #include <ostream>
 
+#include "base/progress.hpp"
 #include "cli/options.hpp"
-#include "cli/progress.hpp"
 
 namespace tarnvale {
 

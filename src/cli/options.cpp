@@ -54,7 +54,7 @@ void RefuseEmptyValues(TCLAP::CmdLine& cmd, const std::vector<std::string>& args
 
 std::vector<std::string> Options::validate() const {
     std::vector<std::string> errors;
-    auto atLeast = [&](int value, int low, const char* flag, const char* name) {
+    auto atLeast = [&](std::int64_t value, std::int64_t low, const char* flag, const char* name) {
         if (value < low)
             errors.push_back(ArgError(
                 "value " + ToText(value) + " is below the smallest allowed, " + ToText(low), flag,
@@ -65,14 +65,15 @@ std::vector<std::string> Options::validate() const {
             errors.push_back(ArgError("value " + ToText(value) + " must be a finite number above 0",
                                       flag, name));
     };
-    atLeast(iterations, 0, "n", "iterations");
-    atLeast(nmax, 1, "g", "nmax");
+    atLeast(search.iterations, 0, "n", "iterations");
+    atLeast(search.nmax, 1, "g", "nmax");
+    atLeast(repeat, 0, "r", "repeat");
     if (repeat > kMaxRepeat)
         errors.push_back(ArgError("value " + ToText(repeat) + " is above the largest allowed, " +
                                       ToText(kMaxRepeat) + " (run letters go from A to ~)",
                                   "r", "repeat"));
-    positive(tStart, "s", "Tstart");
-    positive(tEnd, "e", "Tend");
+    positive(search.tStart, "s", "Tstart");
+    positive(search.tEnd, "e", "Tend");
     atLeast(kmax, 4, "k", "kmax");
     atLeast(imax, 2, "i", "imax");
     auto within = [&](int value, int low, int high, const char* name) {
@@ -82,9 +83,9 @@ std::vector<std::string> Options::validate() const {
                 "value " + ToText(value) + " is above the largest allowed, " + ToText(high), "",
                 name));
     };
-    within(permutations, 0, kMaxRepetitions, "permutations");
-    within(ensemble, 0, kMaxRepetitions, "ensemble");
-    within(threads, 1, kMaxThreads, "threads");
+    within(analysis.permutations, 0, kMaxRepetitions, "permutations");
+    within(analysis.ensemble, 0, kMaxRepetitions, "ensemble");
+    within(analysis.threads, 1, kMaxThreads, "threads");
     // A background model draws k scores imax times for every even k up to
     // kmax: beyond the bound it would run for hours, or for ever.
     if (kmax >= 4 && imax >= 2) {
@@ -103,6 +104,16 @@ std::vector<std::string> Options::validate() const {
     return errors;
 }
 
+std::vector<std::string> RunOutputs(const Options& options, int r) {
+    const std::string report = options.out + static_cast<char>('A' + r);
+    std::vector<std::string> names{report};
+    if (options.cytoscape) names.insert(names.end(), {report + ".sif", report + ".nodes.tsv"});
+    if (options.dot) names.insert(names.end(), {report + ".dot", report + ".svg"});
+    if (options.analysis.permutations > 0) names.push_back(report + ".significance.tsv");
+    if (options.analysis.ensemble > 0) names.push_back(report + ".stability.tsv");
+    return names;
+}
+
 ParseResult ParseCommandLine(int argc, const char* const* argv) {
     const Options defaults;
     TCLAP::CmdLine cmd(kMessage, ' ', "1.0");
@@ -114,24 +125,25 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
                                              "node-ORF association (tab delimited)", true,
                                              defaults.association, "string", cmd);
     TCLAP::ValueArg<int> iterations("n", "iterations", "Number of iterations", false,
-                                    defaults.iterations, "integer", cmd);
-    TCLAP::ValueArg<int> nmax("g", "nmax", "Number of groups to search", false, defaults.nmax,
-                              "integer", cmd);
+                                    static_cast<int>(defaults.search.iterations), "integer", cmd);
+    TCLAP::ValueArg<int> nmax("g", "nmax", "Number of groups to search", false,
+                              defaults.search.nmax, "integer", cmd);
     TCLAP::ValueArg<int> repeat("r", "repeat", "Number of times to repeat algorithm", false,
                                 defaults.repeat, "integer", cmd);
-    TCLAP::ValueArg<int> hub("b", "hub", "Hub diameter for heuristic search", false, defaults.hub,
-                             "integer", cmd);
-    TCLAP::ValueArg<float> tStart("s", "Tstart", "Start temperature", false, defaults.tStart,
+    TCLAP::ValueArg<int> hub("b", "hub", "Hub diameter for heuristic search", false,
+                             defaults.search.hub, "integer", cmd);
+    TCLAP::ValueArg<float> tStart("s", "Tstart", "Start temperature", false, defaults.search.tStart,
                                   "float", cmd);
-    TCLAP::ValueArg<float> tEnd("e", "Tend", "End temperature", false, defaults.tEnd, "float", cmd);
+    TCLAP::ValueArg<float> tEnd("e", "Tend", "End temperature", false, defaults.search.tEnd,
+                                "float", cmd);
     TCLAP::ValueArg<int> kmax("k", "kmax", "kmax for background", false, defaults.kmax, "float",
                               cmd);
     TCLAP::ValueArg<int> imax("i", "imax", "imax for background", false, defaults.imax, "float",
                               cmd);
-    TCLAP::ValueArg<int> quenching("q", "quenching", "Quenching search", false, defaults.quenching,
-                                   "integer", cmd);
+    TCLAP::ValueArg<int> quenching("q", "quenching", "Quenching search", false,
+                                   defaults.search.quenching, "integer", cmd);
     TCLAP::ValueArg<int> degree("p", "degree", "initialization heuristics (1-2-3-4-5)", false,
-                                defaults.degree, "integer", cmd);
+                                defaults.search.heuristic, "integer", cmd);
     TCLAP::UnlabeledValueArg<std::string> input("input",
                                                 "File containing list of interactions, sif format",
                                                 true, defaults.input, "string", cmd);
@@ -157,20 +169,20 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         "", "permutations",
         "After each run, repeat its search this many times with the node scores shuffled and "
         "print each group's empirical p-value (also in OUT<letter>.significance.tsv)",
-        false, defaults.permutations, "integer", cmd);
+        false, defaults.analysis.permutations, "integer", cmd);
     std::vector<std::string> nullNames{"scores", "network"};
     TCLAP::ValuesConstraint<std::string> nullAllowed(nullNames);
     TCLAP::ValueArg<std::string> null(
         "", "null",
         "What the permutations search: the node scores shuffled among the nodes (scores), or "
         "the network rewired with every degree kept and the edge scores shuffled (network)",
-        false, defaults.null, &nullAllowed, cmd);
+        false, NullName(defaults.analysis.null), &nullAllowed, cmd);
     TCLAP::ValueArg<int> ensemble(
         "", "ensemble",
         "After each run, repeat its search this many times with other seeds and write each "
         "node's stability, the fraction of searches that put it into a ranked group, to "
         "OUT<letter>.stability.tsv",
-        false, defaults.ensemble, "integer", cmd);
+        false, defaults.analysis.ensemble, "integer", cmd);
     TCLAP::SwitchArg summary("", "summary",
                              "Also write OUT.summary.tsv, one line per group of every run", cmd,
                              defaults.summary);
@@ -178,7 +190,7 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         "", "threads",
         "Run the permutations and ensemble searches on this many threads (1 to 1024; the "
         "default is every core); the results are the same for every number",
-        false, defaults.threads, "integer", cmd);
+        false, defaults.analysis.threads, "integer", cmd);
 
     ParseResult result;
     try {
@@ -202,25 +214,25 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
     Options options;
     options.data = data.getValue();
     options.association = association.getValue();
-    options.iterations = iterations.getValue();
-    options.nmax = nmax.getValue();
+    options.search.iterations = iterations.getValue();
+    options.search.nmax = nmax.getValue();
     options.repeat = repeat.getValue();
-    options.hub = hub.getValue();
-    options.tStart = tStart.getValue();
-    options.tEnd = tEnd.getValue();
+    options.search.hub = hub.getValue();
+    options.search.tStart = tStart.getValue();
+    options.search.tEnd = tEnd.getValue();
     options.kmax = kmax.getValue();
     options.imax = imax.getValue();
-    options.quenching = quenching.getValue();
-    options.degree = degree.getValue();
+    options.search.quenching = quenching.getValue();
+    options.search.heuristic = degree.getValue();
     options.input = input.getValue();
     options.out = out.getValue();
     options.cytoscape = cytoscape.getValue();
     options.dot = dot.getValue();
-    options.permutations = permutations.getValue();
-    options.null = null.getValue();
-    options.ensemble = ensemble.getValue();
+    options.analysis.permutations = permutations.getValue();
+    options.analysis.null = null.getValue() == "network" ? NullModel::Network : NullModel::Scores;
+    options.analysis.ensemble = ensemble.getValue();
     options.summary = summary.getValue();
-    options.threads = threads.getValue();
+    options.analysis.threads = threads.getValue();
     if (seed.isSet()) {
         const long long value = seed.getValue();
         if (value < 0 ||

@@ -7,40 +7,36 @@
 #include <optional>
 #include <ostream>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "analysis/analysis_options.hpp"
+#include "search/annealing.hpp"
 
 namespace tarnvale {
 
 struct Options {
-    std::string data = "NONE";          // -d, p-values file
-    std::string association = "NONE";   // -a, node-ORF association file
-    int iterations = 10000;             // -n
-    int nmax = 5;                       // -g
+    std::string data = "NONE";         // -d, p-values file
+    std::string association = "NONE";  // -a, node-ORF association file
+    // -n (the first run's iterations), -g, -b, -s, -e, -q, -p.
+    AnnealOptions search;
     int repeat = 2;                     // -r
-    int hub = 100;                      // -b
-    float tStart = 2.0f;                // -s
-    float tEnd = 0.01f;                 // -e
     int kmax = 100;                     // -k
     int imax = 10000;                   // -i
-    int quenching = 1;                  // -q
-    int degree = 1;                     // -p
     std::string input;                  // SIF file
     std::string out = "Out.txt";        // output base name
     std::optional<std::uint32_t> seed;  // --seed
     bool cytoscape = false;             // --cytoscape: OUT<letter>.sif and .nodes.tsv
     bool dot = false;                   // --dot: OUT<letter>.dot (and .svg)
-    int permutations = 0;               // --permutations: searches on shuffled scores
-    std::string null = "scores";        // --null: what the permutations shuffle
-    int ensemble = 0;                   // --ensemble: repeated searches for stability
+    AnalysisOptions analysis;           // --permutations, --null, --ensemble, --threads
     bool summary = false;               // --summary: OUT.summary.tsv
-    // --threads: permutations and ensemble searches side by side.
-    int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 
     // Every value out of range, each as the driver's error line
     // "error: TEXT for arg Argument: -x (--name)"; empty when all are fine.
     std::vector<std::string> validate() const;
 };
+
+// The files run `r` writes: its report and the exports and tables asked for.
+std::vector<std::string> RunOutputs(const Options& options, int r);
 
 // The highest repeat count: run letters go from 'A' up to '~'.
 inline constexpr int kMaxRepeat = '~' - 'A' + 1;

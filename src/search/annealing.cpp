@@ -13,8 +13,6 @@ namespace tarnvale {
 
 namespace {
 
-constexpr float kNoScore = -10000.0f;
-
 // Brings the two ranked lists to equal length before they are compared. The
 // first comparison of a run is against a list of absent scores, so any state
 // with a group beats the start; later the shorter list is padded with 0.
@@ -49,11 +47,13 @@ void CutHubNeighbours(NodeMap<bool>& selection, std::vector<NodeId>& toggled,
 // every group again; the reference for the incremental steps below.
 class FromScratchSteps {
 public:
-    FromScratchSteps(Graph& graph, const ScoreInputs& inputs, NodeMap<bool>& selection, int nmax)
+    FromScratchSteps(Graph& graph, const ScoreInputs& inputs, NodeMap<bool>& selection, int nmax,
+                     int hub)
         : graph_(graph),
           inputs_(inputs),
           selection_(selection),
           nmax_(nmax),
+          hub_(hub),
           inBest_(graph.NumberOfNodeIds(), 0) {}
 
     // Makes the move on `node` and ranks the state it leads to.
@@ -61,8 +61,7 @@ public:
         graph_.RestoreGraph();
         toggled_.assign(1, node);
         selection_[node] = !selection_.get(node);
-        if (!bestGroup_.empty() && selection_.get(node) &&
-            graph_.Degree(node) > inputs_.context.hub) {
+        if (!bestGroup_.empty() && selection_.get(node) && graph_.Degree(node) > hub_) {
             CutHubNeighbours(
                 selection_, toggled_,
                 [&](auto&& f) {
@@ -87,6 +86,7 @@ private:
     const ScoreInputs& inputs_;
     NodeMap<bool>& selection_;
     int nmax_;
+    int hub_;
     std::vector<NodeId> toggled_;
     std::vector<NodeId> bestGroup_;
     std::vector<unsigned char> inBest_;  // membership of bestGroup_ by node id
@@ -104,11 +104,11 @@ private:
 class IncrementalSteps {
 public:
     IncrementalSteps(const Graph& graph, const std::vector<NodeId>& nodes,
-                     const ScoreInputs& inputs, NodeMap<bool>& selection, int nmax)
+                     const ScoreInputs& inputs, NodeMap<bool>& selection, int nmax, int hub)
         : tracker_(graph, nodes, inputs),
           selection_(selection),
           nmax_(nmax),
-          hub_(inputs.context.hub),
+          hub_(hub),
           marks_(graph.NumberOfNodeIds(), 0) {
         tracker_.Reset(selection);
     }
@@ -232,7 +232,7 @@ AnnealResult RunSteps(Steps& steps, const std::vector<NodeId>& nodes, const Anne
                       float r, Random& moveRng, Random& acceptRng, std::ostream& out) {
     AnnealResult result;
     const std::uint64_t n = nodes.size();
-    const std::uint64_t total = options.iterations + n;
+    const std::uint64_t total = static_cast<std::uint64_t>(options.iterations) + n;
     const auto lastIndex = static_cast<std::int32_t>(n - 1);
     std::uint64_t quenchIndex = 0;
     std::vector<float> proposal;
@@ -316,7 +316,7 @@ AnnealResult AnnealRun(Graph& graph, const ScoreInputs& inputs, NodeMap<bool>& s
                        const AnnealOptions& options, std::uint32_t seed, std::ostream& out) {
     Random moveRng(seed);
     Random acceptRng(seed);
-    const std::uint64_t N = options.iterations;
+    const auto N = static_cast<std::uint64_t>(options.iterations);
     const float r = std::exp(std::log(options.tEnd / options.tStart) / static_cast<float>(N));
     out << "\nr= " << r << '\n';
 
@@ -334,10 +334,10 @@ AnnealResult AnnealRun(Graph& graph, const ScoreInputs& inputs, NodeMap<bool>& s
         return AnnealResult{};
     }
     if (options.evaluation == StepEvaluation::FromScratch) {
-        FromScratchSteps steps(graph, inputs, selection, options.nmax);
+        FromScratchSteps steps(graph, inputs, selection, options.nmax, options.hub);
         return RunSteps(steps, nodes, options, r, moveRng, acceptRng, out);
     }
-    IncrementalSteps steps(graph, nodes, inputs, selection, options.nmax);
+    IncrementalSteps steps(graph, nodes, inputs, selection, options.nmax, options.hub);
     return RunSteps(steps, nodes, options, r, moveRng, acceptRng, out);
 }
 

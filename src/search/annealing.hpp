@@ -6,6 +6,7 @@
 #include <ostream>
 #include <vector>
 
+#include "base/no_score.hpp"
 #include "network/graph.hpp"
 #include "search/score_context.hpp"
 
@@ -23,13 +24,18 @@ enum class StepEvaluation {
     FromScratch,
 };
 
+// The settings of a search. Their member initialisers are the defaults of
+// the command line, which reads them from here.
 struct AnnealOptions {
-    std::uint64_t iterations = 10000;  // N, already scaled by the driver
-    float tStart = 2.0f;
-    float tEnd = 0.01f;
-    int nmax = 5;
-    int heuristic = 1;
-    int quenching = 1;
+    // N, the annealing steps; the command line's -n is the first run's, and
+    // the driver scales it for the later runs. Never negative once validated.
+    std::int64_t iterations = 10000;
+    float tStart = 2.0f;  // start temperature
+    float tEnd = 0.01f;   // end temperature
+    int nmax = 5;         // the number of best groups the acceptance compares
+    int heuristic = 1;    // the start heuristic (see heuristics.hpp)
+    int quenching = 1;    // non-zero: zero-temperature passes at the end
+    int hub = 100;        // a selected node of degree above this is a hub
     // Called after every step with the position in the schedule (which goes
     // back by n when a quench pass is made again), the schedule's length and
     // the best group score of the accepted state. Empty: no call.
@@ -49,8 +55,8 @@ float Anneal(Graph& graph, const ScoreInputs& inputs, NodeMap<bool>& selection,
              const AnnealOptions& options, std::uint32_t seed, std::ostream& out);
 
 struct AnnealResult {
-    float bestScore = -10000.0f;  // what Anneal returns
-    std::uint64_t steps = 0;      // steps made, quench passes included
+    float bestScore = kNoScore;  // what Anneal returns
+    std::uint64_t steps = 0;     // steps made, quench passes included
 };
 
 // Anneal, also telling how many steps the run made. A graph of fewer than two

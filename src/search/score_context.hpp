@@ -1,6 +1,6 @@
 #pragma once
 // The settings that the whole search and report read but only the driver
-// writes: the two background models, the node-only flag and the hub degree.
+// writes: the two background models and the node-only flag.
 // One record, owned by the driver and passed by const reference.
 
 #include "network/graph.hpp"
@@ -13,8 +13,6 @@ struct ScoreContext {
     BackgroundModel edgeModel;
     // True: group scores use node scores only; false: node and edge parts.
     bool nodeOnly = true;
-    // A selected node of degree above this is a hub (see the move rule).
-    int hub = 100;
 };
 
 // What every group evaluation reads.

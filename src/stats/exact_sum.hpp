@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "base/no_score.hpp"
+
 namespace tarnvale {
 
 struct SumExactness {
@@ -67,7 +69,7 @@ inline SumExactness CheckSumExactness(const float* values, std::size_t count,
 // (float(sum / sqrt(count)) - mean * sqrt(count)) / sd, the square root a
 // float; -10000 for no score.
 inline float GroupScoreOfSum(long double sum, std::size_t count, float mean, float sd) {
-    if (count == 0) return -10000.0f;
+    if (count == 0) return kNoScore;
     const float q = std::sqrt(static_cast<float>(count));
     const auto s = static_cast<float>(sum / q);
     return (s - mean * q) / sd;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "base/no_score.hpp"
+
 namespace tarnvale {
 namespace {
 
@@ -15,7 +17,6 @@ constexpr const char* kPowerFitNonPositiveMessage =
     "Error: PowerFit: zero or negative values in data, returning constants instead";
 
 // The score of an empty group: stands for "no score".
-constexpr float kNoScore = -10000.0f;
 
 // Every message of this module stands on a line of its own after a line end.
 void Message(std::ostream& log, const char* text) { log << '\n' << text << '\n'; }

@@ -2,7 +2,7 @@
 // written; the progress bar on standard error is drawn only for a terminal,
 // redrawn in place, throttled, with the best score so far and an honest rate.
 
-#include "cli/output_file.hpp"
+#include "base/output_file.hpp"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -15,7 +15,7 @@
 #include <functional>
 #include <sstream>
 
-#include "cli/progress.hpp"
+#include "base/progress.hpp"
 #include "support/run_binary.hpp"
 
 namespace tarnvale {

@@ -2,7 +2,7 @@
 // identifiers that hardly meet the nodes, and the permutation test: its
 // seeds, its shuffle and its empirical p-values.
 
-#include "cli/scoring.hpp"
+#include "search/scoring.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,10 @@
 #include <map>
 #include <sstream>
 
-#include "cli/mapping_diagnostics.hpp"
-#include "cli/permutation_test.hpp"
+#include "analysis/permutation_test.hpp"
 #include "cli/report.hpp"
 #include "network/input_text.hpp"
+#include "network/mapping_diagnostics.hpp"
 
 namespace tarnvale {
 namespace {

@@ -136,7 +136,7 @@ TEST(Initialize, LocalSearchCut) {
 // printed lines, final selection, best score bits and step count.
 void ExpectSameRun(int n, int m, int hubs, Scores kind, bool nodeOnly, int hub, int heuristic,
                    int quenching, int nmax, std::uint64_t iterations, std::mt19937& rng) {
-    const ScoredNetwork net = Build(n, RandomEdges(n, m, hubs, rng), kind, nodeOnly, hub, rng);
+    const ScoredNetwork net = Build(n, RandomEdges(n, m, hubs, rng), kind, nodeOnly, rng);
     std::string outcomes[2];
     for (StepEvaluation evaluation : {StepEvaluation::FromScratch, StepEvaluation::Incremental}) {
         Graph graph = net.graph;
@@ -145,6 +145,7 @@ void ExpectSameRun(int n, int m, int hubs, Scores kind, bool nodeOnly, int hub, 
                                     .nmax = nmax,
                                     .heuristic = heuristic,
                                     .quenching = quenching,
+                                    .hub = hub,
                                     .evaluation = evaluation};
         std::ostringstream out;
         const AnnealResult result = AnnealRun(graph, net.Inputs(), selection, options, kSeed, out);

@@ -78,7 +78,7 @@ TEST(GroupTracker, EveryMoveRanksAsTheFromScratchEvaluation) {
     for (const auto& [shape, graph] : shapes) {
         for (Scores kind : {Scores::Normal, Scores::Wide, Scores::Few, Scores::Spread}) {
             for (bool nodeOnly : {true, false}) {
-                ScoredNetwork net = Build(graph.first, graph.second, kind, nodeOnly, 100, rng);
+                ScoredNetwork net = Build(graph.first, graph.second, kind, nodeOnly, rng);
                 RunMoves(net, rng, 250,
                          shape + " scores " + std::to_string(static_cast<int>(kind)) +
                              (nodeOnly ? " node-only" : " with edges"));

@@ -65,7 +65,7 @@ struct ScoredNetwork {
 // 17th node is deleted afterwards, so that ids and node-list positions differ.
 // The background models are skewed, so that no correction is neutral.
 inline ScoredNetwork Build(int n, const std::vector<std::pair<int, int>>& edges, Scores kind,
-                           bool nodeOnly, int hub, std::mt19937& rng) {
+                           bool nodeOnly, std::mt19937& rng) {
     ScoredNetwork net;
     for (int k = 0; k < n; ++k) net.nodeScores[net.graph.NewNode()] = DrawScore(kind, rng);
     for (auto [a, b] : edges)
@@ -74,10 +74,8 @@ inline ScoredNetwork Build(int n, const std::vector<std::pair<int, int>>& edges,
     for (int k = 0; k < n; k += 17) net.graph.DelNode(k);
     net.graph.Compact();
     net.graph.MakeUndirected();
-    net.context = {{0.05f, 1.2f, 0.8f, 0.2f, 0.3f, 0.0f},
-                   {-0.2f, 0.9f, 1.1f, 0.1f, 0.1f, 0.0f},
-                   nodeOnly,
-                   hub};
+    net.context = {
+        {0.05f, 1.2f, 0.8f, 0.2f, 0.3f, 0.0f}, {-0.2f, 0.9f, 1.1f, 0.1f, 0.1f, 0.0f}, nodeOnly};
     net.nodes = net.graph.Nodes();
     return net;
 }

@@ -12,11 +12,11 @@
 #include <stdexcept>
 
 #include "base/run_error.hpp"
-#include "cli/scoring.hpp"
 #include "network/association_reader.hpp"
 #include "network/graph.hpp"
 #include "network/preparation.hpp"
 #include "network/sif_reader.hpp"
+#include "search/scoring.hpp"
 #include "stats/background_model.hpp"
 #include "stats/random.hpp"
 #include "support/run_binary.hpp"

@@ -1,9 +1,9 @@
-#include "cli/permutation_test.hpp"
+#include "analysis/permutation_test.hpp"
 
 #include <algorithm>
 #include <utility>
 
-#include "cli/export_file.hpp"
+#include "base/export_file.hpp"
 
 namespace tarnvale {
 namespace {
@@ -75,8 +75,6 @@ std::vector<RankSignificance> Significance(const std::vector<Group>& observed, i
     return result;
 }
 
-const char* NullName(NullModel null) { return null == NullModel::Network ? "network" : "scores"; }
-
 std::vector<Group> SearchGroups(Graph& graph, const ScoreInputs& inputs, AnnealOptions anneal,
                                 std::uint32_t seed, SharedProgress& progress) {
     anneal.progress = nullptr;
@@ -87,14 +85,7 @@ std::vector<Group> SearchGroups(Graph& graph, const ScoreInputs& inputs, AnnealO
             progress.Advance(last, std::min(position, steps));
         };
     }
-    std::ostream silent(nullptr);  // the searches' own lines are not wanted
-    NodeMap<bool> selection;
-    Anneal(graph, inputs, selection, anneal, seed, silent);
-    Evaluation evaluation = Evaluate(graph, selection, inputs);
-    std::vector<Group> groups;
-    for (std::size_t index : RankGroups(evaluation.groups))
-        groups.push_back(std::move(evaluation.groups[index]));
-    return groups;
+    return SearchGroups(graph, inputs, anneal, seed);
 }
 
 std::vector<std::vector<float>> PermutedScores(const PermutedRun& setup, NullModel null,

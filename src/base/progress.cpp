@@ -1,9 +1,11 @@
-#include "cli/progress.hpp"
+#include "base/progress.hpp"
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <sstream>
+
+#include "base/no_score.hpp"
 
 namespace tarnvale {
 namespace {
@@ -11,7 +13,6 @@ namespace {
 constexpr std::size_t kPhaseWidth = 24;
 constexpr int kBarWidth = 20;
 constexpr double kRedrawInterval = 0.1;  // seconds
-constexpr float kNoScore = -10000.0f;
 
 double SteadySeconds() {
     using namespace std::chrono;

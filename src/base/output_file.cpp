@@ -1,4 +1,4 @@
-#include "cli/output_file.hpp"
+#include "base/output_file.hpp"
 
 #include <fcntl.h>
 #include <limits.h>

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/scoring.hpp"
 #include "network/association_reader.hpp"
 #include "network/graph.hpp"
+#include "network/pvalue_reader.hpp"
 
 namespace tarnvale {
 

@@ -1,4 +1,4 @@
-#include "cli/signal_hold.hpp"
+#include "base/signal_hold.hpp"
 
 #include <cerrno>
 #include <ctime>

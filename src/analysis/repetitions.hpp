@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "cli/progress.hpp"
+#include "base/progress.hpp"
 #include "network/graph.hpp"
 
 namespace tarnvale {

@@ -1,34 +1,24 @@
-#include "cli/run_checks.hpp"
+#include "analysis/run_checks.hpp"
 
-#include "cli/ensemble.hpp"
-#include "cli/export_file.hpp"
-#include "cli/group_edges.hpp"
+#include "analysis/ensemble.hpp"
+#include "base/export_file.hpp"
+#include "search/group_edges.hpp"
 
 namespace tarnvale {
-
-std::vector<std::string> RunOutputs(const Options& options, int r) {
-    const std::string report = options.out + static_cast<char>('A' + r);
-    std::vector<std::string> names{report};
-    if (options.cytoscape) names.insert(names.end(), {report + ".sif", report + ".nodes.tsv"});
-    if (options.dot) names.insert(names.end(), {report + ".dot", report + ".svg"});
-    if (options.permutations > 0) names.push_back(report + ".significance.tsv");
-    if (options.ensemble > 0) names.push_back(report + ".stability.tsv");
-    return names;
-}
 
 void CheckRunGroups(const CheckedRun& run, const PermutedRun& setup,
                     const std::vector<Group>& groups, std::vector<SummaryRow>& summary,
                     ProgressBar& progress, std::ostream& out) {
-    const Options& options = run.options;
+    const AnalysisOptions& options = run.analysis;
     const std::vector<std::vector<EdgeId>> edges = GroupEdges(setup.graph, groups);
-    const NullModel null = options.null == "network" ? NullModel::Network : NullModel::Scores;
+    const NullModel null = options.null;
     std::vector<RankSignificance> ranks;
     if (options.permutations > 0)
-        ranks = PermutationTest(setup, null, groups, options.nmax, options.permutations, run.base,
+        ranks = PermutationTest(setup, null, groups, run.nmax, options.permutations, run.base,
                                 run.run, run.reportName, progress, out);
     NodeMap<double> fractions;
     if (options.ensemble > 0)
-        fractions = EnsembleTest(setup, groups, options.nmax, options.ensemble, run.base, run.run,
+        fractions = EnsembleTest(setup, groups, run.nmax, options.ensemble, run.base, run.run,
                                  run.names, run.reportName, progress, out);
 
     for (std::size_t g = 0; g < groups.size(); ++g) {
@@ -38,7 +28,7 @@ void CheckRunGroups(const CheckedRun& run, const PermutedRun& setup,
         row.size = groups[g].nodes.size();
         row.edges = edges[g].size();
         row.score = groups[g].score;
-        row.ranked = g < static_cast<std::size_t>(options.nmax);
+        row.ranked = g < static_cast<std::size_t>(run.nmax);
         if (g < ranks.size()) row.pValue = ranks[g].pValue;
         if (options.permutations > 0) row.null = NullName(null);
         if (options.ensemble > 0) {
@@ -48,8 +38,8 @@ void CheckRunGroups(const CheckedRun& run, const PermutedRun& setup,
         }
         summary.push_back(row);
     }
-    if (options.summary)
-        WriteExportFile(options.out + ".summary.tsv",
+    if (!run.summaryName.empty())
+        WriteExportFile(run.summaryName,
                         [&](std::ostream& file) { WriteSummaryTable(file, summary); });
 }
 

@@ -1,4 +1,4 @@
-#include "cli/group_edges.hpp"
+#include "search/group_edges.hpp"
 
 namespace tarnvale {
 

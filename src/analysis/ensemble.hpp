@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/permutation_test.hpp"
+#include "analysis/permutation_test.hpp"
 
 namespace tarnvale {
 

@@ -1,7 +1,7 @@
-#include "cli/export_file.hpp"
+#include "base/export_file.hpp"
 
+#include "base/output_file.hpp"
 #include "base/run_error.hpp"
-#include "cli/output_file.hpp"
 
 namespace tarnvale {
 namespace {

@@ -1,4 +1,4 @@
-#include "cli/mapping_diagnostics.hpp"
+#include "network/mapping_diagnostics.hpp"
 
 #include <unordered_set>
 

@@ -1,8 +1,8 @@
-#include "cli/ensemble.hpp"
+#include "analysis/ensemble.hpp"
 
 #include <algorithm>
 
-#include "cli/export_file.hpp"
+#include "base/export_file.hpp"
 
 namespace tarnvale {
 

@@ -8,13 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "cli/progress.hpp"
-#include "cli/repetitions.hpp"
+#include "analysis/analysis_options.hpp"
+#include "analysis/repetitions.hpp"
+#include "base/progress.hpp"
 #include "network/graph.hpp"
 #include "network/rewire.hpp"
-#include "search/annealing.hpp"
 #include "search/evaluate.hpp"
 #include "search/score_context.hpp"
+#include "search/search_groups.hpp"
 #include "stats/random.hpp"
 
 namespace tarnvale {
@@ -41,26 +42,7 @@ void ShuffleNodeScores(const std::vector<NodeId>& nodes, NodeMap<double>& scores
 std::vector<RankSignificance> Significance(const std::vector<Group>& observed, int nmax,
                                            const std::vector<std::vector<float>>& permuted);
 
-// What the permutations search: the run's node scores shuffled among its
-// nodes, or the run's graph rewired with its degrees kept and the edge scores
-// shuffled onto the new edges.
-enum class NullModel { Scores, Network };
-
-// The name of a null model on the command line and in the summary table.
-const char* NullName(NullModel null);
-
-// The run as the permutations and the ensemble repeat it.
-struct PermutedRun {
-    Graph& graph;  // the run's graph, before it is cut down
-    const NodeMap<double>& nodeScores;
-    const EdgeMap<float>& edgeScores;
-    const ScoreContext& context;  // the run's background models
-    const AnnealOptions& anneal;  // the run's search settings
-    int threads = 1;              // searches side by side
-};
-
-// One search of `graph` with `seed` (no output of its own, progress to
-// `progress` when it draws): the groups of the state it leaves, best first.
+// SearchGroups with its steps counted on the shared progress bar.
 std::vector<Group> SearchGroups(Graph& graph, const ScoreInputs& inputs, AnnealOptions anneal,
                                 std::uint32_t seed, SharedProgress& progress);
 

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/signal_hold.hpp"
+#include "base/signal_hold.hpp"
 
 namespace tarnvale {
 

@@ -1,4 +1,4 @@
-#include "cli/summary.hpp"
+#include "analysis/summary.hpp"
 
 namespace tarnvale {
 

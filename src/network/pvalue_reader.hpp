@@ -1,5 +1,5 @@
 #pragma once
-// Node scores from the p-values file and edge scores from the edge values.
+// The p-values file: identifier and p-value pairs, one per line.
 
 #include <cstddef>
 #include <istream>
@@ -8,20 +8,13 @@
 #include <unordered_map>
 #include <vector>
 
-#include "network/association_reader.hpp"
-#include "network/graph.hpp"
-#include "stats/statistics.hpp"
-
 namespace tarnvale {
-
-// Marks a node for which none of its identifiers has a p-value.
-inline constexpr double kNoData = -10000.0;
 
 // The two columns of the p-values file, in file order, and the position of
 // each identifier's first occurrence.
 struct PValueTable {
     std::vector<std::string> ids;
-    FloatList values;
+    std::vector<float> values;
     std::unordered_map<std::string, std::size_t> first;
 };
 
@@ -34,15 +27,5 @@ struct PValueTable {
 // holding a NUL byte is skipped with a warning. Lines end at LF, CR LF or a
 // lone CR.
 PValueTable ReadPValues(std::istream& in, const std::string& fileName, std::ostream& out);
-
-// Gives every node of `nodes` the median of -NormInv(p) over the p-values of
-// its association entries (first occurrence of each identifier), or kNoData.
-void ScoreNodes(const std::vector<NodeId>& nodes, const NodeMap<AssociationList>& associations,
-                const PValueTable& pvalues, NodeMap<double>& nodeScores);
-
-// Gives every visible edge, in edge order, the score NormInv(value) after
-// clamping an exact 0 or 1 of its value (written back) to 0.00001 or 0.99999.
-// Returns the scores in edge order.
-FloatList ScoreEdges(const Graph& graph, EdgeMap<float>& edgeValues, EdgeMap<float>& edgeScores);
 
 }  // namespace tarnvale

@@ -1,0 +1,31 @@
+#pragma once
+// One whole search of a run's network, as the permutation test and the
+// ensemble repeat it: the annealing run without its printed lines, and the
+// groups of the state it leaves.
+
+#include <cstdint>
+#include <vector>
+
+#include "network/graph.hpp"
+#include "search/annealing.hpp"
+#include "search/evaluate.hpp"
+#include "search/score_context.hpp"
+
+namespace tarnvale {
+
+// The run as the permutations and the ensemble repeat it.
+struct PermutedRun {
+    Graph& graph;  // the run's graph, before it is cut down
+    const NodeMap<double>& nodeScores;
+    const EdgeMap<float>& edgeScores;
+    const ScoreContext& context;  // the run's background models
+    const AnnealOptions& anneal;  // the run's search settings
+    int threads = 1;              // searches side by side
+};
+
+// One search of `graph` with `seed` (no output of its own; anneal.progress
+// is called as the run goes): the groups of the state it leaves, best first.
+std::vector<Group> SearchGroups(Graph& graph, const ScoreInputs& inputs,
+                                const AnnealOptions& anneal, std::uint32_t seed);
+
+}  // namespace tarnvale
