@@ -158,7 +158,7 @@ std::string CheckSif(std::string_view data) {
     graph.ForEachEdge([&](EdgeId e) {
         for (NodeId end : {graph.Source(e), graph.Target(e)})
             if (end < 0 || static_cast<std::size_t>(end) >= graph.NumberOfNodeIds() ||
-                !graph.IsNodeVisible(end))
+                !graph.IsNodeAlive(end))
                 problem = "an edge end is not a node";
         const float v = values.get(e);
         if (!(std::isfinite(v) && v >= 0.0f && v <= 1.0f))

@@ -8,8 +8,8 @@ namespace tarnvale {
 
 NodeMap<std::uint32_t> EnsembleCounts(const PermutedRun& setup, int nmax, int repetitions,
                                       std::uint32_t base, int run, ProgressBar& progress) {
-    setup.graph.RestoreGraph();
-    const std::uint64_t steps = setup.anneal.iterations + setup.graph.NumberOfNodes();
+    const std::uint64_t steps =
+        static_cast<std::uint64_t>(setup.anneal.iterations) + setup.graph.NumberOfNodes();
     const auto count = static_cast<std::uint64_t>(std::max(repetitions, 0));
     const auto ranked = static_cast<std::size_t>(std::max(nmax, 1));
     const ScoreInputs inputs{setup.nodeScores, setup.edgeScores, setup.context};
@@ -17,26 +17,25 @@ NodeMap<std::uint32_t> EnsembleCounts(const PermutedRun& setup, int nmax, int re
     {
         SharedProgress shared(
             progress, std::string("ensemble, run ") + static_cast<char>('A' + run), count * steps);
-        selected = RunRepetitions<std::vector<NodeId>>(
-            count, setup.threads, setup.graph, [&](Graph& own, std::uint64_t k) {
-                const std::vector<Group> groups =
-                    SearchGroups(own, inputs, setup.anneal,
-                                 PermutationSeed(base, run, kEnsembleIndex + k), shared);
-                std::vector<NodeId> nodes;
-                for (std::size_t g = 0; g < std::min(ranked, groups.size()); ++g)
-                    nodes.insert(nodes.end(), groups[g].nodes.begin(), groups[g].nodes.end());
-                return nodes;
-            });
+        selected = RunRepetitions<std::vector<NodeId>>(count, setup.threads, [&](std::uint64_t k) {
+            const std::vector<Group> groups =
+                SearchGroups(setup.graph, inputs, setup.anneal,
+                             PermutationSeed(base, run, kEnsembleIndex + k), shared);
+            std::vector<NodeId> nodes;
+            for (std::size_t g = 0; g < std::min(ranked, groups.size()); ++g)
+                nodes.insert(nodes.end(), groups[g].nodes.begin(), groups[g].nodes.end());
+            return nodes;
+        });
     }
-    setup.graph.RestoreGraph();
     NodeMap<std::uint32_t> counts(setup.graph.NumberOfNodeIds(), 0);
     for (const auto& nodes : selected)
         for (NodeId n : nodes) ++counts[n];
     return counts;
 }
 
-void WriteStabilityTable(std::ostream& out, const Graph& graph, const NodeMap<std::string>& names,
-                         const NodeMap<std::uint32_t>& counts, int repetitions) {
+void WriteStabilityTable(std::ostream& out, const SearchGraph& graph,
+                         const NodeMap<std::string>& names, const NodeMap<std::uint32_t>& counts,
+                         int repetitions) {
     std::vector<NodeId> nodes;
     graph.ForEachNode([&](NodeId n) {
         if (counts.get(n) > 0) nodes.push_back(n);

@@ -18,16 +18,16 @@ namespace tarnvale {
 inline constexpr std::uint64_t kEnsembleIndex = std::uint64_t{1} << 40;
 
 // For each node, in how many of `repetitions` searches (on setup.threads
-// threads) it was in one of the first `nmax` ranked groups. Leaves the graph
-// restored.
+// threads) it was in one of the first `nmax` ranked groups.
 NodeMap<std::uint32_t> EnsembleCounts(const PermutedRun& setup, int nmax, int repetitions,
                                       std::uint32_t base, int run, ProgressBar& progress);
 
 // The header "name<TAB>selected_in<TAB>repetitions<TAB>fraction", then one
 // line per node of `graph` counted at least once, by fraction (highest
 // first), then name.
-void WriteStabilityTable(std::ostream& out, const Graph& graph, const NodeMap<std::string>& names,
-                         const NodeMap<std::uint32_t>& counts, int repetitions);
+void WriteStabilityTable(std::ostream& out, const SearchGraph& graph,
+                         const NodeMap<std::string>& names, const NodeMap<std::uint32_t>& counts,
+                         int repetitions);
 
 // The ensemble of run `run` after its report (and permutation test): the
 // searches, BASE.stability.tsv (atomically; throws RunError when it cannot

@@ -75,12 +75,14 @@ std::vector<RankSignificance> Significance(const std::vector<Group>& observed, i
     return result;
 }
 
-std::vector<Group> SearchGroups(Graph& graph, const ScoreInputs& inputs, AnnealOptions anneal,
-                                std::uint32_t seed, SharedProgress& progress) {
+std::vector<Group> SearchGroups(const SearchGraph& graph, const ScoreInputs& inputs,
+                                AnnealOptions anneal, std::uint32_t seed,
+                                SharedProgress& progress) {
     anneal.progress = nullptr;
     std::uint64_t last = 0;
     if (progress.enabled()) {
-        const std::uint64_t steps = anneal.iterations + graph.NumberOfNodes();
+        const std::uint64_t steps =
+            static_cast<std::uint64_t>(anneal.iterations) + graph.NumberOfNodes();
         anneal.progress = [&progress, &last, steps](std::uint64_t position, std::uint64_t, float) {
             progress.Advance(last, std::min(position, steps));
         };
@@ -92,31 +94,31 @@ std::vector<std::vector<float>> PermutedScores(const PermutedRun& setup, NullMod
                                                int permutations, std::uint32_t base, int run,
                                                ProgressBar& progress, const std::string& phase,
                                                RewireCount& rewired) {
-    setup.graph.RestoreGraph();
     // Every search makes N steps and one quench pass of n (more when a pass
     // is made again, which the bar absorbs).
-    const std::uint64_t steps = setup.anneal.iterations + setup.graph.NumberOfNodes();
+    const std::uint64_t steps =
+        static_cast<std::uint64_t>(setup.anneal.iterations) + setup.graph.NumberOfNodes();
     const auto count = static_cast<std::uint64_t>(std::max(permutations, 0));
     std::vector<RewireCount> rewirings(null == NullModel::Network ? count : 0);
     std::vector<std::vector<float>> scores;
     {
         SharedProgress shared(progress, phase, count * steps);
-        scores = RunRepetitions<std::vector<float>>(
-            count, setup.threads, setup.graph, [&](Graph& own, std::uint64_t k) {
-                Random rng(PermutationSeed(base, run, 2 * k));
-                const std::uint32_t seed = PermutationSeed(base, run, 2 * k + 1);
-                if (null == NullModel::Network) {
-                    Graph graph = RewiredGraph(own, rng, rewirings[k]);
-                    const EdgeMap<float> edges =
-                        ShuffledEdgeScores(own, setup.edgeScores, graph, rng);
-                    const ScoreInputs inputs{setup.nodeScores, edges, setup.context};
-                    return ScoresOf(SearchGroups(graph, inputs, setup.anneal, seed, shared));
-                }
-                NodeMap<double> shuffled = setup.nodeScores;
-                ShuffleNodeScores(own.Nodes(), shuffled, rng);
-                const ScoreInputs inputs{shuffled, setup.edgeScores, setup.context};
-                return ScoresOf(SearchGroups(own, inputs, setup.anneal, seed, shared));
-            });
+        scores = RunRepetitions<std::vector<float>>(count, setup.threads, [&](std::uint64_t k) {
+            Random rng(PermutationSeed(base, run, 2 * k));
+            const std::uint32_t seed = PermutationSeed(base, run, 2 * k + 1);
+            if (null == NullModel::Network) {
+                Graph graph = RewiredGraph(setup.network, rng, rewirings[k]);
+                const EdgeMap<float> edges =
+                    ShuffledEdgeScores(setup.network, setup.edgeScores, graph, rng);
+                const SearchGraph rewired(graph, setup.context.nodeOnly ? nullptr : &edges);
+                const ScoreInputs inputs{setup.nodeScores, edges, setup.context};
+                return ScoresOf(SearchGroups(rewired, inputs, setup.anneal, seed, shared));
+            }
+            NodeMap<double> shuffled = setup.nodeScores;
+            ShuffleNodeScores(setup.graph.Nodes(), shuffled, rng);
+            const ScoreInputs inputs{shuffled, setup.edgeScores, setup.context};
+            return ScoresOf(SearchGroups(setup.graph, inputs, setup.anneal, seed, shared));
+        });
     }
     rewired = RewireCount{};
     for (const RewireCount& one : rewirings) {

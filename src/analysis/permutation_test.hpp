@@ -43,15 +43,15 @@ std::vector<RankSignificance> Significance(const std::vector<Group>& observed, i
                                            const std::vector<std::vector<float>>& permuted);
 
 // SearchGroups with its steps counted on the shared progress bar.
-std::vector<Group> SearchGroups(Graph& graph, const ScoreInputs& inputs, AnnealOptions anneal,
-                                std::uint32_t seed, SharedProgress& progress);
+std::vector<Group> SearchGroups(const SearchGraph& graph, const ScoreInputs& inputs,
+                                AnnealOptions anneal, std::uint32_t seed, SharedProgress& progress);
 
 // Runs `permutations` searches on `setup.threads` threads: repetition k
 // shuffles (node scores, or edges and edge scores) with seed
 // PermutationSeed(base, run, 2k) and searches with seed
 // PermutationSeed(base, run, 2k + 1). Returns each one's ranked group
 // scores in repetition order; `rewired` sums the rewirings of the network
-// null. Leaves the graph restored.
+// null.
 std::vector<std::vector<float>> PermutedScores(const PermutedRun& setup, NullModel null,
                                                int permutations, std::uint32_t base, int run,
                                                ProgressBar& progress, const std::string& phase,

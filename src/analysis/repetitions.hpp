@@ -1,8 +1,9 @@
 #pragma once
 // Independent repetitions of a run's search (permutations, ensemble members)
 // spread over threads. Every repetition builds its own generators from its
-// own seed and searches its own copy of the graph, and the results come back
-// in repetition order, so the outcome is the same for any number of threads.
+// own seed and keeps its own search state over the shared, read-only graph,
+// and the results come back in repetition order, so the outcome is the same
+// for any number of threads.
 
 #include <algorithm>
 #include <atomic>
@@ -14,7 +15,6 @@
 #include <vector>
 
 #include "base/progress.hpp"
-#include "network/graph.hpp"
 
 namespace tarnvale {
 
@@ -46,22 +46,18 @@ private:
     std::mutex mutex_;
 };
 
-// Calls work(graph, k) for k from 0 to count - 1 on up to `threads` threads;
-// each thread passes its own copy of `graph`, which the work may hide nodes
-// of. Returns the results in the order of k. An exception thrown by a
-// repetition is thrown again here, that of the lowest k first.
+// Calls work(k) for k from 0 to count - 1 on up to `threads` threads.
+// Returns the results in the order of k. An exception thrown by a repetition
+// is thrown again here, that of the lowest k first.
 template <class Result, class Work>
-std::vector<Result> RunRepetitions(std::uint64_t count, int threads, const Graph& graph,
-                                   const Work& work) {
+std::vector<Result> RunRepetitions(std::uint64_t count, int threads, const Work& work) {
     std::vector<Result> results(count);
     std::vector<std::exception_ptr> failures(count);
     std::atomic<std::uint64_t> next{0};
     auto worker = [&] {
-        Graph own = graph;
         for (std::uint64_t k; (k = next++) < count;) {
             try {
-                own.RestoreGraph();
-                results[k] = work(own, k);
+                results[k] = work(k);
             } catch (...) {
                 failures[k] = std::current_exception();
             }

@@ -10,7 +10,7 @@ void CheckRunGroups(const CheckedRun& run, const PermutedRun& setup,
                     const std::vector<Group>& groups, std::vector<SummaryRow>& summary,
                     ProgressBar& progress, std::ostream& out) {
     const AnalysisOptions& options = run.analysis;
-    const std::vector<std::vector<EdgeId>> edges = GroupEdges(setup.graph, groups);
+    const std::vector<std::vector<GroupEdge>> edges = GroupEdges(setup.graph, groups);
     const NullModel null = options.null;
     std::vector<RankSignificance> ranks;
     if (options.permutations > 0)

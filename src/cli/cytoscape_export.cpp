@@ -9,10 +9,9 @@ namespace tarnvale {
 void WriteGroupSif(std::ostream& out, const ExportInputs& inputs) {
     const auto edges = GroupEdges(inputs.graph, inputs.groups);
     for (std::size_t g = 0; g < edges.size(); ++g) {
-        for (EdgeId e : edges[g]) {
-            out << inputs.names.at(inputs.graph.Source(e)) << '\t' << g << '\t'
-                << inputs.names.at(inputs.graph.Target(e)) << '\t' << inputs.edgeValues.get(e)
-                << '\n';
+        for (const GroupEdge& e : edges[g]) {
+            out << inputs.names.at(e.source) << '\t' << g << '\t' << inputs.names.at(e.target)
+                << '\t' << inputs.edgeValues.get(e.edge) << '\n';
         }
     }
 }

@@ -8,12 +8,13 @@
 
 #include "network/graph.hpp"
 #include "search/evaluate.hpp"
+#include "search/search_graph.hpp"
 
 namespace tarnvale {
 
 // What both files read, owned by the driver.
 struct ExportInputs {
-    const Graph& graph;                // the groups' nodes visible
+    const SearchGraph& graph;          // the run's network
     const std::vector<Group>& groups;  // best first, as reported
     const NodeMap<std::string>& names;
     const NodeMap<double>& nodeScores;

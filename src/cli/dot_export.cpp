@@ -152,10 +152,9 @@ void WriteDot(std::ostream& out, const ExportInputs& inputs, const std::string& 
                            Text(NodePValue(score))})
                 << "];\n";
         }
-        for (EdgeId e : edges[g]) {
-            const float value = inputs.edgeValues.get(e);
-            out << "    " << DotId(inputs.graph.Source(e)) << " -- "
-                << DotId(inputs.graph.Target(e))
+        for (const GroupEdge& e : edges[g]) {
+            const float value = inputs.edgeValues.get(e.edge);
+            out << "    " << DotId(e.source) << " -- " << DotId(e.target)
                 << " [tooltip=" << Quoted({"edge value " + Text(value)}) << "];\n";
         }
         out << "  }\n";

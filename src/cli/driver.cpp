@@ -28,6 +28,7 @@
 #include "search/annealing.hpp"
 #include "search/score_context.hpp"
 #include "search/scoring.hpp"
+#include "search/search_graph.hpp"
 
 namespace tarnvale {
 namespace {
@@ -228,7 +229,6 @@ bool AnnealingRun(int r, const Options& options, const SeedSource& seeds, Networ
     const auto base = static_cast<std::uint64_t>(options.search.iterations);
     const std::uint64_t iterations = base + static_cast<std::uint64_t>(r) * (base / 5);
 
-    net.graph.RestoreGraph();
     const FloatList nodeScores = NodeScoreList(net);
     if (nodeScores.empty()) {
         out << "\nNOTE: no node is left for run " << letter << "; the runs end here\n";
@@ -261,7 +261,9 @@ bool AnnealingRun(int r, const Options& options, const SeedSource& seeds, Networ
             progress.Update(position, best);
         };
     }
-    Anneal(net.graph, inputs, selection, anneal, seeds.Next(), out);
+    // What every search of this run reads; only this run's searches need it.
+    const SearchGraph graph(net.graph, context.nodeOnly ? nullptr : &net.edgeScores);
+    Anneal(graph, inputs, selection, anneal, seeds.Next(), out);
     progress.End();
     anneal.progress = nullptr;
 
@@ -274,7 +276,7 @@ bool AnnealingRun(int r, const Options& options, const SeedSource& seeds, Networ
                 name + ": " + file.openError() + "\n",
             1);
     const std::vector<Group> groups =
-        WriteReport(net.graph, selection, inputs, net.names, file.stream(), out);
+        WriteReport(graph, selection, inputs, net.names, file.stream(), out);
     std::string error;
     if (!file.Commit(error))
         throw RunError("\nError: writing " + name + " failed: " + error +
@@ -282,19 +284,18 @@ bool AnnealingRun(int r, const Options& options, const SeedSource& seeds, Networ
                        1);
 
     // What the report's groups give beyond the report, only when asked for.
-    const ExportInputs exports{net.graph, groups, net.names, net.nodeScores, net.values};
+    const ExportInputs exports{graph, groups, net.names, net.nodeScores, net.values};
     if (options.cytoscape) WriteCytoscapeFiles(name, exports);
     if (options.dot) WriteDotFiles(name, exports, out);
-    CheckRunGroups(
-        {options.analysis, options.search.nmax, r, seeds.Next(), name, net.names,
-         options.summary ? options.out + ".summary.tsv" : ""},
-        {net.graph, net.nodeScores, net.edgeScores, context, anneal, options.analysis.threads},
-        groups, summary, progress, out);
+    CheckRunGroups({options.analysis, options.search.nmax, r, seeds.Next(), name, net.names,
+                    options.summary ? options.out + ".summary.tsv" : ""},
+                   {graph, net.graph, net.nodeScores, net.edgeScores, context, anneal,
+                    options.analysis.threads},
+                   groups, summary, progress, out);
 
     // The next run searches this run's selection only; after the last run
     // the graph is not needed again.
     if (r + 1 < options.repeat) {
-        net.graph.RestoreGraph();
         DeleteUnselectedNodes(net.graph, selection);
     }
     return true;

@@ -13,7 +13,7 @@ float NodePValue(double nodeScore) {
     return static_cast<float>(upper < 1e-10 ? NormCdf(-nodeScore) : upper);
 }
 
-std::vector<Group> WriteReport(Graph& graph, const NodeMap<bool>& selection,
+std::vector<Group> WriteReport(const SearchGraph& graph, const NodeMap<bool>& selection,
                                const ScoreInputs& inputs, const NodeMap<std::string>& names,
                                std::ostream& file, std::ostream& out) {
     Evaluation evaluation = Evaluate(graph, selection, inputs);

@@ -9,15 +9,16 @@
 #include "network/graph.hpp"
 #include "search/evaluate.hpp"
 #include "search/score_context.hpp"
+#include "search/search_graph.hpp"
 
 namespace tarnvale {
 
 // Evaluates the selection, prints "Number of components = ", "Top.size()="
 // and each group's two header lines to `out`, and writes every group, best
 // first, to `file`: an empty line, "Group No. g: size(k)", "Group s-score =
-// s", then one "name<TAB>node score<TAB>p-value" line per node. Leaves the
-// unselected and isolated nodes hidden. Returns the groups, best first.
-std::vector<Group> WriteReport(Graph& graph, const NodeMap<bool>& selection,
+// s", then one "name<TAB>node score<TAB>p-value" line per node. Returns the
+// groups, best first.
+std::vector<Group> WriteReport(const SearchGraph& graph, const NodeMap<bool>& selection,
                                const ScoreInputs& inputs, const NodeMap<std::string>& names,
                                std::ostream& file, std::ostream& out);
 

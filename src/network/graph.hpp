@@ -1,13 +1,14 @@
 #pragma once
-// The network graph: nodes and edges with integer ids, permanent deletion,
-// hiding and restoring, and connected components of the visible graph.
+// The network graph as it is read and prepared: nodes and edges with integer
+// ids and permanent deletion. The searches read a
+// compact copy of it (search_graph.hpp) and never change it.
 //
 // Node order is creation order, edge order is creation order. A node's
 // incident edges are its outgoing edges followed by its incoming ones, each in
-// creation order; a loop is therefore met twice. Hidden nodes, their edges and
-// deleted elements are absent from every enumeration, count and degree.
-// Deletion is lazy: deleted entries are dropped from the lists by Compact(),
-// which the preparation steps call after bulk deletions.
+// creation order; a loop is therefore met twice. Deleted elements are absent
+// from every enumeration, count and degree. Deletion is lazy: deleted entries
+// are dropped from the lists by Compact(), which the preparation steps call
+// after bulk deletions.
 
 #include <cstddef>
 #include <cstdint>
@@ -61,13 +62,6 @@ using NodeMap = IdMap<T>;
 template <class T>
 using EdgeMap = IdMap<T>;
 
-// One connected component: its nodes in visiting order and its edges in the
-// order the search first met them.
-struct Component {
-    std::vector<NodeId> nodes;
-    std::vector<EdgeId> edges;
-};
-
 class Graph {
 public:
     // Adds a node at the end of the node order and returns its id.
@@ -91,25 +85,8 @@ public:
     void MakeUndirected() { directed_ = false; }
     bool IsDirected() const { return directed_; }
 
-    // Hides a node and its edges until RestoreGraph().
-    void HideNode(NodeId n);
-    // Hides the given nodes, exactly as HideNode on each would, but counts
-    // the degrees again in one pass over the edges in id order instead of
-    // walking every hidden node's lists: hiding half of a dense network
-    // reads the edge arrays front to back rather than at random.
-    void HideNodes(const std::vector<NodeId>& nodes);
-    // Brings back every hidden node and edge.
-    void RestoreGraph();
-
     bool IsNodeAlive(NodeId n) const { return nodeAlive_[Index(n)] != 0; }
-    bool IsNodeVisible(NodeId n) const {
-        return nodeAlive_[Index(n)] != 0 && nodeHidden_[Index(n)] == 0;
-    }
-    bool IsEdgeVisible(EdgeId e) const {
-        const auto i = Index(e);
-        return edgeAlive_[i] != 0 && nodeHidden_[Index(source_[i])] == 0 &&
-               nodeHidden_[Index(target_[i])] == 0;
-    }
+    bool IsEdgeAlive(EdgeId e) const { return edgeAlive_[Index(e)] != 0; }
 
     NodeId Source(EdgeId e) const { return source_[Index(e)]; }
     NodeId Target(EdgeId e) const { return target_[Index(e)]; }
@@ -117,39 +94,39 @@ public:
         return source_[Index(e)] == n ? target_[Index(e)] : source_[Index(e)];
     }
 
-    std::size_t NumberOfNodes() const { return visibleNodes_; }
-    std::size_t NumberOfEdges() const { return visibleEdges_; }
+    std::size_t NumberOfNodes() const { return nodes_; }
+    std::size_t NumberOfEdges() const { return edges_; }
     // Every id is at least 0 and below these bounds.
     std::size_t NumberOfNodeIds() const { return nodeAlive_.size(); }
     std::size_t NumberOfEdgeIds() const { return edgeAlive_.size(); }
 
-    // Visible incident edges of a visible node, loops counted twice.
+    // Incident edges of a node, loops counted twice.
     std::int64_t Degree(NodeId n) const { return degree_[Index(n)]; }
 
-    // Visible nodes in node order.
+    // Nodes in node order.
     std::vector<NodeId> Nodes() const;
-    // Visible edges in edge order.
+    // Edges in edge order.
     std::vector<EdgeId> Edges() const;
 
-    // Calls f(node) for every visible node in node order.
+    // Calls f(node) for every node in node order.
     template <class F>
     void ForEachNode(F&& f) const {
         for (NodeId n : order_)
-            if (IsNodeVisible(n)) f(n);
+            if (IsNodeAlive(n)) f(n);
     }
-    // Calls f(edge) for every visible edge in edge order.
+    // Calls f(edge) for every edge in edge order.
     template <class F>
     void ForEachEdge(F&& f) const {
         for (EdgeId e : edgeOrder_)
-            if (IsEdgeVisible(e)) f(e);
+            if (IsEdgeAlive(e)) f(e);
     }
-    // Calls f(edge, far end) for every visible incident edge of n, outgoing
-    // edges first; stops early when f returns false.
+    // Calls f(edge, far end) for every incident edge of n, outgoing edges
+    // first; stops early when f returns false.
     template <class F>
     void ForEachAdjacent(NodeId n, F&& f) const {
         for (const auto* list : {&out_[Index(n)], &in_[Index(n)]}) {
             for (EdgeId e : *list) {
-                if (!IsEdgeVisible(e)) continue;
+                if (!IsEdgeAlive(e)) continue;
                 if constexpr (std::is_same_v<decltype(f(e, n)), bool>) {
                     if (!f(e, Opposite(e, n))) return;
                 } else {
@@ -158,12 +135,6 @@ public:
             }
         }
     }
-
-    // Connected components of the visible graph, searched depth first from
-    // every node in node order, following adjacency order; each component's
-    // nodes are in visiting order. The search is iterative, so long paths do
-    // not exhaust the stack.
-    std::vector<Component> Components() const;
 
     // Drops deleted entries from the order and adjacency lists.
     void Compact();
@@ -174,13 +145,12 @@ private:
     bool directed_ = true;
     std::vector<NodeId> order_;
     std::vector<EdgeId> edgeOrder_;
-    std::vector<unsigned char> nodeAlive_, nodeHidden_, edgeAlive_;
+    std::vector<unsigned char> nodeAlive_, edgeAlive_;
     std::vector<std::int64_t> degree_;
     std::vector<std::vector<EdgeId>> out_, in_;
     std::vector<NodeId> source_, target_;
-    std::size_t visibleNodes_ = 0, visibleEdges_ = 0;
+    std::size_t nodes_ = 0, edges_ = 0;
     std::size_t deadEntries_ = 0;
-    bool anyHidden_ = false;
 };
 
 }  // namespace tarnvale

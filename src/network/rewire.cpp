@@ -52,7 +52,7 @@ Graph RewiredGraph(const Graph& graph, Random& rng, RewireCount& count) {
     Graph result;
     for (std::size_t n = 0; n < graph.NumberOfNodeIds(); ++n) result.NewNode();
     for (std::size_t n = 0; n < graph.NumberOfNodeIds(); ++n)
-        if (!graph.IsNodeVisible(static_cast<NodeId>(n))) result.DelNode(static_cast<NodeId>(n));
+        if (!graph.IsNodeAlive(static_cast<NodeId>(n))) result.DelNode(static_cast<NodeId>(n));
     result.NewEdges(ends);
     if (!graph.IsDirected()) result.MakeUndirected();
     result.Compact();

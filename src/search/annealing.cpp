@@ -27,28 +27,31 @@ void Align(std::vector<float>& proposal, std::vector<float>& current, bool first
 }
 
 // The hub rule: a newly selected hub would join most of its neighbourhood
-// into one group, so its selected neighbours are cut loose unless they
-// already belong to the best group. `forEachNeighbour(f)` calls f(next) in
-// adjacency order while f returns true.
-template <class ForEachNeighbour, class InBest>
-void CutHubNeighbours(NodeMap<bool>& selection, std::vector<NodeId>& toggled,
-                      ForEachNeighbour&& forEachNeighbour, InBest&& inBest) {
-    forEachNeighbour([&](NodeId next) {
-        if (!selection.get(next)) return false;
-        if (!inBest(next)) {
-            selection[next] = false;
-            toggled.push_back(next);
-        }
-        return true;
-    });
+// into one group, so when the search has a best group, selecting a node of
+// degree above `hub` cuts loose its selected neighbours outside that group,
+// in adjacency order, up to its first unselected neighbour.
+bool IsHubMove(bool haveBestGroup, bool nowSelected, std::int64_t degree, int hub) {
+    return haveBestGroup && nowSelected && degree > hub;
 }
 
-// Each step restores the graph, hides the unselected nodes and evaluates
-// every group again; the reference for the incremental steps below.
+template <class InBest>
+void CutHubNeighbours(std::span<const SearchGraph::Adjacent> row, NodeMap<bool>& selection,
+                      std::vector<NodeId>& toggled, InBest&& inBest) {
+    for (const SearchGraph::Adjacent& a : row) {
+        if (!selection.get(a.node)) return;
+        if (!inBest(a.node)) {
+            selection[a.node] = false;
+            toggled.push_back(a.node);
+        }
+    }
+}
+
+// Each step evaluates every group again; the reference for the incremental
+// steps below.
 class FromScratchSteps {
 public:
-    FromScratchSteps(Graph& graph, const ScoreInputs& inputs, NodeMap<bool>& selection, int nmax,
-                     int hub)
+    FromScratchSteps(const SearchGraph& graph, const ScoreInputs& inputs, NodeMap<bool>& selection,
+                     int nmax, int hub)
         : graph_(graph),
           inputs_(inputs),
           selection_(selection),
@@ -58,16 +61,12 @@ public:
 
     // Makes the move on `node` and ranks the state it leads to.
     void Propose(NodeId node, std::vector<float>& scores) {
-        graph_.RestoreGraph();
         toggled_.assign(1, node);
         selection_[node] = !selection_.get(node);
-        if (!bestGroup_.empty() && selection_.get(node) && graph_.Degree(node) > hub_) {
-            CutHubNeighbours(
-                selection_, toggled_,
-                [&](auto&& f) {
-                    graph_.ForEachAdjacent(node, [&](EdgeId, NodeId next) { return f(next); });
-                },
-                [&](NodeId next) { return inBest_[static_cast<std::size_t>(next)] != 0; });
+        if (IsHubMove(!bestGroup_.empty(), selection_.get(node), graph_.Degree(node), hub_)) {
+            CutHubNeighbours(graph_.Neighbours(node), selection_, toggled_, [&](NodeId next) {
+                return inBest_[static_cast<std::size_t>(next)] != 0;
+            });
         }
         RankedState state = RankState(Evaluate(graph_, selection_, inputs_), nmax_);
         scores = std::move(state.scores);
@@ -82,7 +81,7 @@ public:
     std::size_t BestGroupSize() const { return bestGroup_.size(); }
 
 private:
-    Graph& graph_;
+    const SearchGraph& graph_;
     const ScoreInputs& inputs_;
     NodeMap<bool>& selection_;
     int nmax_;
@@ -103,9 +102,9 @@ private:
 // moved on without a new best group, as marks on its nodes.
 class IncrementalSteps {
 public:
-    IncrementalSteps(const Graph& graph, const std::vector<NodeId>& nodes,
-                     const ScoreInputs& inputs, NodeMap<bool>& selection, int nmax, int hub)
-        : tracker_(graph, nodes, inputs),
+    IncrementalSteps(const SearchGraph& graph, const ScoreInputs& inputs, NodeMap<bool>& selection,
+                     int nmax, int hub)
+        : tracker_(graph, inputs),
           selection_(selection),
           nmax_(nmax),
           hub_(hub),
@@ -116,7 +115,7 @@ public:
     void Propose(NodeId node, std::vector<float>& scores) {
         toggled_.assign(1, node);
         selection_[node] = !selection_.get(node);
-        if (best_ != Best::None && selection_.get(node) && tracker_.Degree(node) > hub_)
+        if (IsHubMove(best_ != Best::None, selection_.get(node), tracker_.Degree(node), hub_))
             CutHubNeighbours(node);
         // A node flipped twice (a hub's loop) is back where it was.
         flips_.clear();
@@ -164,9 +163,9 @@ private:
         Marked,    // the nodes v with marks_[v] == markStamp_
     };
 
-    // The rule of Move. Only the selected neighbours before the first
-    // unselected one are asked for their group, so a row whose first entry
-    // is unselected (about half of them) costs nothing, and the rejected move
+    // The hub rule. Only the selected neighbours before the first unselected
+    // one are asked for their group, so a row whose first entry is
+    // unselected (about half of them) costs nothing, and the rejected move
     // that a best group may refer to is only applied when a member is asked.
     void CutHubNeighbours(NodeId node) {
         const auto row = tracker_.Neighbours(node);
@@ -177,17 +176,10 @@ private:
             tracker_.Apply(rejectedFlips_);
             group = tracker_.ComponentOf(anchor_);
         }
-        for (const GroupTracker::Adjacent& a : row) {
-            const NodeId next = a.node;
-            if (!selection_.get(next)) break;
-            const bool inBest = best_ == Best::Marked
-                                    ? marks_[static_cast<std::size_t>(next)] == markStamp_
-                                    : tracker_.ComponentOf(next) == group;
-            if (!inBest) {
-                selection_[next] = false;
-                toggled_.push_back(next);
-            }
-        }
+        tarnvale::CutHubNeighbours(row, selection_, toggled_, [&](NodeId next) {
+            return best_ == Best::Marked ? marks_[static_cast<std::size_t>(next)] == markStamp_
+                                         : tracker_.ComponentOf(next) == group;
+        });
         if (reapply) tracker_.Undo();
     }
 
@@ -287,22 +279,6 @@ AnnealResult RunSteps(Steps& steps, const std::vector<NodeId>& nodes, const Anne
 
 }  // namespace
 
-std::vector<NodeId> Move(const Graph& graph, NodeMap<bool>& selection, NodeId node,
-                         const std::vector<NodeId>& bestGroup, int hub) {
-    std::vector<NodeId> toggled{node};
-    selection[node] = !selection.get(node);
-    if (bestGroup.empty() || !selection.get(node) || graph.Degree(node) <= hub) return toggled;
-    CutHubNeighbours(
-        selection, toggled,
-        [&](auto&& f) {
-            graph.ForEachAdjacent(node, [&](EdgeId, NodeId next) { return f(next); });
-        },
-        [&](NodeId next) {
-            return std::find(bestGroup.begin(), bestGroup.end(), next) != bestGroup.end();
-        });
-    return toggled;
-}
-
 std::uint64_t StepIndex(std::int32_t drawn, float T, std::uint64_t& quenchIndex, std::uint64_t n) {
     if (T != 0) return static_cast<std::uint64_t>(drawn);
     return quenchIndex++ % n;
@@ -312,17 +288,16 @@ void Undo(NodeMap<bool>& selection, const std::vector<NodeId>& toggled) {
     for (NodeId n : toggled) selection[n] = !selection.get(n);
 }
 
-AnnealResult AnnealRun(Graph& graph, const ScoreInputs& inputs, NodeMap<bool>& selection,
-                       const AnnealOptions& options, std::uint32_t seed, std::ostream& out) {
+AnnealResult AnnealRun(const SearchGraph& graph, const ScoreInputs& inputs,
+                       NodeMap<bool>& selection, const AnnealOptions& options, std::uint32_t seed,
+                       std::ostream& out) {
     Random moveRng(seed);
     Random acceptRng(seed);
     const auto N = static_cast<std::uint64_t>(options.iterations);
     const float r = std::exp(std::log(options.tEnd / options.tStart) / static_cast<float>(N));
     out << "\nr= " << r << '\n';
 
-    graph.RestoreGraph();
-    graph.MakeUndirected();
-    const std::vector<NodeId> nodes = graph.Nodes();
+    const std::vector<NodeId>& nodes = graph.Nodes();
 
     Initialize(options.heuristic, graph, selection, inputs.nodeScores, moveRng, out);
     out << "initialization: done!\n";
@@ -337,11 +312,11 @@ AnnealResult AnnealRun(Graph& graph, const ScoreInputs& inputs, NodeMap<bool>& s
         FromScratchSteps steps(graph, inputs, selection, options.nmax, options.hub);
         return RunSteps(steps, nodes, options, r, moveRng, acceptRng, out);
     }
-    IncrementalSteps steps(graph, nodes, inputs, selection, options.nmax, options.hub);
+    IncrementalSteps steps(graph, inputs, selection, options.nmax, options.hub);
     return RunSteps(steps, nodes, options, r, moveRng, acceptRng, out);
 }
 
-float Anneal(Graph& graph, const ScoreInputs& inputs, NodeMap<bool>& selection,
+float Anneal(const SearchGraph& graph, const ScoreInputs& inputs, NodeMap<bool>& selection,
              const AnnealOptions& options, std::uint32_t seed, std::ostream& out) {
     return AnnealRun(graph, inputs, selection, options, seed, out).bestScore;
 }

@@ -9,6 +9,7 @@
 #include "base/no_score.hpp"
 #include "network/graph.hpp"
 #include "search/score_context.hpp"
+#include "search/search_graph.hpp"
 
 namespace tarnvale {
 
@@ -18,8 +19,8 @@ enum class StepEvaluation {
     // (see group_tracker.hpp): a step costs about the moved nodes'
     // neighbourhoods.
     Incremental,
-    // Restores the graph, hides the unselected nodes and finds and scores
-    // every group again: a step costs the whole graph. Kept as the reference
+    // Finds and scores every group of the selection again: a step costs the
+    // whole graph. Kept as the reference
     // the incremental evaluation is checked against.
     FromScratch,
 };
@@ -49,9 +50,9 @@ struct AnnealOptions {
 // Runs the heuristic, N annealing steps and (when quenching) the quench
 // passes, printing the run's lines to out. Both generators of the run are
 // seeded with `seed`. Leaves the final accepted state in `selection` and
-// returns its best group score (-10000 when it has no group). The graph may
-// come back with nodes hidden: restore it before further use.
-float Anneal(Graph& graph, const ScoreInputs& inputs, NodeMap<bool>& selection,
+// returns its best group score (-10000 when it has no group). The graph is
+// only read, so searches may share it.
+float Anneal(const SearchGraph& graph, const ScoreInputs& inputs, NodeMap<bool>& selection,
              const AnnealOptions& options, std::uint32_t seed, std::ostream& out);
 
 struct AnnealResult {
@@ -61,16 +62,9 @@ struct AnnealResult {
 
 // Anneal, also telling how many steps the run made. A graph of fewer than two
 // nodes gets no step: every node is left unselected and the score is -10000.
-AnnealResult AnnealRun(Graph& graph, const ScoreInputs& inputs, NodeMap<bool>& selection,
-                       const AnnealOptions& options, std::uint32_t seed, std::ostream& out);
-
-// One move: flips `node` and returns the flipped nodes, `node` first. When the
-// node becomes selected, has more than `hub` incident edges and `bestGroup` is
-// not empty, its selected neighbours outside `bestGroup` are unselected too,
-// in adjacency order, up to its first unselected neighbour. The graph must be
-// fully visible.
-std::vector<NodeId> Move(const Graph& graph, NodeMap<bool>& selection, NodeId node,
-                         const std::vector<NodeId>& bestGroup, int hub);
+AnnealResult AnnealRun(const SearchGraph& graph, const ScoreInputs& inputs,
+                       NodeMap<bool>& selection, const AnnealOptions& options, std::uint32_t seed,
+                       std::ostream& out);
 
 // The node-list index that a step flips, given the index drawn for it: the
 // drawn index while T is not 0; at T = 0 the quench index, which then

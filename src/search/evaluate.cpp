@@ -9,21 +9,19 @@
 
 namespace tarnvale {
 
-Evaluation Evaluate(Graph& graph, const NodeMap<bool>& selection, const ScoreInputs& inputs) {
-    graph.RestoreGraph();
-    // Hiding a node only lowers its neighbours' degrees, so the unselected
-    // nodes go at once, and the second pass can hide while it walks the node
-    // order.
-    std::vector<NodeId> unselected;
-    graph.ForEachNode([&](NodeId n) {
-        if (!selection.get(n)) unselected.push_back(n);
-    });
-    graph.HideNodes(unselected);
-    graph.ForEachNode([&](NodeId n) {
-        if (graph.Degree(n) == 0) graph.HideNode(n);
-    });
-
-    std::vector<Component> components = graph.Components();
+Evaluation Evaluate(const SearchGraph& graph, const NodeMap<bool>& selection,
+                    const ScoreInputs& inputs) {
+    std::vector<unsigned char> inside(graph.NumberOfNodeIds(), 0);
+    for (NodeId n : graph.Nodes()) {
+        if (!selection.get(n)) continue;
+        for (const SearchGraph::Adjacent& a : graph.Neighbours(n)) {
+            if (selection.get(a.node)) {
+                inside[static_cast<std::size_t>(n)] = 1;
+                break;
+            }
+        }
+    }
+    std::vector<Component> components = graph.Components(inside);
     Evaluation result;
     result.components = components.size();
     FloatList nodeScores;
@@ -48,15 +46,9 @@ Evaluation Evaluate(Graph& graph, const NodeMap<bool>& selection, const ScoreInp
 std::vector<std::size_t> RankGroups(const std::vector<Group>& groups) {
     std::vector<std::size_t> order(groups.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
-    // Not-a-number is placed last so that the comparison stays a strict weak
-    // order; a plain ">" would make such a score equal to every other.
-    auto before = [&](std::size_t a, std::size_t b) {
-        const float x = groups[a].score;
-        const float y = groups[b].score;
-        if (std::isnan(y)) return !std::isnan(x);
-        return x > y;
-    };
-    std::stable_sort(order.begin(), order.end(), before);
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return RanksBefore(groups[a].score, groups[b].score);
+    });
     return order;
 }
 

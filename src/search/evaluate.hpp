@@ -3,11 +3,13 @@
 // components of at least two selected nodes) and their subnetwork scores.
 // Shared by the annealing search and the result report.
 
+#include <cmath>
 #include <cstddef>
 #include <vector>
 
 #include "network/graph.hpp"
 #include "search/score_context.hpp"
+#include "search/search_graph.hpp"
 
 namespace tarnvale {
 
@@ -21,13 +23,20 @@ struct Evaluation {
     std::vector<Group> groups;   // in component order
 };
 
-// Restores the graph, hides every unselected node and then every visible node
-// of degree 0, finds the components and scores each of two or more nodes.
-// Leaves the graph with those nodes hidden.
-Evaluation Evaluate(Graph& graph, const NodeMap<bool>& selection, const ScoreInputs& inputs);
+// The components of the subgraph that the selected nodes with a selected
+// neighbour (a loop counts) induce, and the score of each of two or more
+// nodes. The graph is only read.
+Evaluation Evaluate(const SearchGraph& graph, const NodeMap<bool>& selection,
+                    const ScoreInputs& inputs);
 
-// Group indices by descending score; equal scores keep component order. A
-// not-a-number score ranks after every number.
+// The ranking rule of groups: a higher score first, not-a-number after every
+// number (so that the order stays a strict weak order).
+inline bool RanksBefore(float x, float y) {
+    if (std::isnan(y)) return !std::isnan(x);
+    return x > y;
+}
+
+// Group indices by RanksBefore; equal scores keep component order.
 std::vector<std::size_t> RankGroups(const std::vector<Group>& groups);
 
 // What the search compares between states: the ranked score list, cut to the

@@ -5,11 +5,20 @@
 
 #include "network/graph.hpp"
 #include "search/evaluate.hpp"
+#include "search/search_graph.hpp"
 
 namespace tarnvale {
 
-// For each group, in the groups' order, the visible edges whose two ends
-// both belong to it, in edge order. The groups' nodes must be visible.
-std::vector<std::vector<EdgeId>> GroupEdges(const Graph& graph, const std::vector<Group>& groups);
+// An edge with its ends as the network file gave them.
+struct GroupEdge {
+    EdgeId edge;
+    NodeId source;
+    NodeId target;
+};
+
+// For each group, in the groups' order, the edges whose two ends both belong
+// to it, in edge order.
+std::vector<std::vector<GroupEdge>> GroupEdges(const SearchGraph& graph,
+                                               const std::vector<Group>& groups);
 
 }  // namespace tarnvale

@@ -5,123 +5,48 @@
 #include <algorithm>
 #include <cmath>
 
-#include "base/prefetch.hpp"
 #include "search/subnetwork_score.hpp"
 #include "stats/exact_sum.hpp"
 
 namespace tarnvale {
 
-GroupTracker::GroupTracker(const Graph& graph, const std::vector<NodeId>& nodes,
-                           const ScoreInputs& inputs)
-    : inputs_(inputs), nodes_(nodes), withEdges_(!inputs.context.nodeOnly) {
+GroupTracker::GroupTracker(const SearchGraph& graph, const ScoreInputs& inputs)
+    : graph_(graph),
+      inputs_(inputs),
+      nodes_(graph.Nodes()),
+      withEdges_(!inputs.context.nodeOnly),
+      rowStart_(graph.RowStarts()),
+      adjacent_(graph.Rows()),
+      hubFirst_(graph.HubFirst()),
+      peek_(graph.Peek()) {
     const std::size_t ids = graph.NumberOfNodeIds();
-    rowStart_.assign(ids + 1, 0);
     nodeScore_.assign(ids, 0.0f);
-    position_.assign(ids, -1);
-    loopCount_.assign(ids, 0);
-    loopSlot_.assign(ids, -1);
     selected_.assign(ids, 0);
     label_.assign(ids, kNoComponent);
     slot_.assign(ids, 0);
     nodeMark_.assign(ids, 0);
     owner_.assign(ids, 0);
-    edgeMark_.assign(graph.NumberOfEdgeIds(), 0);
 
     FloatList nodeScores;
-    nodeScores.reserve(nodes.size());
-    for (std::size_t k = 0; k < nodes.size(); ++k) {
-        const NodeId v = nodes[k];
-        position_[Index(v)] = static_cast<std::int32_t>(k);
+    nodeScores.reserve(nodes_.size());
+    for (NodeId v : nodes_) {
         nodeScore_[Index(v)] = static_cast<float>(inputs.nodeScores.get(v));
         nodeScores.push_back(nodeScore_[Index(v)]);
     }
-
-    // Rows in node-id order, each a node's outgoing edges, then its incoming
-    // ones, as the graph lists them: its lists hold edges in the order they
-    // were made, which is id order. So one pass over the edges in id order,
-    // reading the edge arrays front to back, fills every row in place; nodes
-    // outside the list get empty rows.
-    const std::size_t edgeIds = graph.NumberOfEdgeIds();
-    auto inList = [&](NodeId v) { return position_[Index(v)] >= 0; };
-    std::vector<std::size_t> degree(ids, 0);
-    std::vector<std::size_t> inFill(ids, 0);  // first the out-degree
-    for (std::size_t i = 0; i < edgeIds; ++i) {
-        const auto e = static_cast<EdgeId>(i);
-        if (!graph.IsEdgeVisible(e)) continue;
-        const NodeId s = graph.Source(e), t = graph.Target(e);
-        if (inList(s)) {
-            ++degree[Index(s)];
-            ++inFill[Index(s)];
-        }
-        if (inList(t)) ++degree[Index(t)];
-    }
-    for (std::size_t v = 0; v < ids; ++v) rowStart_[v + 1] = rowStart_[v] + degree[v];
-    adjacent_.resize(rowStart_[ids]);
-    std::vector<std::size_t> fill(rowStart_.begin(), rowStart_.end() - 1);
-    for (std::size_t v = 0; v < ids; ++v) inFill[v] += rowStart_[v];
-    FloatList edgeScores;
-    // The rows are written at random: fetch the places a little ahead.
-    constexpr std::size_t kAhead = 16;
-    for (std::size_t i = 0; i < edgeIds; ++i) {
-        if (i + kAhead < edgeIds) {
-            const auto ahead = static_cast<EdgeId>(i + kAhead);
-            PrefetchForWrite(adjacent_.data() + fill[Index(graph.Source(ahead))]);
-            PrefetchForWrite(adjacent_.data() + inFill[Index(graph.Target(ahead))]);
-        }
-        const auto e = static_cast<EdgeId>(i);
-        if (!graph.IsEdgeVisible(e)) continue;
-        const NodeId s = graph.Source(e), t = graph.Target(e);
-        const float score = withEdges_ ? inputs.edgeScores.get(e) : 0.0f;
-        // The exactness checks below need only which scores occur and how
-        // many edges there are.
-        if (withEdges_) edgeScores.push_back(score);
-        if (inList(s)) adjacent_[fill[Index(s)]++] = {t, e, score};
-        if (inList(t)) adjacent_[inFill[Index(t)]++] = {s, e, score};
-        // A loop is in its node's row twice; it is one edge of the component.
-        if (s == t && inList(s)) {
-            ++loopCount_[Index(s)];
-            if (loopSlot_[Index(s)] < 0) {
-                loopSlot_[Index(s)] = static_cast<std::int32_t>(loopSums_.size());
-                loopSums_.emplace_back();
-            }
-            loopSums_[Index(loopSlot_[Index(s)])] += score;
-        }
-    }
-    // Every edge is in the rows of both its ends, so handing each node, in
-    // order of falling degree, to the rows of its neighbours fills every row
-    // in that order without sorting one.
-    std::vector<NodeId> byDegree(nodes);
-    std::stable_sort(byDegree.begin(), byDegree.end(),
-                     [&](NodeId a, NodeId b) { return degree[Index(a)] > degree[Index(b)]; });
-    fill.assign(rowStart_.begin(), rowStart_.end() - 1);
-    hubFirst_.resize(adjacent_.size());
-    for (NodeId w : byDegree) {
-        const std::span<const Adjacent> row = Neighbours(w);
-        for (std::size_t k = 0; k < row.size(); ++k) {
-            if (k + kAhead < row.size())
-                PrefetchForWrite(hubFirst_.data() + fill[Index(row[k + kAhead].node)]);
-            hubFirst_[fill[Index(row[k].node)]++] = w;
-        }
-    }
-    peek_.resize(ids * kPeek);
-    for (std::size_t v = 0; v < ids; ++v)
-        for (std::size_t k = 0; k < kPeek; ++k)
-            peek_[v * kPeek + k] = rowStart_[v] + k < rowStart_[v + 1] ? hubFirst_[rowStart_[v] + k]
-                                                                       : static_cast<NodeId>(v);
-
     const SumExactness nodeExactness =
         CheckSumExactness(nodeScores.data(), nodeScores.size(), nodeScores.size(), 64);
-    const SumExactness edgeExactness =
-        CheckSumExactness(edgeScores.data(), edgeScores.size(), edgeScores.size(), 64);
-    exact_ = nodeExactness.exact && (!withEdges_ || edgeExactness.exact);
+    exact_ = nodeExactness.exact && (!withEdges_ || graph.EdgeSumsExact());
     nodeUnit_ = nodeExactness.unitExponent;
-    edgeUnit_ = edgeExactness.unitExponent;
-    auto finite = [](const FloatList& v) {
-        return std::all_of(v.begin(), v.end(), [](float x) { return std::isfinite(x); });
-    };
-    finite_ = finite(nodeScores) && (!withEdges_ || finite(edgeScores));
+    edgeUnit_ = graph.EdgeUnit();
+    finite_ = std::all_of(nodeScores.begin(), nodeScores.end(),
+                          [](float x) { return std::isfinite(x); }) &&
+              (!withEdges_ || graph.EdgeScoresFinite());
+    // Only a sum in visiting order marks edges, and only inexact sums are
+    // taken in that order: the marks of millions of edges are not made for
+    // nothing.
+    if (!exact_) edgeMark_.assign(graph.NumberOfEdgeIds(), 0);
 
-    components_.reserve(2 * nodes.size() + 2);
+    components_.reserve(2 * nodes_.size() + 2);
 }
 
 ComponentId GroupTracker::NewComponent() {

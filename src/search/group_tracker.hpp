@@ -44,6 +44,7 @@
 
 #include "network/graph.hpp"
 #include "search/score_context.hpp"
+#include "search/search_graph.hpp"
 #include "stats/statistics.hpp"
 #include "stats/wide_sum.hpp"
 
@@ -54,18 +55,14 @@ constexpr ComponentId kNoComponent = -1;
 
 class GroupTracker {
 public:
-    // One incident edge of a node, in the graph's adjacency order (outgoing
-    // edges, then incoming ones; a loop comes twice).
-    struct Adjacent {
-        NodeId node;  // the far end
-        EdgeId edge;
-        float edgeScore;  // 0 while edge scores take no part
-    };
+    // One incident edge of a node, in the graph's adjacency order.
+    using Adjacent = SearchGraph::Adjacent;
 
-    // Reads the adjacency of `nodes` (the visible nodes in node order) once.
-    // The graph must be fully visible; the maps and context that `inputs`
-    // refers to, and `nodes`, must outlive the tracker.
-    GroupTracker(const Graph& graph, const std::vector<NodeId>& nodes, const ScoreInputs& inputs);
+    // The groups of selections of `graph`'s nodes; edge scores take part
+    // unless inputs.context.nodeOnly, and then the graph must carry them. The
+    // graph and what `inputs` refers to must outlive the tracker, which only
+    // reads them.
+    GroupTracker(const SearchGraph& graph, const ScoreInputs& inputs);
 
     // Builds the components of `selection` from scratch.
     void Reset(const NodeMap<bool>& selection);
@@ -76,13 +73,9 @@ public:
     std::uint64_t SumsRedone() const { return sumsRedone_; }
 
     bool Selected(NodeId v) const { return selected_[Index(v)] != 0; }
-    std::span<const Adjacent> Neighbours(NodeId v) const {
-        return {adjacent_.data() + rowStart_[Index(v)], adjacent_.data() + rowStart_[Index(v) + 1]};
-    }
-    // Incident edges, loops counted twice, as Graph::Degree of the full graph.
-    std::int64_t Degree(NodeId v) const {
-        return static_cast<std::int64_t>(rowStart_[Index(v) + 1] - rowStart_[Index(v)]);
-    }
+    std::span<const Adjacent> Neighbours(NodeId v) const { return graph_.Neighbours(v); }
+    // Incident edges, loops counted twice.
+    std::int64_t Degree(NodeId v) const { return graph_.Degree(v); }
 
     // Flips the selection of every node of `flips` (each at most once) and
     // brings the components and scores up to date. Pending until Commit()
@@ -207,7 +200,7 @@ private:
     // the row visits at random.
     template <class OnNeighbour>
     std::int64_t SelectedEdges(NodeId x, TrackedSum& edgeSum, OnNeighbour&& onNeighbour) {
-        std::int64_t edges = loopCount_[Index(x)];
+        std::int64_t edges = graph_.Loops(x);
         edgeSum = LoopSum(x);
         const std::span<const Adjacent> row = Neighbours(x);
         if (!exact_) {
@@ -255,13 +248,11 @@ private:
     float Score(const Component& c) const;
     // The score from the exact sums, when every order of summing gives it.
     std::optional<float> OrderFreeScore(const Component& c) const;
-    const TrackedSum& LoopSum(NodeId v) const {
-        static const TrackedSum kNone;
-        return loopSlot_[Index(v)] < 0 ? kNone : loopSums_[Index(loopSlot_[Index(v)])];
-    }
+    const TrackedSum& LoopSum(NodeId v) const { return graph_.LoopSum(v); }
     std::int32_t FirstPosition(ComponentId c);
     bool Changed(ComponentId c) const { return touched_[Index(c)] == moveStamp_ && pending_; }
 
+    const SearchGraph& graph_;
     const ScoreInputs inputs_;  // its members refer to the caller's maps
     const std::vector<NodeId>& nodes_;
     bool withEdges_ = false;
@@ -271,23 +262,13 @@ private:
     int nodeUnit_ = 0;  // every node score is a multiple of 2^nodeUnit_
     int edgeUnit_ = 0;
 
-    // Adjacency rows by node id.
-    std::vector<std::size_t> rowStart_;
-    std::vector<Adjacent> adjacent_;
-    // The far ends of each row again, highest degree first: the split
-    // searches read rows in this order, so that they climb to the hubs,
-    // where they meet soonest.
-    std::vector<NodeId> hubFirst_;
-    // The first kPeek entries of each hub-first row, padded with the node
-    // itself, packed together: a split reads them for every start, and the
-    // rows themselves are spread over memory far larger than the caches.
-    static constexpr std::size_t kPeek = 4;
-    std::vector<NodeId> peek_;
-    std::vector<float> nodeScore_;
-    std::vector<std::int32_t> position_;  // in the node list; -1 outside it
-    std::vector<std::int64_t> loopCount_;
-    std::vector<std::int32_t> loopSlot_;  // in loopSums_; -1 for a node without loops
-    std::vector<TrackedSum> loopSums_;
+    // What the tracker reads of the graph (see search_graph.hpp).
+    std::span<const std::size_t> rowStart_;
+    std::span<const Adjacent> adjacent_;
+    std::span<const NodeId> hubFirst_;
+    static constexpr std::size_t kPeek = SearchGraph::kPeek;
+    std::span<const NodeId> peek_;
+    std::vector<float> nodeScore_;  // by node id
 
     // The current state.
     std::vector<unsigned char> selected_;

@@ -31,7 +31,7 @@ void GroupTracker::SelectNode(NodeId x) {
         AddScore(comp.summary.nodeSum, nodeScore_[Index(x)]);
         comp.summary.edges = edges;
         comp.summary.edgeSum = edgeSum;
-        comp.summary.first = position_[Index(x)];
+        comp.summary.first = graph_.Position(x);
         comp.summary.firstKnown = true;
         op.component = c;
         ops_.push_back(op);
@@ -50,7 +50,7 @@ void GroupTracker::SelectNode(NodeId x) {
     AddScore(sum.nodeSum, nodeScore_[Index(x)]);
     sum.edges += edges;
     AddScore(sum.edgeSum, edgeSum);
-    const std::int32_t xPosition = position_[Index(x)];
+    const std::int32_t xPosition = graph_.Position(x);
     if (sum.firstKnown && xPosition < sum.first) sum.first = xPosition;
     slot_[Index(x)] = static_cast<std::int32_t>(target.nodes.size());
     label_[Index(x)] = keep;
@@ -104,7 +104,7 @@ void GroupTracker::UnselectNode(NodeId x) {
     SubtractScore(sum.nodeSum, nodeScore_[Index(x)]);
     sum.edges -= edges;
     SubtractScore(sum.edgeSum, edgeSum);
-    if (sum.firstKnown && sum.first == position_[Index(x)]) sum.firstKnown = false;
+    if (sum.firstKnown && sum.first == graph_.Position(x)) sum.firstKnown = false;
     if (comp.nodes.empty()) {
         sum.alive = false;
     } else if (starts_.size() >= 2) {
@@ -261,13 +261,13 @@ void GroupTracker::SplitAfterRemoval(ComponentId c, std::size_t opIndex) {
         Component& piece = components_[Index(p)];
         piece.nodes.swap(searches_[Index(s)].visited);
         searches_[Index(s)].visited.clear();
-        std::int32_t first = position_[Index(piece.nodes.front())];
+        std::int32_t first = graph_.Position(piece.nodes.front());
         for (std::size_t k = 0; k < piece.nodes.size(); ++k) {
             const NodeId v = piece.nodes[k];
             RemoveFromList(c, v);
             label_[Index(v)] = p;
             slot_[Index(v)] = static_cast<std::int32_t>(k);
-            first = std::min(first, position_[Index(v)]);
+            first = std::min(first, graph_.Position(v));
         }
         Summary& sum = piece.summary;
         sum.first = first;

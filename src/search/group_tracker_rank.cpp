@@ -5,17 +5,12 @@
 #include <cmath>
 #include <cstdint>
 
+#include "search/evaluate.hpp"
 #include "search/group_tracker.hpp"
 
 namespace tarnvale {
 
 namespace {
-
-// The ranking of RankGroups: higher first, not-a-number after every number.
-bool RanksBefore(float x, float y) {
-    if (std::isnan(y)) return !std::isnan(x);
-    return x > y;
-}
 
 bool RankTie(float x, float y) { return !RanksBefore(x, y) && !RanksBefore(y, x); }
 

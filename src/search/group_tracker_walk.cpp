@@ -55,7 +55,7 @@ void GroupTracker::Reset(const NodeMap<bool>& selection) {
                 comp.nodes.push_back(w);
                 return true;
             });
-        comp.summary.first = position_[Index(start)];
+        comp.summary.first = graph_.Position(start);
         comp.summary.firstKnown = true;
         // While every sum is exact, any order gives the visiting order's sums.
         if (exact_)
@@ -79,7 +79,7 @@ void GroupTracker::SumMembers(ComponentId c) {
     Summary& sum = comp.summary;
     for (NodeId v : comp.nodes) {
         AddScore(sum.nodeSum, nodeScore_[Index(v)]);
-        sum.edges += loopCount_[Index(v)];
+        sum.edges += graph_.Loops(v);
         AddScore(sum.edgeSum, LoopSum(v));
         // Each edge inside the component once, from its end of smaller id.
         for (const Adjacent& a : Neighbours(v)) {
@@ -120,8 +120,8 @@ void GroupTracker::SumInVisitingOrder(ComponentId c) {
 std::int32_t GroupTracker::FirstPosition(ComponentId c) {
     Summary& sum = components_[Index(c)].summary;
     if (!sum.firstKnown) {
-        std::int32_t first = position_[Index(components_[Index(c)].nodes.front())];
-        for (NodeId v : components_[Index(c)].nodes) first = std::min(first, position_[Index(v)]);
+        std::int32_t first = graph_.Position(components_[Index(c)].nodes.front());
+        for (NodeId v : components_[Index(c)].nodes) first = std::min(first, graph_.Position(v));
         sum.first = first;
         sum.firstKnown = true;
     }

@@ -12,14 +12,14 @@ namespace tarnvale {
 namespace {
 
 // The node scores as floats, in node order.
-FloatList ScoresInNodeOrder(const Graph& graph, const NodeMap<double>& nodeScores) {
+FloatList ScoresInNodeOrder(const SearchGraph& graph, const NodeMap<double>& nodeScores) {
     FloatList scores;
     scores.reserve(graph.NumberOfNodes());
     graph.ForEachNode([&](NodeId n) { scores.push_back(static_cast<float>(nodeScores.get(n))); });
     return scores;
 }
 
-FloatList SortedScores(const Graph& graph, const NodeMap<double>& nodeScores) {
+FloatList SortedScores(const SearchGraph& graph, const NodeMap<double>& nodeScores) {
     FloatList v = ScoresInNodeOrder(graph, nodeScores);
     std::sort(v.begin(), v.end(), std::greater<float>());
     return v;
@@ -57,13 +57,13 @@ float UpperTail(double z) { return static_cast<float>(1.0 - NormCdf(z)); }
 // neighbours were all deleted by an earlier run has no such statistic: the
 // mean of no scores is undefined (NaN), which exceeds no draw, so the test
 // by neighbours never clears such a node.
-float NeighbourTail(const Graph& graph, NodeId node, const NodeMap<double>& nodeScores,
+float NeighbourTail(const SearchGraph& graph, NodeId node, const NodeMap<double>& nodeScores,
                     Spread all) {
     const std::int64_t degree = graph.Degree(node);
     if (degree == 0) return std::numeric_limits<float>::quiet_NaN();
     float sum = 0;
-    graph.ForEachAdjacent(
-        node, [&](EdgeId, NodeId next) { sum += static_cast<float>(nodeScores.get(next)); });
+    for (const SearchGraph::Adjacent& a : graph.Neighbours(node))
+        sum += static_cast<float>(nodeScores.get(a.node));
     const double d = static_cast<double>(degree);
     const float mean = static_cast<float>(static_cast<double>(sum) * (1.0 / d));
     const float t = static_cast<float>(static_cast<double>(mean - all.mu) /
@@ -72,20 +72,20 @@ float NeighbourTail(const Graph& graph, NodeId node, const NodeMap<double>& node
 }
 
 // Selects exactly the nodes whose score, in double, is not below the cut.
-void ApplyCut(const Graph& graph, NodeMap<bool>& selection, const NodeMap<double>& nodeScores,
+void ApplyCut(const SearchGraph& graph, NodeMap<bool>& selection, const NodeMap<double>& nodeScores,
               float cut) {
     const double threshold = static_cast<double>(cut);
     graph.ForEachNode([&](NodeId n) { selection[n] = nodeScores.get(n) >= threshold; });
 }
 
-void RandomStart(const Graph& graph, NodeMap<bool>& selection, Random& rng) {
+void RandomStart(const SearchGraph& graph, NodeMap<bool>& selection, Random& rng) {
     // A draw of 0 leaves the flag as it was.
     graph.ForEachNode([&](NodeId n) {
         if (rng.Integer(0, 1) != 0) selection[n] = true;
     });
 }
 
-void P0(const Graph& graph, NodeMap<bool>& selection, const NodeMap<double>& nodeScores,
+void P0(const SearchGraph& graph, NodeMap<bool>& selection, const NodeMap<double>& nodeScores,
         Random& rng) {
     graph.ForEachNode([&](NodeId n) {
         const float q = UpperTail(nodeScores.get(n));
@@ -94,7 +94,7 @@ void P0(const Graph& graph, NodeMap<bool>& selection, const NodeMap<double>& nod
     });
 }
 
-void P1(const Graph& graph, NodeMap<bool>& selection, const NodeMap<double>& nodeScores,
+void P1(const SearchGraph& graph, NodeMap<bool>& selection, const NodeMap<double>& nodeScores,
         Random& rng, std::ostream& out) {
     const Spread all = SpreadOf(ScoresInNodeOrder(graph, nodeScores), out);
     graph.ForEachNode([&](NodeId n) {
@@ -104,7 +104,7 @@ void P1(const Graph& graph, NodeMap<bool>& selection, const NodeMap<double>& nod
     });
 }
 
-void POP1(const Graph& graph, NodeMap<bool>& selection, const NodeMap<double>& nodeScores,
+void POP1(const SearchGraph& graph, NodeMap<bool>& selection, const NodeMap<double>& nodeScores,
           Random& rng, std::ostream& out) {
     const Spread all = SpreadOf(ScoresInNodeOrder(graph, nodeScores), out);
     graph.ForEachNode([&](NodeId n) {
@@ -117,15 +117,15 @@ void POP1(const Graph& graph, NodeMap<bool>& selection, const NodeMap<double>& n
     });
 }
 
-void LowerBound(const Graph& graph, NodeMap<bool>& selection, const NodeMap<double>& nodeScores,
-                std::ostream& out) {
+void LowerBound(const SearchGraph& graph, NodeMap<bool>& selection,
+                const NodeMap<double>& nodeScores, std::ostream& out) {
     const FloatList v = SortedScores(graph, nodeScores);
     if (v.empty()) return;
     const Spread all = SpreadOf(v, out);
     ApplyCut(graph, selection, nodeScores, v[LowerBoundCutIndex(v, all.mu, all.sd)]);
 }
 
-void LowerBoundApproximation(const Graph& graph, NodeMap<bool>& selection,
+void LowerBoundApproximation(const SearchGraph& graph, NodeMap<bool>& selection,
                              const NodeMap<double>& nodeScores, std::ostream& out) {
     const FloatList v = SortedScores(graph, nodeScores);
     if (v.empty()) return;
@@ -134,7 +134,7 @@ void LowerBoundApproximation(const Graph& graph, NodeMap<bool>& selection,
     ApplyCut(graph, selection, nodeScores, cut);
 }
 
-void LowerBoundLocalSearch(const Graph& graph, NodeMap<bool>& selection,
+void LowerBoundLocalSearch(const SearchGraph& graph, NodeMap<bool>& selection,
                            const NodeMap<double>& nodeScores, std::ostream& out) {
     const FloatList v = SortedScores(graph, nodeScores);
     if (v.empty()) return;
@@ -183,7 +183,7 @@ std::size_t LocalSearchCutIndex(const FloatList& v, float muAll, float sdAll, st
     return j - 1;
 }
 
-void Initialize(int number, const Graph& graph, NodeMap<bool>& selection,
+void Initialize(int number, const SearchGraph& graph, NodeMap<bool>& selection,
                 const NodeMap<double>& nodeScores, Random& rng, std::ostream& out) {
     switch (number) {
         case 1:

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "network/graph.hpp"
+#include "search/search_graph.hpp"
 #include "stats/random.hpp"
 #include "stats/statistics.hpp"
 
@@ -14,7 +15,7 @@ namespace tarnvale {
 // 6 LowerBound Approximation, 7 LowerBound Local Search; anything else P0)
 // over the visible nodes in node order, printing its name line ("Heuristic:
 // ...") and any further lines it prints to out.
-void Initialize(int number, const Graph& graph, NodeMap<bool>& selection,
+void Initialize(int number, const SearchGraph& graph, NodeMap<bool>& selection,
                 const NodeMap<double>& nodeScores, Random& rng, std::ostream& out);
 
 // The z-cut searches over v, the node scores as floats sorted highest first,

@@ -5,7 +5,7 @@
 
 namespace tarnvale {
 
-std::vector<Group> SearchGroups(Graph& graph, const ScoreInputs& inputs,
+std::vector<Group> SearchGroups(const SearchGraph& graph, const ScoreInputs& inputs,
                                 const AnnealOptions& anneal, std::uint32_t seed) {
     std::ostream silent(nullptr);  // the searches' own lines are not wanted
     NodeMap<bool> selection;

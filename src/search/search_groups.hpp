@@ -10,12 +10,14 @@
 #include "search/annealing.hpp"
 #include "search/evaluate.hpp"
 #include "search/score_context.hpp"
+#include "search/search_graph.hpp"
 
 namespace tarnvale {
 
 // The run as the permutations and the ensemble repeat it.
 struct PermutedRun {
-    Graph& graph;  // the run's graph, before it is cut down
+    const SearchGraph& graph;  // the run's network, shared by every search
+    const Graph& network;      // the same as a graph, for the rewiring
     const NodeMap<double>& nodeScores;
     const EdgeMap<float>& edgeScores;
     const ScoreContext& context;  // the run's background models
@@ -25,7 +27,7 @@ struct PermutedRun {
 
 // One search of `graph` with `seed` (no output of its own; anneal.progress
 // is called as the run goes): the groups of the state it leaves, best first.
-std::vector<Group> SearchGroups(Graph& graph, const ScoreInputs& inputs,
+std::vector<Group> SearchGroups(const SearchGraph& graph, const ScoreInputs& inputs,
                                 const AnnealOptions& anneal, std::uint32_t seed);
 
 }  // namespace tarnvale

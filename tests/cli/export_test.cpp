@@ -46,8 +46,10 @@ struct ExportNetwork {
                                                             {a, c, 0.75f}})
             edgeValues[graph.NewEdge(from, to)] = value;
         graph.MakeUndirected();
+        search = SearchGraph(graph, nullptr);
     }
-    ExportInputs Inputs() const { return {graph, groups, names, nodeScores, edgeValues}; }
+    ExportInputs Inputs() const { return {search, groups, names, nodeScores, edgeValues}; }
+    SearchGraph search;
 };
 
 TEST(DotExport, ColoursOnOneDivergingScaleUpToTheLargestScoreInAGroup) {

@@ -46,8 +46,10 @@ struct Net {
                                     .heuristic = heuristic,
                                     .quenching = quenching};
         std::ostringstream out;
+        graph.MakeUndirected();
+        const SearchGraph search(graph, nullptr);
         const AnnealResult result =
-            AnnealRun(graph, {scores, edgeScores, context}, selection, options, kSeed, out);
+            AnnealRun(search, {scores, edgeScores, context}, selection, options, kSeed, out);
         printed = out.str();
         requenches = 0;
         for (auto at = printed.find("\nQuenching again..\n"); at != std::string::npos;
@@ -60,7 +62,7 @@ struct Net {
         graph.MakeUndirected();
         Random rng(kSeed);
         std::ostringstream out;
-        Initialize(number, graph, selection, scores, rng, out);
+        Initialize(number, SearchGraph(graph, nullptr), selection, scores, rng, out);
         return WordsTaken(rng, kSeed);
     }
     Graph graph;
@@ -139,7 +141,6 @@ void ExpectSameRun(int n, int m, int hubs, Scores kind, bool nodeOnly, int hub, 
     const ScoredNetwork net = Build(n, RandomEdges(n, m, hubs, rng), kind, nodeOnly, rng);
     std::string outcomes[2];
     for (StepEvaluation evaluation : {StepEvaluation::FromScratch, StepEvaluation::Incremental}) {
-        Graph graph = net.graph;
         NodeMap<bool> selection;
         const AnnealOptions options{.iterations = iterations,
                                     .nmax = nmax,
@@ -148,9 +149,10 @@ void ExpectSameRun(int n, int m, int hubs, Scores kind, bool nodeOnly, int hub, 
                                     .hub = hub,
                                     .evaluation = evaluation};
         std::ostringstream out;
-        const AnnealResult result = AnnealRun(graph, net.Inputs(), selection, options, kSeed, out);
+        const AnnealResult result =
+            AnnealRun(net.search, net.Inputs(), selection, options, kSeed, out);
         out << "\nselected:";
-        for (NodeId v : Selected(graph, selection)) out << ' ' << v;
+        for (NodeId v : Selected(net.graph, selection)) out << ' ' << v;
         out << "\nbest " << std::bit_cast<std::uint32_t>(result.bestScore) << ", steps "
             << result.steps;
         outcomes[evaluation == StepEvaluation::Incremental] = out.str();

@@ -30,7 +30,7 @@ std::vector<std::uint32_t> Bits(const std::vector<float>& v) {
 // The same score bits and the same best group, nodes in visiting order.
 void ExpectSameRanking(ScoredNetwork& net, GroupTracker& tracker, const NodeMap<bool>& selection,
                        int nmax, const std::string& where) {
-    const RankedState expected = RankState(Evaluate(net.graph, selection, net.Inputs()), nmax);
+    const RankedState expected = RankState(Evaluate(net.search, selection, net.Inputs()), nmax);
     std::vector<float> scores;
     const ComponentId best = tracker.Rank(nmax, scores);
     ASSERT_EQ(Bits(scores), Bits(expected.scores)) << where;
@@ -44,7 +44,7 @@ void ExpectSameRanking(ScoredNetwork& net, GroupTracker& tracker, const NodeMap<
 void RunMoves(ScoredNetwork& net, std::mt19937& rng, int moves, const std::string& name) {
     NodeMap<bool> selection;
     for (NodeId v : net.nodes) selection[v] = rng() % 2 == 0;
-    GroupTracker tracker(net.graph, net.nodes, net.Inputs());
+    GroupTracker tracker(net.search, net.Inputs());
     tracker.Reset(selection);
     ExpectSameRanking(net, tracker, selection, 1000, name + " after reset");
     for (int m = 0; m < moves && !::testing::Test::HasFailure(); ++m) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "search/score_context.hpp"
+#include "search/search_graph.hpp"
 #include "stats/random.hpp"
 
 namespace tarnvale {
@@ -53,6 +54,7 @@ inline int WordsTaken(Random& rng, std::uint32_t seed) {
 
 struct ScoredNetwork {
     Graph graph;
+    SearchGraph search;  // what the searches read
     NodeMap<double> nodeScores;
     EdgeMap<float> edgeScores;
     ScoreContext context;
@@ -77,6 +79,7 @@ inline ScoredNetwork Build(int n, const std::vector<std::pair<int, int>>& edges,
     net.context = {
         {0.05f, 1.2f, 0.8f, 0.2f, 0.3f, 0.0f}, {-0.2f, 0.9f, 1.1f, 0.1f, 0.1f, 0.0f}, nodeOnly};
     net.nodes = net.graph.Nodes();
+    net.search = SearchGraph(net.graph, nodeOnly ? nullptr : &net.edgeScores);
     return net;
 }
 
