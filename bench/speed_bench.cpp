@@ -122,7 +122,7 @@ struct RunResult {
 };
 
 RunResult RunAnneal(const Loaded& net, StepEvaluation evaluation, std::uint64_t stepLimit) {
-    Graph graph = net.graph;
+    const SearchGraph graph(net.graph, net.context.nodeOnly ? nullptr : &net.edgeScores);
     NodeMap<bool> selection;
     AnnealOptions options;  // the defaults of the command line
     options.evaluation = evaluation;

@@ -7,20 +7,19 @@
 
 namespace tarnvale {
 
-// What the permutations search: the run's node scores shuffled among its
-// nodes, or the run's graph rewired with its degrees kept and the edge scores
-// shuffled onto the new edges.
-enum class NullModel { Scores, Network };
+// What a permutation chain shuffles: the node scores among all nodes of the
+// prepared network, or only among nodes of similar degree.
+enum class NullModel { Scores, Degree };
 
 // The name of a null model on the command line and in the summary table.
 inline const char* NullName(NullModel null) {
-    return null == NullModel::Network ? "network" : "scores";
+    return null == NullModel::Degree ? "degree" : "scores";
 }
 
 struct AnalysisOptions {
-    int permutations = 0;             // searches on shuffled scores after each run
+    int permutations = 0;  // permutation chains: every run again on shuffled scores
     NullModel null = NullModel::Scores;
-    int ensemble = 0;                 // searches with other seeds after each run
+    int ensemble = 0;  // searches with other seeds after each run
     // Permutation and ensemble searches side by side.
     int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 };

@@ -5,6 +5,24 @@
 #include "base/export_file.hpp"
 
 namespace tarnvale {
+namespace {
+
+// SearchGroups with its steps counted on the shared progress bar.
+std::vector<Group> SearchGroups(const SearchGraph& graph, const ScoreInputs& inputs,
+                                AnnealOptions anneal, std::uint32_t seed,
+                                SharedProgress& progress) {
+    std::uint64_t last = 0;
+    if (progress.enabled()) {
+        const std::uint64_t steps =
+            static_cast<std::uint64_t>(anneal.iterations) + graph.NumberOfNodes();
+        anneal.progress = [&progress, &last, steps](std::uint64_t position, std::uint64_t, float) {
+            progress.Advance(last, std::min(position, steps));
+        };
+    }
+    return SearchGroups(graph, inputs, anneal, seed);
+}
+
+}  // namespace
 
 NodeMap<std::uint32_t> EnsembleCounts(const PermutedRun& setup, int nmax, int repetitions,
                                       std::uint32_t base, int run, ProgressBar& progress) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/permutation_test.hpp"
+#include "search/search_groups.hpp"
 
 namespace tarnvale {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "base/export_file.hpp"
+#include "analysis/null_model.hpp"
 
 namespace tarnvale {
 namespace {
@@ -15,33 +15,40 @@ std::uint64_t SplitMix64(std::uint64_t x) {
     return x ^ (x >> 31);
 }
 
-// A uniformly random order of n items (Fisher-Yates, from the last item
-// down): swap(i, j) exchanges two of them.
-template <typename Swap>
-void ShuffleOrder(std::size_t n, Random& rng, Swap swap) {
-    for (std::size_t i = n; i > 1; --i)
-        swap(i - 1, static_cast<std::size_t>(rng.Integer(0, static_cast<std::int32_t>(i - 1))));
-}
+// One permutation chain: its seeds, its steps on the shared bar, and what
+// each of its runs found.
+class PermutedChain : public ChainHooks {
+public:
+    PermutedChain(std::uint32_t base, std::uint64_t k, int nmax, SharedProgress& progress)
+        : base_(base), k_(k), nmax_(nmax), progress_(progress) {}
 
-// The edge scores of `graph`'s visible edges, in edge order, dealt out in
-// random order to the edges of `rewired`, in edge order.
-EdgeMap<float> ShuffledEdgeScores(const Graph& graph, const EdgeMap<float>& scores,
-                                  const Graph& rewired, Random& rng) {
-    std::vector<float> values;
-    graph.ForEachEdge([&](EdgeId e) { values.push_back(scores.get(e)); });
-    ShuffleOrder(values.size(), rng,
-                 [&](std::size_t i, std::size_t j) { std::swap(values[i], values[j]); });
-    EdgeMap<float> result;
-    std::size_t next = 0;
-    rewired.ForEachEdge([&](EdgeId e) { result[e] = values[next++]; });
-    return result;
-}
+    RunSeeds Seeds(int run) override {
+        return {PermutationSeed(base_, run, 3 * k_ + 1), PermutationSeed(base_, run, 3 * k_ + 2)};
+    }
+    void BeginSearch(int, AnnealOptions& anneal, std::uint64_t steps) override {
+        if (!progress_.enabled()) return;
+        last_ = 0;
+        anneal.progress = [this, steps](std::uint64_t position, std::uint64_t, float) {
+            progress_.Advance(last_, std::min(position, steps));
+        };
+    }
+    void RunDone(const RunMade& run) override {
+        const std::vector<Group> groups = RankedGroups(run);
+        ChainRun& found = result_.emplace_back();
+        const std::size_t ranked = std::min(groups.size(), static_cast<std::size_t>(nmax_));
+        for (std::size_t g = 0; g < ranked; ++g) found.ranked.push_back(groups[g].score);
+        if (!groups.empty()) found.best = groups.front().nodes;
+    }
+    ChainResult Take() { return std::move(result_); }
 
-std::vector<float> ScoresOf(const std::vector<Group>& groups) {
-    std::vector<float> scores;
-    for (const Group& group : groups) scores.push_back(group.score);
-    return scores;
-}
+private:
+    std::uint32_t base_;
+    std::uint64_t k_;
+    int nmax_;
+    SharedProgress& progress_;
+    std::uint64_t last_ = 0;
+    ChainResult result_;
+};
 
 }  // namespace
 
@@ -52,82 +59,52 @@ std::uint32_t PermutationSeed(std::uint32_t base, int run, std::uint64_t index) 
     return static_cast<std::uint32_t>(x >> 32);
 }
 
-void ShuffleNodeScores(const std::vector<NodeId>& nodes, NodeMap<double>& scores, Random& rng) {
-    ShuffleOrder(nodes.size(), rng, [&](std::size_t i, std::size_t j) {
-        std::swap(scores[nodes[i]], scores[nodes[j]]);
+std::vector<ChainResult> PermutationChains(const ChainStart& start, std::uint64_t begin,
+                                           std::uint64_t end, int threads, ProgressBar& progress) {
+    const std::vector<std::vector<NodeId>> groups = ShuffleGroups(start.first, start.null);
+    // Every run makes its N steps and one quench pass, of at most as many
+    // nodes as the first run has (more when a pass is made again, which the
+    // bar absorbs).
+    std::uint64_t steps = 0;
+    for (int r = 0; r < start.settings.runs; ++r)
+        steps += static_cast<std::uint64_t>(RunIterations(start.settings.search.iterations, r)) +
+                 start.first.NumberOfNodes();
+    const std::uint64_t count = end > begin ? end - begin : 0;
+    SharedProgress shared(progress, "permutations", count * steps);
+    return RunRepetitions<ChainResult>(count, threads, [&](std::uint64_t i) {
+        const std::uint64_t k = begin + i;
+        NodeMap<double> shuffled = start.nodeScores;
+        Random rng(PermutationSeed(start.base, 0, 3 * k));
+        ShuffleNodeScores(groups, shuffled, rng);
+        PermutedChain chain(start.base, k, start.settings.search.nmax, shared);
+        std::ostream silent(nullptr);  // the chains' own lines are not wanted
+        RunChain(start.first, shuffled, start.edgeScores, start.edges, start.settings, chain,
+                 silent);
+        return chain.Take();
     });
 }
 
 std::vector<RankSignificance> Significance(const std::vector<Group>& observed, int nmax,
-                                           const std::vector<std::vector<float>>& permuted) {
+                                           const std::vector<ChainResult>& chains, int run) {
     const std::size_t ranks =
         std::min(observed.size(), static_cast<std::size_t>(std::max(nmax, 1)));
+    const auto r = static_cast<std::size_t>(run);
     std::vector<RankSignificance> result(ranks);
+    const double total = static_cast<double>(chains.size() + 1);
     for (std::size_t g = 0; g < ranks; ++g) {
         RankSignificance& rank = result[g];
         rank.size = observed[g].nodes.size();
         rank.score = observed[g].score;
-        for (const auto& scores : permuted)
+        for (const ChainResult& chain : chains) {
+            if (r >= chain.size()) continue;  // the chain's runs ended before
+            const std::vector<float>& scores = chain[r].ranked;
             if (g < scores.size() && scores[g] >= rank.score) ++rank.atLeast;
-        rank.pValue =
-            static_cast<double>(rank.atLeast + 1) / static_cast<double>(permuted.size() + 1);
+            if (!scores.empty() && scores.front() >= rank.score) ++rank.bestAtLeast;
+        }
+        rank.pValue = static_cast<double>(rank.atLeast + 1) / total;
+        rank.familywiseP = static_cast<double>(rank.bestAtLeast + 1) / total;
     }
     return result;
-}
-
-std::vector<Group> SearchGroups(const SearchGraph& graph, const ScoreInputs& inputs,
-                                AnnealOptions anneal, std::uint32_t seed,
-                                SharedProgress& progress) {
-    anneal.progress = nullptr;
-    std::uint64_t last = 0;
-    if (progress.enabled()) {
-        const std::uint64_t steps =
-            static_cast<std::uint64_t>(anneal.iterations) + graph.NumberOfNodes();
-        anneal.progress = [&progress, &last, steps](std::uint64_t position, std::uint64_t, float) {
-            progress.Advance(last, std::min(position, steps));
-        };
-    }
-    return SearchGroups(graph, inputs, anneal, seed);
-}
-
-std::vector<std::vector<float>> PermutedScores(const PermutedRun& setup, NullModel null,
-                                               int permutations, std::uint32_t base, int run,
-                                               ProgressBar& progress, const std::string& phase,
-                                               RewireCount& rewired) {
-    // Every search makes N steps and one quench pass of n (more when a pass
-    // is made again, which the bar absorbs).
-    const std::uint64_t steps =
-        static_cast<std::uint64_t>(setup.anneal.iterations) + setup.graph.NumberOfNodes();
-    const auto count = static_cast<std::uint64_t>(std::max(permutations, 0));
-    std::vector<RewireCount> rewirings(null == NullModel::Network ? count : 0);
-    std::vector<std::vector<float>> scores;
-    {
-        SharedProgress shared(progress, phase, count * steps);
-        scores = RunRepetitions<std::vector<float>>(count, setup.threads, [&](std::uint64_t k) {
-            Random rng(PermutationSeed(base, run, 2 * k));
-            const std::uint32_t seed = PermutationSeed(base, run, 2 * k + 1);
-            if (null == NullModel::Network) {
-                Graph graph = RewiredGraph(setup.network, rng, rewirings[k]);
-                const EdgeMap<float> edges =
-                    ShuffledEdgeScores(setup.network, setup.edgeScores, graph, rng);
-                const SearchGraph rewired(graph, setup.context.nodeOnly ? nullptr : &edges);
-                const ScoreInputs inputs{setup.nodeScores, edges, setup.context};
-                return ScoresOf(SearchGroups(rewired, inputs, setup.anneal, seed, shared));
-            }
-            NodeMap<double> shuffled = setup.nodeScores;
-            ShuffleNodeScores(setup.graph.Nodes(), shuffled, rng);
-            const ScoreInputs inputs{shuffled, setup.edgeScores, setup.context};
-            return ScoresOf(SearchGroups(setup.graph, inputs, setup.anneal, seed, shared));
-        });
-    }
-    rewired = RewireCount{};
-    for (const RewireCount& one : rewirings) {
-        rewired.attempts += one.attempts;
-        rewired.swaps += one.swaps;
-        rewired.changed += one.changed;
-        rewired.edges += one.edges;
-    }
-    return scores;
 }
 
 void PrintSignificance(std::ostream& out, char letter, int permutations,
@@ -138,51 +115,28 @@ void PrintSignificance(std::ostream& out, char letter, int permutations,
         return;
     }
     out << permutations
-        << (null == NullModel::Network ? " searches on rewired networks (degrees kept)\n"
-                                       : " searches with the node scores shuffled\n");
+        << (null == NullModel::Degree
+                ? " permutation chains with the node scores shuffled among nodes of similar "
+                  "degree\n"
+                : " permutation chains with the node scores shuffled\n");
     for (std::size_t g = 0; g < ranks.size(); ++g) {
         out << "Group No. " << g << ": s-score = " << ranks[g].score
-            << ", empirical p-value = " << ranks[g].pValue << " (" << ranks[g].atLeast << " of "
-            << permutations << " permutations at least as high)\n";
+            << ", family-wise p-value = " << ranks[g].familywiseP << " (" << ranks[g].bestAtLeast
+            << " of " << permutations
+            << " best groups at least as high), rank-wise p-value = " << ranks[g].pValue << " ("
+            << ranks[g].atLeast << " at least as high)\n";
     }
 }
 
 void WriteSignificanceTable(std::ostream& out, int permutations,
                             const std::vector<RankSignificance>& ranks) {
-    out << "group\tsize\ts_score\tat_least_as_high\tpermutations\tp_value\n";
+    out << "group\tsize\ts_score\tat_least_as_high\tpermutations\tp_value\tbest_at_least_as_"
+           "high\tfamilywise_p\n";
     for (std::size_t g = 0; g < ranks.size(); ++g) {
         out << g << '\t' << ranks[g].size << '\t' << ranks[g].score << '\t' << ranks[g].atLeast
-            << '\t' << permutations << '\t' << ranks[g].pValue << '\n';
+            << '\t' << permutations << '\t' << ranks[g].pValue << '\t' << ranks[g].bestAtLeast
+            << '\t' << ranks[g].familywiseP << '\n';
     }
-}
-
-std::vector<RankSignificance> PermutationTest(const PermutedRun& setup, NullModel null,
-                                              const std::vector<Group>& observed, int nmax,
-                                              int permutations, std::uint32_t base, int run,
-                                              const std::string& reportName, ProgressBar& progress,
-                                              std::ostream& out) {
-    const char letter = static_cast<char>('A' + run);
-    std::vector<RankSignificance> ranks;
-    RewireCount rewired;
-    if (!observed.empty()) {
-        const std::string phase = std::string("permutations, run ") + letter;
-        ranks = Significance(
-            observed, nmax,
-            PermutedScores(setup, null, permutations, base, run, progress, phase, rewired));
-    }
-    // A star or a nearly complete graph leaves few swaps to make: its
-    // rewirings stay close to the graph itself and prove little.
-    if (null == NullModel::Network && 2 * rewired.swaps < rewired.attempts) {
-        const std::uint64_t perSearch = std::max(permutations, 1);
-        out << "\nWarning: the rewiring of run " << letter << "'s network made only "
-            << rewired.swaps << " of " << rewired.attempts << " attempted edge swaps; "
-            << rewired.changed / perSearch << " of " << rewired.edges / perSearch
-            << " edges were rewired per permutation on average\n";
-    }
-    PrintSignificance(out, letter, permutations, ranks, null);
-    WriteExportFile(reportName + ".significance.tsv",
-                    [&](std::ostream& file) { WriteSignificanceTable(file, permutations, ranks); });
-    return ranks;
 }
 
 }  // namespace tarnvale

@@ -1,46 +1,63 @@
 #include "analysis/run_checks.hpp"
 
+#include <utility>
+
 #include "analysis/ensemble.hpp"
 #include "base/export_file.hpp"
-#include "search/group_edges.hpp"
 
 namespace tarnvale {
 
-void CheckRunGroups(const CheckedRun& run, const PermutedRun& setup,
-                    const std::vector<Group>& groups, std::vector<SummaryRow>& summary,
+CheckedRun CheckRun(const AnalysisOptions& analysis, int run, std::uint32_t base,
+                    const std::string& reportName, const PermutedRun& setup,
+                    std::vector<Group> groups, const NodeMap<std::string>& names,
                     ProgressBar& progress, std::ostream& out) {
-    const AnalysisOptions& options = run.analysis;
-    const std::vector<std::vector<GroupEdge>> edges = GroupEdges(setup.graph, groups);
-    const NullModel null = options.null;
-    std::vector<RankSignificance> ranks;
-    if (options.permutations > 0)
-        ranks = PermutationTest(setup, null, groups, run.nmax, options.permutations, run.base,
-                                run.run, run.reportName, progress, out);
-    NodeMap<double> fractions;
-    if (options.ensemble > 0)
-        fractions = EnsembleTest(setup, groups, run.nmax, options.ensemble, run.base, run.run,
-                                 run.names, run.reportName, progress, out);
-
-    for (std::size_t g = 0; g < groups.size(); ++g) {
-        SummaryRow row;
-        row.run = static_cast<char>('A' + run.run);
-        row.rank = g;
-        row.size = groups[g].nodes.size();
-        row.edges = edges[g].size();
-        row.score = groups[g].score;
-        row.ranked = g < static_cast<std::size_t>(run.nmax);
-        if (g < ranks.size()) row.pValue = ranks[g].pValue;
-        if (options.permutations > 0) row.null = NullName(null);
-        if (options.ensemble > 0) {
+    const int nmax = setup.anneal.nmax;
+    CheckedRun checked{reportName, std::move(groups), {}};
+    const ScoreInputs inputs{setup.nodeScores, setup.edgeScores, setup.context};
+    checked.rows = RunRows(static_cast<char>('A' + run), setup.graph, checked.groups, inputs, nmax);
+    if (analysis.ensemble > 0) {
+        const NodeMap<double> fractions =
+            EnsembleTest(setup, checked.groups, nmax, analysis.ensemble, base, run, names,
+                         reportName, progress, out);
+        for (SummaryRow& row : checked.rows) {
+            if (!row.rank) continue;
             double sum = 0;
-            for (NodeId n : groups[g].nodes) sum += fractions.get(n);
-            row.stability = sum / static_cast<double>(groups[g].nodes.size());
+            for (NodeId n : checked.groups[*row.rank].nodes) sum += fractions.get(n);
+            row.stability = sum / static_cast<double>(row.size);
         }
-        summary.push_back(row);
     }
-    if (!run.summaryName.empty())
-        WriteExportFile(run.summaryName,
-                        [&](std::ostream& file) { WriteSummaryTable(file, summary); });
+    return checked;
+}
+
+void PermutationTest(const AnalysisOptions& analysis, const ChainStart& start,
+                     std::vector<CheckedRun>& runs, ProgressBar& progress, std::ostream& out) {
+    if (analysis.permutations <= 0 || runs.empty()) return;
+    const auto count = static_cast<std::uint64_t>(analysis.permutations);
+    const std::vector<ChainResult> chains =
+        PermutationChains(start, 0, count, analysis.threads, progress);
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        CheckedRun& run = runs[r];
+        const std::vector<RankSignificance> ranks =
+            Significance(run.groups, start.settings.search.nmax, chains, static_cast<int>(r));
+        PrintSignificance(out, static_cast<char>('A' + r), analysis.permutations, ranks,
+                          start.null);
+        WriteExportFile(run.reportName + ".significance.tsv", [&](std::ostream& file) {
+            WriteSignificanceTable(file, analysis.permutations, ranks);
+        });
+        for (SummaryRow& row : run.rows) {
+            row.null = NullName(start.null);
+            if (row.rank && *row.rank < ranks.size()) {
+                row.pValue = ranks[*row.rank].pValue;
+                row.familywiseP = ranks[*row.rank].familywiseP;
+            }
+        }
+    }
+}
+
+void WriteSummary(const std::string& name, const std::vector<CheckedRun>& runs) {
+    std::vector<SummaryRow> rows;
+    for (const CheckedRun& run : runs) rows.insert(rows.end(), run.rows.begin(), run.rows.end());
+    WriteExportFile(name, [&](std::ostream& file) { WriteSummaryTable(file, rows); });
 }
 
 }  // namespace tarnvale

@@ -1,6 +1,7 @@
 #pragma once
-// What a run's report is followed by when asked for: the permutation test,
-// the ensemble and the rows of the summary table.
+// What an invocation's reports are followed by when asked for: each run's
+// ensemble, the permutation chains of all runs with every ranked group's
+// p-values, and the summary table.
 
 #include <cstdint>
 #include <ostream>
@@ -10,27 +11,35 @@
 #include "analysis/analysis_options.hpp"
 #include "analysis/permutation_test.hpp"
 #include "analysis/summary.hpp"
+#include "base/progress.hpp"
+#include "search/search_groups.hpp"
 
 namespace tarnvale {
 
-// The run whose groups are checked.
+// What the checks keep of a run that was made.
 struct CheckedRun {
-    const AnalysisOptions& analysis;
-    int nmax = 5;  // the ranked groups of the run
-    int run = 0;
-    std::uint32_t base = 0;  // the seed every repetition's seed is derived from
-    const std::string& reportName;
-    const NodeMap<std::string>& names;
-    std::string summaryName;  // OUTBASE.summary.tsv, or empty when not asked for
+    std::string reportName;     // OUTBASE<letter>
+    std::vector<Group> groups;  // best first, as reported
+    std::vector<SummaryRow> rows;
 };
 
-// After the report of `run.run` (whose groups, best first, are visible in
-// setup.graph): the permutation test and the ensemble when asked for, then
-// the run's rows appended to `summary` and, when run.summaryName is set, that
-// file written again with every row so far. Throws RunError when a file
-// cannot be written.
-void CheckRunGroups(const CheckedRun& run, const PermutedRun& setup,
-                    const std::vector<Group>& groups, std::vector<SummaryRow>& summary,
+// After run `run`'s report: the ensemble when asked for (BASE.stability.tsv
+// and its line on `out`), then the run's summary rows. `base` is the seed
+// the ensemble's seeds derive from. Throws RunError when a file cannot be
+// written.
+CheckedRun CheckRun(const AnalysisOptions& analysis, int run, std::uint32_t base,
+                    const std::string& reportName, const PermutedRun& setup,
+                    std::vector<Group> groups, const NodeMap<std::string>& names,
                     ProgressBar& progress, std::ostream& out);
+
+// After the last run: the permutation chains (when asked for) for every run
+// made, each run's p-value lines on `out` and BASE.significance.tsv, whose
+// p-values also go into the runs' summary rows.
+void PermutationTest(const AnalysisOptions& analysis, const ChainStart& start,
+                     std::vector<CheckedRun>& runs, ProgressBar& progress, std::ostream& out);
+
+// Every run's rows, in run order, written to `name` (atomically; throws
+// RunError when it cannot be written).
+void WriteSummary(const std::string& name, const std::vector<CheckedRun>& runs);
 
 }  // namespace tarnvale

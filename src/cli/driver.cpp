@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/run_chain.hpp"
 #include "analysis/run_checks.hpp"
 #include "base/output_file.hpp"
 #include "base/progress.hpp"
@@ -204,6 +205,80 @@ void PrepareEdgeScoring(const Options& options, const SeedSource& seeds, Network
     }
 }
 
+// The invocation's own runs: their seeds and progress bars, and after each
+// run its report, exports and checks.
+class InvocationRuns : public ChainHooks {
+public:
+    InvocationRuns(const Options& options, const SeedSource& seeds, const Network& net,
+                   ProgressBar& progress, std::ostream& out)
+        : options_(options), seeds_(seeds), net_(net), progress_(progress), out_(out) {}
+
+    RunSeeds Seeds(int) override {
+        RunSeeds seeds;
+        seeds.background = seeds_.Next();
+        seeds.search = seeds_.Next();
+        return seeds;
+    }
+    BackgroundProgress BackgroundBar(int run) override {
+        if (!progress_.enabled()) return {};
+        return [this, run](std::uint64_t drawn, std::uint64_t total) {
+            if (drawn == 0)
+                progress_.Begin(std::string("node background, run ") + Letter(run), total, "draws");
+            else
+                progress_.Update(drawn);
+        };
+    }
+    void EndBackground() override { progress_.End(); }
+    void BeginSearch(int run, AnnealOptions& anneal, std::uint64_t steps) override {
+        if (!progress_.enabled()) return;
+        progress_.Begin(std::string("annealing, run ") + Letter(run), steps, "steps");
+        anneal.progress = [this](std::uint64_t position, std::uint64_t, float best) {
+            progress_.Update(position, best);
+        };
+    }
+    void EndSearch() override { progress_.End(); }
+
+    void RunDone(const RunMade& run) override {
+        const std::string name = options_.out + Letter(run.run);
+        AtomicOutputFile file;
+        if (!file.Open(name))
+            throw RunError(
+                "\nWarning: File opening (for write) failed. Check name of the file(/s)\n"
+                "Error: cannot create the report " +
+                    name + ": " + file.openError() + "\n",
+                1);
+        std::vector<Group> groups =
+            WriteReport(run.graph, run.selection, run.inputs, net_.names, file.stream(), out_);
+        std::string error;
+        if (!file.Commit(error))
+            throw RunError("\nError: writing " + name + " failed: " + error +
+                               "; no report was written for this run\n",
+                           1);
+
+        // What the report's groups give beyond the report, only when asked for.
+        const ExportInputs exports{run.graph, groups, net_.names, net_.nodeScores, net_.values};
+        if (options_.cytoscape) WriteCytoscapeFiles(name, exports);
+        if (options_.dot) WriteDotFiles(name, exports, out_);
+        const PermutedRun setup{
+            run.graph,  run.inputs.nodeScores,    run.inputs.edgeScores, run.inputs.context,
+            run.anneal, options_.analysis.threads};
+        runs_.push_back(CheckRun(options_.analysis, run.run, seeds_.Next(), name, setup,
+                                 std::move(groups), net_.names, progress_, out_));
+    }
+
+    std::vector<CheckedRun>& runs() { return runs_; }
+
+private:
+    static char Letter(int run) { return static_cast<char>('A' + run); }
+
+    const Options& options_;
+    const SeedSource& seeds_;
+    const Network& net_;
+    ProgressBar& progress_;
+    std::ostream& out_;
+    std::vector<CheckedRun> runs_;
+};
+
 // When the runs end before `repeat`, names the files of the runs not made
 // that an earlier invocation left, so that they are not taken for this one's.
 void NameLeftovers(const Options& options, int firstNotMade, std::ostream& out) {
@@ -219,88 +294,6 @@ void NameLeftovers(const Options& options, int firstNotMade, std::ostream& out) 
     out << '\n';
 }
 
-// One annealing run with its report. Returns false when the runs end here.
-bool AnnealingRun(int r, const Options& options, const SeedSource& seeds, Network& net,
-                  ScoreContext& context, NodeMap<bool>& selection, std::vector<SummaryRow>& summary,
-                  ProgressBar& progress, std::ostream& out) {
-    const char letter = static_cast<char>('A' + r);
-    out << "\nSimulated annealing Algorithm:Iteration no " << r << "..\n";
-    if (r > 0) context.nodeOnly = true;
-    const auto base = static_cast<std::uint64_t>(options.search.iterations);
-    const std::uint64_t iterations = base + static_cast<std::uint64_t>(r) * (base / 5);
-
-    const FloatList nodeScores = NodeScoreList(net);
-    if (nodeScores.empty()) {
-        out << "\nNOTE: no node is left for run " << letter << "; the runs end here\n";
-        return false;
-    }
-    if (AllEqual(nodeScores)) {
-        out << "\nNOTE: all " << nodeScores.size() << " nodes left for run " << letter
-            << " have the same node score; the runs end here\n";
-        return false;
-    }
-    Random rng(seeds.Next());
-    context.nodeModel = ModelFromBackground(Background(
-        nodeScores, options, rng, std::string("node background, run ") + letter, progress, out));
-    if (!IsUsable(context.nodeModel)) {
-        if (r == 0)
-            throw RunError("\nError: the node background model is degenerate; try a larger imax\n",
-                           1);
-        out << "\nNOTE: the node background model of run " << letter
-            << " is degenerate; the runs end here\n";
-        return false;
-    }
-
-    AnnealOptions anneal = options.search;
-    anneal.iterations = static_cast<std::int64_t>(iterations);
-    const ScoreInputs inputs{net.nodeScores, net.edgeScores, context};
-    if (progress.enabled()) {
-        progress.Begin(std::string("annealing, run ") + letter, iterations + nodeScores.size(),
-                       "steps");
-        anneal.progress = [&progress](std::uint64_t position, std::uint64_t, float best) {
-            progress.Update(position, best);
-        };
-    }
-    // What every search of this run reads; only this run's searches need it.
-    const SearchGraph graph(net.graph, context.nodeOnly ? nullptr : &net.edgeScores);
-    Anneal(graph, inputs, selection, anneal, seeds.Next(), out);
-    progress.End();
-    anneal.progress = nullptr;
-
-    const std::string name = options.out + letter;
-    AtomicOutputFile file;
-    if (!file.Open(name))
-        throw RunError(
-            "\nWarning: File opening (for write) failed. Check name of the file(/s)\n"
-            "Error: cannot create the report " +
-                name + ": " + file.openError() + "\n",
-            1);
-    const std::vector<Group> groups =
-        WriteReport(graph, selection, inputs, net.names, file.stream(), out);
-    std::string error;
-    if (!file.Commit(error))
-        throw RunError("\nError: writing " + name + " failed: " + error +
-                           "; no report was written for this run\n",
-                       1);
-
-    // What the report's groups give beyond the report, only when asked for.
-    const ExportInputs exports{graph, groups, net.names, net.nodeScores, net.values};
-    if (options.cytoscape) WriteCytoscapeFiles(name, exports);
-    if (options.dot) WriteDotFiles(name, exports, out);
-    CheckRunGroups({options.analysis, options.search.nmax, r, seeds.Next(), name, net.names,
-                    options.summary ? options.out + ".summary.tsv" : ""},
-                   {graph, net.graph, net.nodeScores, net.edgeScores, context, anneal,
-                    options.analysis.threads},
-                   groups, summary, progress, out);
-
-    // The next run searches this run's selection only; after the last run
-    // the graph is not needed again.
-    if (r + 1 < options.repeat) {
-        DeleteUnselectedNodes(net.graph, selection);
-    }
-    return true;
-}
-
 }  // namespace
 
 void Run(const Options& options, std::ostream& out, ProgressBar& progress) {
@@ -314,18 +307,24 @@ void Run(const Options& options, std::ostream& out, ProgressBar& progress) {
     if (options.summary) outputs.push_back(options.out + ".summary.tsv");
     RefuseInputsAsOutputs({options.input, options.association, options.data}, outputs);
     Network net;
-    ScoreContext context;
+    ScoreContext edges;
     LoadNetwork(options, net, out);
-    PrepareEdgeScoring(options, seeds, net, context, progress, out);
+    PrepareEdgeScoring(options, seeds, net, edges, progress, out);
 
-    NodeMap<bool> selection;
-    std::vector<SummaryRow> summary;
-    for (int r = 0; r < options.repeat; ++r) {
-        if (!AnnealingRun(r, options, seeds, net, context, selection, summary, progress, out)) {
-            NameLeftovers(options, r, out);
-            break;
-        }
-    }
+    // What every search of the first run reads; the graph itself is not
+    // needed again.
+    const SearchGraph first(net.graph, edges.nodeOnly ? nullptr : &net.edgeScores);
+    net.graph = Graph();
+    ChainSettings settings{options.search, options.kmax, options.imax, options.repeat, true};
+    InvocationRuns runs(options, seeds, net, progress, out);
+    const int made = RunChain(first, net.nodeScores, net.edgeScores, edges, settings, runs, out);
+    if (made < options.repeat) NameLeftovers(options, made, out);
+
+    settings.runs = made;
+    const ChainStart chains{first,    net.nodeScores,        net.edgeScores, edges,
+                            settings, options.analysis.null, seeds.Next()};
+    PermutationTest(options.analysis, chains, runs.runs(), progress, out);
+    if (options.summary) WriteSummary(options.out + ".summary.tsv", runs.runs());
 
     out << "\nProgram finished";
     out << "\nTime taken = " << std::difftime(std::time(nullptr), start) << " seconds";

@@ -167,15 +167,16 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
                          cmd, defaults.dot);
     TCLAP::ValueArg<int> permutations(
         "", "permutations",
-        "After each run, repeat its search this many times with the node scores shuffled and "
-        "print each group's empirical p-value (also in OUT<letter>.significance.tsv)",
+        "After the runs, perform every run again this many times on shuffled node scores "
+        "(permutation chains) and print each ranked group's family-wise and rank-wise "
+        "empirical p-values (also in OUT<letter>.significance.tsv)",
         false, defaults.analysis.permutations, "integer", cmd);
-    std::vector<std::string> nullNames{"scores", "network"};
+    std::vector<std::string> nullNames{"scores", "degree"};
     TCLAP::ValuesConstraint<std::string> nullAllowed(nullNames);
     TCLAP::ValueArg<std::string> null(
         "", "null",
-        "What the permutations search: the node scores shuffled among the nodes (scores), or "
-        "the network rewired with every degree kept and the edge scores shuffled (network)",
+        "What the permutation chains shuffle: the node scores among all nodes (scores), or only "
+        "among nodes of similar degree, in bins of at least 50 nodes (degree)",
         false, NullName(defaults.analysis.null), &nullAllowed, cmd);
     TCLAP::ValueArg<int> ensemble(
         "", "ensemble",
@@ -229,7 +230,7 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
     options.cytoscape = cytoscape.getValue();
     options.dot = dot.getValue();
     options.analysis.permutations = permutations.getValue();
-    options.analysis.null = null.getValue() == "network" ? NullModel::Network : NullModel::Scores;
+    options.analysis.null = null.getValue() == "degree" ? NullModel::Degree : NullModel::Scores;
     options.analysis.ensemble = ensemble.getValue();
     options.summary = summary.getValue();
     options.analysis.threads = threads.getValue();

@@ -1,7 +1,6 @@
 #pragma once
-// One whole search of a run's network, as the permutation test and the
-// ensemble repeat it: the annealing run without its printed lines, and the
-// groups of the state it leaves.
+// One whole search of a run's network, as the ensemble repeats it: the annealing run without its
+// printed lines, and the groups of the state it leaves.
 
 #include <cstdint>
 #include <vector>
@@ -14,10 +13,9 @@
 
 namespace tarnvale {
 
-// The run as the permutations and the ensemble repeat it.
+// A run as the ensemble repeats it.
 struct PermutedRun {
     const SearchGraph& graph;  // the run's network, shared by every search
-    const Graph& network;      // the same as a graph, for the rewiring
     const NodeMap<double>& nodeScores;
     const EdgeMap<float>& edgeScores;
     const ScoreContext& context;  // the run's background models

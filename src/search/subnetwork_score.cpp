@@ -33,9 +33,20 @@ float Combine(float nodePart, float edgePart) {
 
 float SubnetworkScore(const FloatList& nodeScores, const FloatList& edgeScores,
                       const ScoreContext& context) {
-    const float nodePart = CorrectedPart(nodeScores, context.nodeModel);
-    if (context.nodeOnly) return nodePart;
-    return Combine(nodePart, CorrectedPart(edgeScores, context.edgeModel));
+    return SubnetworkScoreParts(nodeScores, edgeScores, context).score;
+}
+
+ScoreParts SubnetworkScoreParts(const FloatList& nodeScores, const FloatList& edgeScores,
+                                const ScoreContext& context) {
+    ScoreParts parts;
+    parts.node = CorrectedPart(nodeScores, context.nodeModel);
+    if (context.nodeOnly) {
+        parts.score = parts.node;
+        return parts;
+    }
+    parts.edge = CorrectedPart(edgeScores, context.edgeModel);
+    parts.score = Combine(parts.node, parts.edge);
+    return parts;
 }
 
 float SubnetworkScoreOfSums(Extended nodeSum, std::size_t nodeCount, Extended edgeSum,

@@ -10,7 +10,6 @@
 #include <map>
 #include <sstream>
 
-#include "analysis/permutation_test.hpp"
 #include "cli/report.hpp"
 #include "network/input_text.hpp"
 #include "network/mapping_diagnostics.hpp"
@@ -193,45 +192,6 @@ TEST(MappingWarning, NamesTheFirstUnusedIdentifiersWhenFewerThanATenthOfTheNodes
         EXPECT_EQ(Warning(row.nodes, row.withData, row.pvalues),
                   row.warning.empty() ? "" : only + row.warning + hint)
             << row.pvalues;
-}
-
-TEST(ShuffleNodeScores, OnlyTheListedNodesTakePartAndEveryOrderIsEquallyLikely) {
-    // A shuffle that never leaves a score in place, or favours the end,
-    // misses some orders or over-draws others.
-    const std::vector<NodeId> nodes{1, 3, 5};
-    std::map<std::vector<double>, int> counts;
-    Random rng(kBase);
-    for (int trial = 0; trial < 6000; ++trial) {
-        NodeMap<double> scores;
-        for (NodeId n = 0; n < 7; ++n) scores[n] = n;
-        ShuffleNodeScores(nodes, scores, rng);
-        for (NodeId n : {0, 2, 4, 6}) ASSERT_EQ(scores.get(n), n);
-        ++counts[{scores.get(1), scores.get(3), scores.get(5)}];
-    }
-    EXPECT_EQ(counts.size(), 6u);
-    for (const auto& [order, count] : counts) {
-        EXPECT_GT(count, 850);
-        EXPECT_LT(count, 1150);
-    }
-}
-
-TEST(Significance, TiesCountAsAtLeastAsHigh) {
-    const std::vector<Group> observed{Group{{0, 1, 2}, 5.0f}, Group{{3, 4}, 3.0f},
-                                      Group{{5, 6}, 1.0f}};
-    const std::vector<std::vector<float>> permuted{{6.0f, 2.0f}, {5.0f, 3.5f}, {4.0f}, {}};
-    const auto ranks = Significance(observed, 2, permuted);  // nmax 2: the third is not tested
-    ASSERT_EQ(ranks.size(), 2u);
-    EXPECT_EQ(ranks[0].size, 3u);
-    EXPECT_EQ(ranks[0].atLeast, 2u);
-    EXPECT_DOUBLE_EQ(ranks[0].pValue, 3.0 / 5.0);
-    EXPECT_EQ(ranks[1].atLeast, 1u);
-    EXPECT_DOUBLE_EQ(ranks[1].pValue, 2.0 / 5.0);
-    EXPECT_EQ(Significance(observed, 5, permuted).size(), 3u);
-    std::ostringstream table;
-    WriteSignificanceTable(table, 4, ranks);
-    EXPECT_EQ(table.str(),
-              "group\tsize\ts_score\tat_least_as_high\tpermutations\tp_value\n0\t3\t5\t2\t4\t0."
-              "6\n1\t2\t3\t1\t4\t0.4\n");
 }
 
 }  // namespace

@@ -167,15 +167,16 @@ TEST_F(CommandLine, ALaterRunWithNothingToSearchEndsTheRunsWithANote) {
     ASSERT_EQ(empty.status, 0) << empty.out;
     EXPECT_NE(
         empty.out.find(
-            "Top.size()=0\n\nPermutation test of run A: the run reported no group; nothing to "
-            "compare\n\nSimulated annealing Algorithm:Iteration no 1..\n\nNOTE: no node is "
-            "left for run B; the runs end here\nNOTE: not written by this invocation, left from "
-            "an earlier one: outC\n\nProgram finished"),
+            "Top.size()=0\n\nSimulated annealing Algorithm:Iteration no 1..\n\nNOTE: no node "
+            "is left for run B; the runs end here\nNOTE: not written by this invocation, left "
+            "from an earlier one: outC\n\nPermutation test of run A: the run reported no "
+            "group; nothing to compare\n\nProgram finished"),
         std::string::npos)
         << empty.out;
     EXPECT_EQ(dir_.Read("outA"), "");
     EXPECT_EQ(dir_.Read("outA.significance.tsv"),
-              "group\tsize\ts_score\tat_least_as_high\tpermutations\tp_value\n");
+              "group\tsize\ts_score\tat_least_as_high\tpermutations\tp_value\tbest_at_least_as_"
+              "high\tfamilywise_p\n");
     EXPECT_FALSE(dir_.Exists("outB"));
     const RunResult single = Run({"--seed", "6", "-r", "3", "-n", "20"}, sif, pvalues);
     ASSERT_EQ(single.status, 0);

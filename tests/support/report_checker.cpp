@@ -291,26 +291,71 @@ CheckResult ReportChecker::CheckLaterRun(const std::string& firstReportText,
     return result;
 }
 
-std::vector<std::string> CheckSummary(const std::string& summaryText,
+std::vector<std::string> CheckSummary(const std::filesystem::path& dir,
                                       const std::vector<std::pair<char, std::string>>& reports,
                                       int nmax) {
     std::vector<std::string> problems;
-    std::vector<std::string> rows = Split(summaryText);
-    if (rows.empty() ||
-        rows[0] != "run\trank\tsize\tedges\ts_score\tranked\tpermutation_p\tnull\tstability")
+    auto read = [&](const std::string& name) {
+        std::ifstream in(dir / name);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return in ? text.str() : std::string();
+    };
+    // Tab-separated rows of a file, without its header when it has one.
+    auto table = [&](const std::string& name, bool header = true) {
+        std::vector<std::vector<std::string>> rows;
+        for (const std::string& line : Split(read(name))) rows.push_back(Split(line + "\t", '\t'));
+        if (header && !rows.empty()) rows.erase(rows.begin());
+        return rows;
+    };
+    std::vector<std::string> rows = Split(read("out.summary.tsv"));
+    if (rows.empty() || rows[0] !=
+                            "run\trank\tsize\tedges\ts_score\tranked\tpermutation_p\tnull\t"
+                            "stability\tfamilywise_p\tnode_evidence\tedge_share")
         problems.push_back("summary header is wrong");
+    auto near = [](const std::string& text, double expected) {
+        const auto x = ParseDouble(text);
+        return x && std::abs(*x - expected) <= 1e-4 * std::max(1.0, std::abs(expected));
+    };
     std::size_t r = 1;
-    for (const auto& [letter, text] : reports)
+    for (const auto& [letter, text] : reports) {
+        const std::string run = std::string("out") + letter;
+        std::map<std::string, std::size_t> edges;  // by group number, from the exported network
+        for (const auto& f : table(run + ".sif", false)) ++edges[f.at(1)];
+        std::map<std::string, double> fraction;
+        for (const auto& f : table(run + ".stability.tsv")) fraction[f.at(0)] = std::stod(f.at(3));
+        const auto significance = table(run + ".significance.tsv");
         for (const ReportGroup& group : ParseReport(text, problems)) {
             const std::string line = r < rows.size() ? rows[r++] : "";
             const std::vector<std::string> f = Split(line + "\t", '\t');
-            if (f.size() != 9 || f[0] != std::string(1, letter) ||
-                f[1] != std::to_string(group.number) ||
+            const std::string number = std::to_string(group.number);
+            auto wrong = [&](const std::string& what) {
+                problems.push_back("summary row \"" + line + "\" of group " + number + " of run " +
+                                   letter + ": " + what);
+            };
+            if (f.size() != 12 || f[0] != std::string(1, letter) || f[1] != number ||
                 f[2] != std::to_string(group.nodes.size()) || ParseDouble(f[4]) != group.score ||
-                f[5] != (group.number < nmax ? "yes" : "no"))
-                problems.push_back("summary row \"" + line + "\" is not group " +
-                                   std::to_string(group.number) + " of run " + letter);
+                f[5] != (group.number < nmax ? "yes" : "no")) {
+                wrong("not the report's group");
+                continue;
+            }
+            if (!edges.empty() && f[3] != std::to_string(edges[number])) wrong("edges");
+            const bool tested = static_cast<std::size_t>(group.number) < significance.size();
+            if (f[6] != (tested ? significance[group.number].at(5) : "") ||
+                f[9] != (tested ? significance[group.number].at(7) : ""))
+                wrong("p-values");
+            double stability = 0, evidence = 0;
+            for (const ReportNode& node : group.nodes) {
+                stability += fraction.count(node.name) ? fraction[node.name] : 0.0;
+                evidence += node.score;
+            }
+            stability /= static_cast<double>(group.nodes.size());
+            if (fraction.empty() ? !f[8].empty() : !near(f[8], stability)) wrong("stability");
+            if (!near(f[10], evidence / std::sqrt(static_cast<double>(group.nodes.size()))))
+                wrong("node evidence");
+            if (letter != 'A' && f[11] != "0") wrong("edge share after the first run");
         }
+    }
     if (r < rows.size()) problems.push_back("summary has extra line \"" + rows[r] + "\"");
     return problems;
 }

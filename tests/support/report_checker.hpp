@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -87,9 +88,14 @@ private:
     std::optional<Model> edgeModel_;
 };
 
-// The rows of OUTBASE.summary.tsv against the runs' reports (letter, text):
-// one row per group in report order, `ranked` yes for the first nmax.
-std::vector<std::string> CheckSummary(const std::string& summaryText,
+// The rows of DIR/out.summary.tsv against the runs' reports (letter, text)
+// and the run's other files in DIR (out<letter>.sif, .significance.tsv,
+// .stability.tsv, each when present): one row per group in report order,
+// `ranked` yes for the first nmax, its edges those of the exported network,
+// its p-values those of the significance table, its stability the mean of its
+// nodes' fractions, its node evidence the sum of its node scores over the
+// square root of its size, no edge share after the first run.
+std::vector<std::string> CheckSummary(const std::filesystem::path& dir,
                                       const std::vector<std::pair<char, std::string>>& reports,
                                       int nmax);
 
