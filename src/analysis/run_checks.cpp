@@ -1,13 +1,35 @@
 #include "analysis/run_checks.hpp"
 
+#include <sstream>
 #include <utility>
 
 #include "analysis/ensemble.hpp"
 #include "base/export_file.hpp"
 
 namespace tarnvale {
+namespace {
 
-CheckedRun CheckRun(const AnalysisOptions& analysis, int run, std::uint32_t base,
+// Database confidence is not evidence of activity: a ranked group that owes
+// most of its score to its edges is named.
+void WarnOfEdgeShare(const std::vector<SummaryRow>& rows, std::ostream& out) {
+    std::string groups, shares;
+    for (const SummaryRow& row : rows) {
+        if (!row.rank || !row.ranked || !(row.score > 0) || !(row.edgeShare > 0.5)) continue;
+        std::ostringstream share;
+        share << row.edgeShare;
+        groups += (groups.empty() ? "" : ", ") + std::to_string(*row.rank);
+        shares += (shares.empty() ? "" : ", ") + share.str();
+    }
+    if (groups.empty()) return;
+    out << "\nWarning: ranked group(s) " << groups << " of run " << rows.front().run
+        << " owe most of their s-score to their edges (edge share " << shares
+        << "); edge values such as database confidence say how sure an interaction is, not that "
+           "it is active\n";
+}
+
+}  // namespace
+
+CheckedRun CheckRun(const AnalysisOptions& analysis, bool sayEdgeShare, int run, std::uint32_t base,
                     const std::string& reportName, const PermutedRun& setup,
                     std::vector<Group> groups, const NodeMap<std::string>& names,
                     ProgressBar& progress, std::ostream& out) {
@@ -15,6 +37,7 @@ CheckedRun CheckRun(const AnalysisOptions& analysis, int run, std::uint32_t base
     CheckedRun checked{reportName, std::move(groups), {}};
     const ScoreInputs inputs{setup.nodeScores, setup.edgeScores, setup.context};
     checked.rows = RunRows(static_cast<char>('A' + run), setup.graph, checked.groups, inputs, nmax);
+    if (sayEdgeShare) WarnOfEdgeShare(checked.rows, out);
     if (analysis.ensemble > 0) {
         const NodeMap<double> fractions =
             EnsembleTest(setup, checked.groups, nmax, analysis.ensemble, base, run, names,

@@ -23,11 +23,12 @@ struct CheckedRun {
     std::vector<SummaryRow> rows;
 };
 
-// After run `run`'s report: the ensemble when asked for (BASE.stability.tsv
-// and its line on `out`), then the run's summary rows. `base` is the seed
-// the ensemble's seeds derive from. Throws RunError when a file cannot be
-// written.
-CheckedRun CheckRun(const AnalysisOptions& analysis, int run, std::uint32_t base,
+// After run `run`'s report: the run's summary rows, with a warning on `out`
+// naming the ranked groups whose score comes mostly from their edges when
+// `sayEdgeShare`, then the ensemble when asked for (BASE.stability.tsv and
+// its line on `out`). `base` is the seed the ensemble's seeds derive from.
+// Throws RunError when a file cannot be written.
+CheckedRun CheckRun(const AnalysisOptions& analysis, bool sayEdgeShare, int run, std::uint32_t base,
                     const std::string& reportName, const PermutedRun& setup,
                     std::vector<Group> groups, const NodeMap<std::string>& names,
                     ProgressBar& progress, std::ostream& out);

@@ -149,6 +149,9 @@ void LoadNetwork(const Options& options, Network& net, std::ostream& out) {
                            " or the identifiers of " + options.association + "\n",
                        1);
     }
+    // Ranks are taken among the nodes the first run searches.
+    if (options.scoring == NodeScoring::Rank)
+        RankNodeScores(net.graph.Nodes(), net.associations, pvalues, net.nodeScores);
     if (AllEqual(NodeScoreList(net)))
         throw RunError(
             "\nError: all nodes left have the same node score; there is nothing to "
@@ -262,8 +265,9 @@ public:
         const PermutedRun setup{
             run.graph,  run.inputs.nodeScores,    run.inputs.edgeScores, run.inputs.context,
             run.anneal, options_.analysis.threads};
-        runs_.push_back(CheckRun(options_.analysis, run.run, seeds_.Next(), name, setup,
-                                 std::move(groups), net_.names, progress_, out_));
+        const bool sayEdgeShare = options_.summary || options_.analysis.permutations > 0;
+        runs_.push_back(CheckRun(options_.analysis, sayEdgeShare, run.run, seeds_.Next(), name,
+                                 setup, std::move(groups), net_.names, progress_, out_));
     }
 
     std::vector<CheckedRun>& runs() { return runs_; }

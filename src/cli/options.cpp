@@ -178,6 +178,14 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         "What the permutation chains shuffle: the node scores among all nodes (scores), or only "
         "among nodes of similar degree, in bins of at least 50 nodes (degree)",
         false, NullName(defaults.analysis.null), &nullAllowed, cmd);
+    std::vector<std::string> scoringNames{"z", "rank"};
+    TCLAP::ValuesConstraint<std::string> scoringAllowed(scoringNames);
+    TCLAP::ValueArg<std::string> scoring(
+        "", "node-scores",
+        "How p-values become node scores: z-scores, -NormInv(p) (z), or rank-based normal "
+        "scores, -NormInv((rank - 1/2) / n) over the searched nodes, which a few extreme "
+        "p-values cannot dominate (rank)",
+        false, defaults.scoring == NodeScoring::Rank ? "rank" : "z", &scoringAllowed, cmd);
     TCLAP::ValueArg<int> ensemble(
         "", "ensemble",
         "After each run, repeat its search this many times with other seeds and write each "
@@ -232,6 +240,7 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
     options.analysis.permutations = permutations.getValue();
     options.analysis.null = null.getValue() == "degree" ? NullModel::Degree : NullModel::Scores;
     options.analysis.ensemble = ensemble.getValue();
+    options.scoring = scoring.getValue() == "rank" ? NodeScoring::Rank : NodeScoring::Z;
     options.summary = summary.getValue();
     options.analysis.threads = threads.getValue();
     if (seed.isSet()) {

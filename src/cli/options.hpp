@@ -11,6 +11,7 @@
 
 #include "analysis/analysis_options.hpp"
 #include "search/annealing.hpp"
+#include "search/scoring.hpp"
 
 namespace tarnvale {
 
@@ -19,16 +20,17 @@ struct Options {
     std::string association = "NONE";  // -a, node-ORF association file
     // -n (the first run's iterations), -g, -b, -s, -e, -q, -p.
     AnnealOptions search;
-    int repeat = 2;                     // -r
-    int kmax = 100;                     // -k
-    int imax = 10000;                   // -i
-    std::string input;                  // SIF file
-    std::string out = "Out.txt";        // output base name
-    std::optional<std::uint32_t> seed;  // --seed
-    bool cytoscape = false;             // --cytoscape: OUT<letter>.sif and .nodes.tsv
-    bool dot = false;                   // --dot: OUT<letter>.dot (and .svg)
-    AnalysisOptions analysis;           // --permutations, --null, --ensemble, --threads
-    bool summary = false;               // --summary: OUT.summary.tsv
+    int repeat = 2;                        // -r
+    int kmax = 100;                        // -k
+    int imax = 10000;                      // -i
+    std::string input;                     // SIF file
+    std::string out = "Out.txt";           // output base name
+    std::optional<std::uint32_t> seed;     // --seed
+    bool cytoscape = false;                // --cytoscape: OUT<letter>.sif and .nodes.tsv
+    bool dot = false;                      // --dot: OUT<letter>.dot (and .svg)
+    NodeScoring scoring = NodeScoring::Z;  // --node-scores
+    AnalysisOptions analysis;              // --permutations, --null, --ensemble, --threads
+    bool summary = false;                  // --summary: OUT.summary.tsv
 
     // Every value out of range, each as the driver's error line
     // "error: TEXT for arg Argument: -x (--name)"; empty when all are fine.

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <system_error>
 
@@ -104,6 +106,54 @@ std::optional<double> ParseNumber(std::string_view token, bool* underflowed) {
                         : std::numeric_limits<double>::infinity();
     if (underflowed != nullptr) *underflowed = true;
     return negative ? -0.0 : 0.0;
+}
+
+std::optional<double> ParseLogNumber(std::string_view token) {
+    const auto value = ParseNumber(token);
+    if (!value || !(*value > 0.0) || !std::isfinite(*value)) {
+        // Below the double range: zero from ParseNumber, positive as written.
+        if (!value || *value != 0.0 || token.empty() || token.front() == '-') return std::nullopt;
+    } else if (*value >= std::numeric_limits<double>::min()) {
+        return std::log(*value);
+    }
+    // Significant digits (up to 18, the rest only counted) and the power of
+    // ten that the last digit taken stands for.
+    std::size_t i = token.front() == '+' ? 1 : 0;
+    std::uint64_t digits = 0;
+    int taken = 0;
+    long long scale = 0;
+    bool point = false;
+    for (; i < token.size(); ++i) {
+        const char c = token[i];
+        if (c == '.') {
+            point = true;
+            continue;
+        }
+        if (c < '0' || c > '9') break;
+        if (digits == 0 && c == '0') {
+            if (point) --scale;
+            continue;
+        }
+        if (taken < 18) {
+            digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+            ++taken;
+            if (point) --scale;
+        } else if (!point) {
+            ++scale;
+        }
+    }
+    if (digits == 0) return std::nullopt;
+    long long exponent = 0;
+    if (i < token.size() && (token[i] == 'e' || token[i] == 'E')) {
+        ++i;
+        bool negative = false;
+        if (i < token.size() && (token[i] == '+' || token[i] == '-')) negative = token[i++] == '-';
+        for (; i < token.size() && token[i] >= '0' && token[i] <= '9'; ++i)
+            exponent = std::min(exponent * 10 + (token[i] - '0'), 1000000000000LL);
+        if (negative) exponent = -exponent;
+    }
+    return std::log(static_cast<double>(digits)) +
+           static_cast<double>(scale + exponent) * std::log(10.0);
 }
 
 void LineReader::Refill() {

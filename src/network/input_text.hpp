@@ -22,6 +22,13 @@ namespace tarnvale {
 // *underflowed set.
 std::optional<double> ParseNumber(std::string_view token, bool* underflowed = nullptr);
 
+// The natural logarithm of a positive decimal number token in the syntax of
+// ParseNumber, also where the number lies below the double range (1e-5000):
+// its significant digits and its decimal exponent are taken apart, so the
+// order of such tokens is kept. Nothing for a token that is not a positive
+// finite number.
+std::optional<double> ParseLogNumber(std::string_view token);
+
 // Reads a user's file line by line, from where the stream stands, in blocks.
 // A line ends at LF, at CR LF or at a lone CR (files saved by old Mac
 // programs), so every line ending gives the same lines and line numbers. The

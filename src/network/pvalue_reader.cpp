@@ -119,6 +119,8 @@ PValueTable ReadPValues(std::istream& in, const std::string& fileName, std::ostr
         }
         table.ids.emplace_back(id);
         table.values.push_back(p);
+        table.logValues.push_back(
+            ParseLogNumber(token).value_or(-std::numeric_limits<double>::infinity()));
         lineOfFirst.push_back(lineNo);
     }
     skips.Finish();

@@ -15,6 +15,9 @@ namespace tarnvale {
 struct PValueTable {
     std::vector<std::string> ids;
     std::vector<float> values;
+    // The natural logarithm of each value as read (-infinity for 0), which
+    // keeps the order of values below the float and double ranges.
+    std::vector<double> logValues;
     std::unordered_map<std::string, std::size_t> first;
 };
 

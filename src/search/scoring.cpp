@@ -1,7 +1,9 @@
 #include "search/scoring.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <utility>
 
 #include "stats/normal.hpp"
 
@@ -20,6 +22,34 @@ void ScoreNodes(const std::vector<NodeId>& nodes, const NodeMap<AssociationList>
             z.push_back(-static_cast<float>(NormInv(p)));
         }
         nodeScores[n] = z.empty() ? kNoData : static_cast<double>(Median(z));
+    }
+}
+
+void RankNodeScores(const std::vector<NodeId>& nodes, const NodeMap<AssociationList>& associations,
+                    const PValueTable& pvalues, NodeMap<double>& nodeScores) {
+    std::vector<std::pair<double, NodeId>> order;
+    std::vector<double> logs;
+    for (NodeId n : nodes) {
+        logs.clear();
+        for (const std::string& entry : associations.at(n))
+            if (const auto it = pvalues.first.find(entry); it != pvalues.first.end())
+                logs.push_back(pvalues.logValues[it->second]);
+        if (logs.empty()) continue;
+        std::sort(logs.begin(), logs.end());
+        const std::size_t m = logs.size();
+        const double median = m % 2 == 1 ? logs[m / 2] : (logs[m / 2 - 1] + logs[m / 2]) / 2;
+        order.emplace_back(median, n);
+    }
+    std::sort(order.begin(), order.end());
+    const auto n = static_cast<double>(order.size());
+    for (std::size_t first = 0; first < order.size();) {
+        std::size_t last = first;
+        while (last + 1 < order.size() && order[last + 1].first == order[first].first) ++last;
+        // Ranks first + 1 to last + 1 share their mean.
+        const double rank = (static_cast<double>(first + last) + 2.0) / 2.0;
+        const auto score = static_cast<float>(-NormInv((rank - 0.5) / n));
+        for (std::size_t k = first; k <= last; ++k) nodeScores[order[k].second] = score;
+        first = last + 1;
     }
 }
 

@@ -107,6 +107,38 @@ TEST(ScoreNodes, TheMedianOfMinusTheQuantilesOfAllMatchedEntries) {
     }
 }
 
+// Rank-based normal scores, -NormInv((rank - 1/2) / 8), values from Python's
+// statistics.NormalDist: p-values below the float and the double range keep
+// their order, a node's p-value is the median of its identifiers', equal
+// p-values share their mean rank, and nodes without data take no rank.
+TEST(RankNodeScores, OrderOfThePValuesAsReadWithTiesAveraged) {
+    std::string printed;
+    const PValueTable table =
+        Read("a 1e-50\nb 1e-300\nc 1e-5000\nd 4.9e-324\ne 0.5\nf 0.5\ng 0.01\nh1 0.02\nh2 0.04\n",
+             printed);
+    const std::vector<std::pair<AssociationList, double>> nodes{{{"a"}, 0.15731068461017067},
+                                                                {{"b"}, 0.4887764111146694},
+                                                                {{"c"}, 1.5341205443525459},
+                                                                {{"d"}, 0.8871465590188758},
+                                                                {{"e"}, -1.1503493803760079},
+                                                                {{"f"}, -1.1503493803760079},
+                                                                {{"g"}, -0.15731068461017067},
+                                                                {{"h1", "h2"}, -0.4887764111146694},
+                                                                {{"none"}, kNoData}};
+    NodeMap<AssociationList> associations;
+    NodeMap<double> scores;
+    std::vector<NodeId> ids;
+    for (std::size_t k = 0; k < nodes.size(); ++k) {
+        const auto n = static_cast<NodeId>(k);
+        associations[n] = nodes[k].first;
+        scores[n] = kNoData;
+        ids.push_back(n);
+    }
+    RankNodeScores(ids, associations, table, scores);
+    for (std::size_t k = 0; k < nodes.size(); ++k)
+        EXPECT_NEAR(scores.get(static_cast<NodeId>(k)), nodes[k].second, 1e-6) << k;
+}
+
 TEST(ScoreEdges, ExactZeroAndOneAreClampedAndWrittenBack) {
     Graph g;
     const NodeId a = g.NewNode(), b = g.NewNode(), c = g.NewNode();

@@ -111,7 +111,8 @@ std::vector<std::string> PlainLines(const std::string& out) {
     for (const std::string& line : Split(out))
         if (!line.empty() && line.rfind("Permutation test of run ", 0) != 0 &&
             line.rfind("NOTE: the dot ", 0) != 0 && line.rfind("Stability of run ", 0) != 0 &&
-            line.find("family-wise p-value") == std::string::npos)
+            line.find("family-wise p-value") == std::string::npos &&
+            line.find("owe most of their s-score") == std::string::npos)
             kept.push_back(line);
     return kept;
 }
