@@ -38,7 +38,7 @@ struct Net {
         for (auto [a, b] : edges) graph.NewEdge(a, b);
         context.nodeModel = {0, 1, 1, 0, 0, 0};
     }
-    AnnealResult Run(std::uint64_t iterations, int quenching, int heuristic, float tStart = 2,
+    AnnealResult Run(std::int64_t iterations, int quenching, int heuristic, float tStart = 2,
                      float tEnd = 0.01f) {
         const AnnealOptions options{.iterations = iterations,
                                     .tStart = tStart,
@@ -137,7 +137,7 @@ TEST(Initialize, LocalSearchCut) {
 // Whole runs with both step evaluations must be the same run: the same
 // printed lines, final selection, best score bits and step count.
 void ExpectSameRun(int n, int m, int hubs, Scores kind, bool nodeOnly, int hub, int heuristic,
-                   int quenching, int nmax, std::uint64_t iterations, std::mt19937& rng) {
+                   int quenching, int nmax, std::int64_t iterations, std::mt19937& rng) {
     const ScoredNetwork net = Build(n, RandomEdges(n, m, hubs, rng), kind, nodeOnly, rng);
     std::string outcomes[2];
     for (StepEvaluation evaluation : {StepEvaluation::FromScratch, StepEvaluation::Incremental}) {

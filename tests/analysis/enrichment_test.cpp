@@ -1,0 +1,156 @@
+// Gene-set enrichment on a universe small enough to check by hand: matching
+// by every kind of key, the size filter, the Benjamini-Hochberg family, the
+// empirical p-values and the table.
+
+#include "analysis/enrichment.hpp"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "analysis/enrichment_table.hpp"
+
+namespace tarnvale {
+namespace {
+
+// Twenty universe nodes g0..g19 and g20 outside it; g3 is also known as ID3
+// and X3 (association), g4 as L4 (label).
+class Enrichment : public ::testing::Test {
+protected:
+    Enrichment() {
+        for (NodeId n = 0; n <= 20; ++n) names[n] = "g" + std::to_string(n);
+        for (NodeId n = 0; n < 20; ++n) universe.push_back(n);
+        universe.push_back(3);  // listed twice, counted once
+        associations[3] = {"ID3", "X3"};
+        labels[4] = "L4";
+        keys = EnrichmentKeys(universe, names, associations, &labels);
+        matched = MatchGeneSets(sets, universe, keys, options);
+    }
+
+    NodeMap<std::string> names, labels;
+    NodeMap<std::vector<std::string>> associations;
+    std::vector<NodeId> universe;
+    NodeMap<std::vector<std::string>> keys;
+    const EnrichmentOptions options{.minSetSize = 2, .maxSetSize = 6};
+    const std::vector<GeneSet> sets = {
+        {"tiny", "one member here", {"g0", "zz"}},
+        {"absent", "none here", {"q1", "q2"}},
+        {"broad", "seven members", {"g0", "g1", "g2", "g3", "g4", "g5", "g6"}},
+        {"A", "by every key", {"g1", "ID3", "X3", "L4", "g5", "g20"}},
+        {"B", "two", {"g1", "g2"}},
+        {"C", "six", {"g10", "g11", "g12", "g13", "g14", "g15"}},
+        {"D", "two more", {"g7", "g8"}},
+    };
+    UniverseSets matched;
+};
+
+TEST_F(Enrichment, MatchingCountsEachNodeOnceAndFiltersBySizeInTheUniverse) {
+    EXPECT_EQ(keys.at(3), (std::vector<std::string>{"g3", "ID3", "X3"}));
+    EXPECT_EQ(keys.at(4), (std::vector<std::string>{"L4", "g4"}));
+    EXPECT_EQ(matched.universeSize, 20);
+    EXPECT_EQ(matched.source, (std::vector<std::size_t>{3, 4, 5, 6}));
+    EXPECT_EQ(matched.size, (std::vector<std::int64_t>{4, 2, 6, 2}));  // A: g1, g3, g4, g5
+    EXPECT_EQ(matched.tooSmall, 2u);
+    EXPECT_EQ(matched.tooLarge, 1u);
+    std::ostringstream out;
+    PrintGeneSetMatching(out, "s.gmt", matched, options);
+    EXPECT_EQ(out.str(),
+              "Gene sets of s.gmt: 4 of 7 tested against 20 nodes; 2 with fewer than 2 members "
+              "among them and 1 with more than 6 are left out\n");
+    out.str("");
+    PrintGeneSetMatching(out, "s.gmt", MatchGeneSets(sets, universe, {}, options), options);
+    EXPECT_EQ(out.str(),
+              "Gene sets of s.gmt: 0 of 7 tested against 20 nodes; 7 with fewer than 2 members "
+              "among them and 0 with more than 6 are left out\n"
+              "Warning: no gene set can be tested: do its members name the network's nodes or "
+              "their identifiers in the association file?\n");
+}
+
+// The p-values are exact fractions of binomial coefficients, and the q-value
+// family is every tested set (m = 4), the ones the group meets only once too:
+// B and D, met once, have smaller p-values than C and so push C down the
+// ranks. With B and D left out of the family, or taken as p = 1, the
+// q-values of A and C would differ.
+TEST_F(Enrichment, GroupRowsQValuesAndTheTable) {
+    // g20 lies outside the universe and g3 comes twice: n = 6. Exact p, q of
+    // the rows of each group, in their order (by p); the table shows the rest.
+    const auto first = EnrichGroup(matched, 0, {1, 3, 4, 20, 3, 10, 11, 7});
+    auto second = EnrichGroup(matched, 1, {13, 12, 11, 10, 2, 1});
+    ASSERT_EQ(first.size(), 2u);
+    ASSERT_EQ(second.size(), 2u);
+    const std::pair<const EnrichmentRow*, std::array<double, 3>> expected[] = {
+        // A: (C(4,3) C(16,3) + C(16,2)) / C(20,6)
+        {&first[0], {3, 2360.0 / 38760, 4 * 2360.0 / 38760}},
+        // C: 1 - (C(14,6) + 6 C(14,5)) / C(20,6), rank 4 of 4: after B and
+        // D, whose p is 1 - C(18,6) / C(20,6) = 20196 / 38760
+        {&first[1], {5, 23745.0 / 38760, 23745.0 / 38760}},
+        {&second[0], {5, 1450.0 / 38760, 4 * 1450.0 / 38760}},
+        {&second[1], {4, 3060.0 / 38760, 2 * 3060.0 / 38760}},
+    };
+    for (const auto& [row, values] : expected) {
+        EXPECT_EQ(row->set, values[0]);
+        EXPECT_NEAR(std::exp(row->logP), values[1], 1e-13) << values[0];
+        EXPECT_NEAR(std::exp(row->logQ), values[2], 1e-13) << values[0];
+    }
+
+    // The cheap statistic is the rows' own -log p, in set order.
+    const std::vector<SetStatistic> statistics =
+        EnrichmentStatistics(matched, {13, 12, 11, 10, 2, 1});
+    ASSERT_EQ(statistics.size(), 2u);
+    EXPECT_EQ(statistics[0].set, 4u);
+    EXPECT_EQ(statistics[0].value, -second[1].logP);
+    EXPECT_EQ(statistics[1].set, 5u);
+    EXPECT_EQ(statistics[1].value, -second[0].logP);
+
+    second[1].empiricalP = 0.25;
+    std::vector<EnrichmentRow> rows = {second[1], first[1], first[0], second[0]};
+    rows[2].logP = -1000;  // shown below the double range, not as 0
+    std::ostringstream out;
+    WriteEnrichmentTable(out, sets, names, rows);
+    EXPECT_EQ(out.str(),
+              "group\tset\tdescription\toverlap\tgroup_size\tset_size\tuniverse\tp_hypergeometric"
+              "\tq_bh\tp_empirical\tmembers\n"
+              "0\tA\tby every key\t3\t6\t4\t20\t5.07596e-435\t0.24355\t\tg1;g3;g4\n"
+              "0\tC\tsix\t2\t6\t6\t20\t0.612616\t0.612616\t\tg10;g11\n"
+              "1\tC\tsix\t4\t6\t6\t20\t0.0374097\t0.149639\t\tg13;g12;g11;g10\n"
+              "1\tB\ttwo\t2\t6\t2\t20\t0.0789474\t0.157895\t0.25\tg2;g1\n");
+}
+
+TEST(EnrichmentStatistic, EmpiricalPValuesCountChainsThatReachTheRow) {
+    EnrichmentRow reached, never, certain;
+    reached.set = 5;
+    reached.logP = -7.5;
+    never.set = 9;
+    never.logP = -2;
+    certain.set = 5;
+    certain.logP = 0;  // p = 1: every chain reaches it
+    const std::vector<std::vector<SetStatistic>> chains = {
+        {{5, 7.5}},                         // the same value
+        {{2, 30}, {5, 7.5 * (1 - 1e-12)}},  // short by rounding only
+        {{5, 7.4999}, {9, 1.9}},            // short
+        {},                                 // no set met twice: all 0
+    };
+    const std::vector<double> p = EmpiricalPValues({reached, never, certain}, chains);
+    EXPECT_EQ(p, (std::vector<double>{3.0 / 5, 1.0 / 5, 5.0 / 5}));
+    EXPECT_EQ(EmpiricalPValues({reached}, {}), (std::vector<double>{1.0}));
+}
+
+TEST(EnrichmentStatistic, ProbabilitiesPrintedFromTheirLogs) {
+    const std::pair<double, const char*> cases[] = {
+        {0, "1"},
+        {std::log(0.25), "0.25"},
+        {-708, "3.30755e-308"},  // still a normal double
+        {-745, "2.82235e-324"},  // exp would give the smallest subnormal, 4.94066e-324
+        {-1000, "5.07596e-435"},
+        {(-400 - 1e-9) * std::log(10.0), "1e-400"},  // 9.99999998e-401 rounds up
+        {-INFINITY, "0"},
+    };
+    for (const auto& [logValue, text] : cases) EXPECT_EQ(ProbabilityText(logValue), text);
+}
+
+}  // namespace
+}  // namespace tarnvale
