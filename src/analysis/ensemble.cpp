@@ -25,7 +25,8 @@ std::vector<Group> SearchGroups(const SearchGraph& graph, const ScoreInputs& inp
 }  // namespace
 
 NodeMap<std::uint32_t> EnsembleCounts(const PermutedRun& setup, int nmax, int repetitions,
-                                      std::uint32_t base, int run, ProgressBar& progress) {
+                                      std::uint32_t base, int run, ProgressBar& progress,
+                                      std::ostream& out) {
     const std::uint64_t steps =
         static_cast<std::uint64_t>(setup.anneal.iterations) + setup.graph.NumberOfNodes();
     const auto count = static_cast<std::uint64_t>(std::max(repetitions, 0));
@@ -35,15 +36,18 @@ NodeMap<std::uint32_t> EnsembleCounts(const PermutedRun& setup, int nmax, int re
     {
         SharedProgress shared(
             progress, std::string("ensemble, run ") + static_cast<char>('A' + run), count * steps);
-        selected = RunRepetitions<std::vector<NodeId>>(count, setup.threads, [&](std::uint64_t k) {
-            const std::vector<Group> groups =
-                SearchGroups(setup.graph, inputs, setup.anneal,
-                             PermutationSeed(base, run, kEnsembleIndex + k), shared);
-            std::vector<NodeId> nodes;
-            for (std::size_t g = 0; g < std::min(ranked, groups.size()); ++g)
-                nodes.insert(nodes.end(), groups[g].nodes.begin(), groups[g].nodes.end());
-            return nodes;
-        });
+        selected = RunRepetitions<std::vector<NodeId>>(
+            count, setup.threads,
+            [&](std::uint64_t k) {
+                const std::vector<Group> groups =
+                    SearchGroups(setup.graph, inputs, setup.anneal,
+                                 PermutationSeed(base, run, kEnsembleIndex + k), shared);
+                std::vector<NodeId> nodes;
+                for (std::size_t g = 0; g < std::min(ranked, groups.size()); ++g)
+                    nodes.insert(nodes.end(), groups[g].nodes.begin(), groups[g].nodes.end());
+                return nodes;
+            },
+            out);
     }
     NodeMap<std::uint32_t> counts(setup.graph.NumberOfNodeIds(), 0);
     for (const auto& nodes : selected)
@@ -73,7 +77,7 @@ NodeMap<double> EnsembleTest(const PermutedRun& setup, const std::vector<Group>&
                              const NodeMap<std::string>& names, const std::string& reportName,
                              ProgressBar& progress, std::ostream& out) {
     const NodeMap<std::uint32_t> counts =
-        EnsembleCounts(setup, nmax, repetitions, base, run, progress);
+        EnsembleCounts(setup, nmax, repetitions, base, run, progress, out);
     WriteExportFile(reportName + ".stability.tsv", [&](std::ostream& file) {
         WriteStabilityTable(file, setup.graph, names, counts, repetitions);
     });

@@ -19,9 +19,11 @@ namespace tarnvale {
 inline constexpr std::uint64_t kEnsembleIndex = std::uint64_t{1} << 40;
 
 // For each node, in how many of `repetitions` searches (on setup.threads
-// threads) it was in one of the first `nmax` ranked groups.
+// threads) it was in one of the first `nmax` ranked groups; a warning on `out`
+// tells of threads that could not be started.
 NodeMap<std::uint32_t> EnsembleCounts(const PermutedRun& setup, int nmax, int repetitions,
-                                      std::uint32_t base, int run, ProgressBar& progress);
+                                      std::uint32_t base, int run, ProgressBar& progress,
+                                      std::ostream& out);
 
 // The header "name<TAB>selected_in<TAB>repetitions<TAB>fraction", then one
 // line per node of `graph` counted at least once, by fraction (highest

@@ -60,7 +60,8 @@ std::uint32_t PermutationSeed(std::uint32_t base, int run, std::uint64_t index) 
 }
 
 std::vector<ChainResult> PermutationChains(const ChainStart& start, std::uint64_t begin,
-                                           std::uint64_t end, int threads, ProgressBar& progress) {
+                                           std::uint64_t end, int threads, ProgressBar& progress,
+                                           std::ostream& out) {
     const std::vector<std::vector<NodeId>> groups = ShuffleGroups(start.first, start.null);
     // Every run makes its N steps and one quench pass, of at most as many
     // nodes as the first run has (more when a pass is made again, which the
@@ -71,17 +72,20 @@ std::vector<ChainResult> PermutationChains(const ChainStart& start, std::uint64_
                  start.first.NumberOfNodes();
     const std::uint64_t count = end > begin ? end - begin : 0;
     SharedProgress shared(progress, "permutations", count * steps);
-    return RunRepetitions<ChainResult>(count, threads, [&](std::uint64_t i) {
-        const std::uint64_t k = begin + i;
-        NodeMap<double> shuffled = start.nodeScores;
-        Random rng(PermutationSeed(start.base, 0, 3 * k));
-        ShuffleNodeScores(groups, shuffled, rng);
-        PermutedChain chain(start.base, k, start.settings.search.nmax, shared);
-        std::ostream silent(nullptr);  // the chains' own lines are not wanted
-        RunChain(start.first, shuffled, start.edgeScores, start.edges, start.settings, chain,
-                 silent);
-        return chain.Take();
-    });
+    return RunRepetitions<ChainResult>(
+        count, threads,
+        [&](std::uint64_t i) {
+            const std::uint64_t k = begin + i;
+            NodeMap<double> shuffled = start.nodeScores;
+            Random rng(PermutationSeed(start.base, 0, 3 * k));
+            ShuffleNodeScores(groups, shuffled, rng);
+            PermutedChain chain(start.base, k, start.settings.search.nmax, shared);
+            std::ostream silent(nullptr);  // the chains' own lines are not wanted
+            RunChain(start.first, shuffled, start.edgeScores, start.edges, start.settings, chain,
+                     silent);
+            return chain.Take();
+        },
+        out);
 }
 
 std::vector<RankSignificance> Significance(const std::vector<Group>& observed, int nmax,

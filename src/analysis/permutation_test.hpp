@@ -46,9 +46,11 @@ struct ChainStart {
 // Chains `begin` to `end` - 1, on `threads` threads, counted on the progress
 // bar as one phase. Chain k shuffles with seed PermutationSeed(base, 0, 3k);
 // its run r builds its background model with PermutationSeed(base, r, 3k + 1)
-// and searches with PermutationSeed(base, r, 3k + 2).
+// and searches with PermutationSeed(base, r, 3k + 2). A warning on `out`
+// tells of threads that could not be started.
 std::vector<ChainResult> PermutationChains(const ChainStart& start, std::uint64_t begin,
-                                           std::uint64_t end, int threads, ProgressBar& progress);
+                                           std::uint64_t end, int threads, ProgressBar& progress,
+                                           std::ostream& out);
 
 // One group rank of a run and how the chains did against it.
 struct RankSignificance {

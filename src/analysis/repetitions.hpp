@@ -10,7 +10,10 @@
 #include <cstdint>
 #include <exception>
 #include <mutex>
+#include <new>
+#include <ostream>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -48,9 +51,12 @@ private:
 
 // Calls work(k) for k from 0 to count - 1 on up to `threads` threads.
 // Returns the results in the order of k. An exception thrown by a repetition
-// is thrown again here, that of the lowest k first.
+// is thrown again here, that of the lowest k first. Threads that the system
+// cannot start (too many processes, too little memory) are done without,
+// with a warning on `out`: the results do not depend on the number.
 template <class Result, class Work>
-std::vector<Result> RunRepetitions(std::uint64_t count, int threads, const Work& work) {
+std::vector<Result> RunRepetitions(std::uint64_t count, int threads, const Work& work,
+                                   std::ostream& out) {
     std::vector<Result> results(count);
     std::vector<std::exception_ptr> failures(count);
     std::atomic<std::uint64_t> next{0};
@@ -65,7 +71,20 @@ std::vector<Result> RunRepetitions(std::uint64_t count, int threads, const Work&
     };
     const auto used = static_cast<std::uint64_t>(std::max(threads, 1));
     std::vector<std::thread> pool;
-    for (std::uint64_t t = 1; t < std::min(used, count); ++t) pool.emplace_back(worker);
+    const std::uint64_t wanted = std::min(used, count);
+    pool.reserve(wanted);
+    for (std::uint64_t t = 1; t < wanted; ++t) {
+        try {
+            pool.emplace_back(worker);
+        } catch (const std::system_error&) {
+            break;
+        } catch (const std::bad_alloc&) {
+            break;
+        }
+    }
+    if (pool.size() + 1 < wanted)
+        out << "\nWarning: only " << pool.size() + 1 << " of the " << wanted
+            << " threads asked for (--threads) could be started; the searches run on those\n";
     worker();
     for (std::thread& thread : pool) thread.join();
     for (const std::exception_ptr& failure : failures)

@@ -1,10 +1,13 @@
 #include "analysis/run_checks.hpp"
 
+#include <new>
 #include <sstream>
+#include <string>
 #include <utility>
 
 #include "analysis/ensemble.hpp"
 #include "base/export_file.hpp"
+#include "base/run_error.hpp"
 
 namespace tarnvale {
 namespace {
@@ -25,6 +28,13 @@ void WarnOfEdgeShare(const std::vector<SummaryRow>& rows, std::ostream& out) {
         << " owe most of their s-score to their edges (edge share " << shares
         << "); edge values such as database confidence say how sure an interaction is, not that "
            "it is active\n";
+}
+
+// Each thread keeps a search of its own: fewer threads need less memory.
+std::string OutOfMemory(const std::string& what, int threads) {
+    return "\nError: out of memory in " + what + " on " + std::to_string(threads) +
+           " threads (--threads); every thread keeps a search of its own, so fewer threads "
+           "need less memory\n";
 }
 
 }  // namespace
@@ -56,8 +66,15 @@ void PermutationTest(const AnalysisOptions& analysis, const ChainStart& start,
                      std::vector<CheckedRun>& runs, ProgressBar& progress, std::ostream& out) {
     if (analysis.permutations <= 0 || runs.empty()) return;
     const auto count = static_cast<std::uint64_t>(analysis.permutations);
-    const std::vector<ChainResult> chains =
-        PermutationChains(start, 0, count, analysis.threads, progress);
+    std::vector<ChainResult> chains;
+    try {
+        chains = PermutationChains(start, 0, count, analysis.threads, progress, out);
+    } catch (const std::bad_alloc&) {
+        throw RunError(OutOfMemory("the permutation chains (--permutations " +
+                                       std::to_string(analysis.permutations) + ")",
+                                   analysis.threads),
+                       1);
+    }
     for (std::size_t r = 0; r < runs.size(); ++r) {
         CheckedRun& run = runs[r];
         const std::vector<RankSignificance> ranks =

@@ -152,6 +152,33 @@ void AtomicOutputFile::Discard() {
     hold_.reset();
 }
 
+void RefuseUnwritableOutputs(const std::vector<std::string>& outputs) {
+    for (const std::string& output : outputs) {
+        const std::filesystem::path path(output);
+        const std::filesystem::path folder =
+            path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+        const long nameMax = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+        std::string reason;
+        std::error_code error;
+        if (nameMax > 0 && path.filename().string().size() > static_cast<std::size_t>(nameMax)) {
+            reason = "its name is longer than the " + std::to_string(nameMax) +
+                     " bytes a file name may have there";
+        } else if (std::filesystem::is_directory(path, error)) {
+            reason = "it is a folder";
+        } else {
+            AtomicOutputFile trial;
+            if (!trial.Open(output)) reason = trial.openError();
+            trial.Discard();
+        }
+        if (!reason.empty())
+            throw RunError(
+                "\nWarning: File opening (for write) failed. Check name of the file(/s)\n"
+                "Error: cannot write the output file " +
+                    output + ": " + reason + "; no run was made\n",
+                1);
+    }
+}
+
 void RefuseInputsAsOutputs(const std::vector<std::string>& inputs,
                            const std::vector<std::string>& outputs) {
     for (const std::string& output : outputs) {

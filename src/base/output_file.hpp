@@ -74,4 +74,11 @@ std::optional<std::string> RefusalToReplace(const std::string& path);
 void RefuseInputsAsOutputs(const std::vector<std::string>& inputs,
                            const std::vector<std::string>& outputs);
 
+// Throws RunError (status 1) naming the file when one of `outputs` could not
+// be written: its name is too long for its folder, the folder does not exist
+// or may not be written, or the file is write-protected. Each is tried as the
+// writing would (a temporary file made beside it and removed at once), so
+// that no work is done for an output that would be refused at the end.
+void RefuseUnwritableOutputs(const std::vector<std::string>& outputs);
+
 }  // namespace tarnvale

@@ -263,6 +263,11 @@ void WriteDotFiles(const std::string& base, const ExportInputs& inputs, std::ost
     const std::string title = std::filesystem::path(base).filename().string();
     WriteExportFile(dotFile, [&](std::ostream& file) { WriteDot(file, inputs, title); });
     const SvgResult svg = DrawSvg(dotFile, svgFile);
+    // A drawing of an earlier invocation must not pass for this one's.
+    if (svg.status != SvgResult::Status::drawn) {
+        std::error_code ignored;
+        std::filesystem::remove(svgFile, ignored);
+    }
     if (svg.status == SvgResult::Status::noProgram) {
         out << "\nNOTE: the dot program (Debian package graphviz) is not installed; " << svgFile
             << " is not drawn\n";

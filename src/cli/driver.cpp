@@ -283,18 +283,26 @@ private:
     std::vector<CheckedRun> runs_;
 };
 
-// When the runs end before `repeat`, names the files of the runs not made
-// that an earlier invocation left, so that they are not taken for this one's.
-void NameLeftovers(const Options& options, int firstNotMade, std::ostream& out) {
-    std::vector<std::string> left;
-    for (int r = firstNotMade; r < options.repeat; ++r)
-        for (const std::string& name : RunOutputs(options, r)) {
-            std::error_code ignored;
-            if (std::filesystem::exists(name, ignored)) left.push_back(name);
-        }
-    if (left.empty()) return;
-    out << "NOTE: not written by this invocation, left from an earlier one:";
-    for (const std::string& name : left) out << ' ' << name;
+// Removes the files of `family` that an earlier invocation left and this one
+// does not write (those in `wanted` are replaced), so that none passes for
+// this one's; the line `note` names them.
+void RemoveEarlierOutputs(const std::vector<std::string>& family,
+                          const std::vector<std::string>& wanted, const std::string& note,
+                          std::ostream& out) {
+    std::vector<std::string> removed;
+    for (const std::string& name : family) {
+        if (std::find(wanted.begin(), wanted.end(), name) != wanted.end()) continue;
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(name, error)) continue;
+        if (!std::filesystem::remove(name, error))
+            throw RunError("\nError: cannot remove " + name +
+                               ", left by an earlier invocation: " + error.message() + "\n",
+                           1);
+        removed.push_back(name);
+    }
+    if (removed.empty()) return;
+    out << note << ':';
+    for (const std::string& name : removed) out << ' ' << name;
     out << '\n';
 }
 
@@ -303,26 +311,32 @@ void NameLeftovers(const Options& options, int firstNotMade, std::ostream& out) 
 void Run(const Options& options, std::ostream& out, ProgressBar& progress) {
     const std::time_t start = std::time(nullptr);
     const SeedSource seeds{options.seed};
-    std::vector<std::string> outputs;
-    for (int r = 0; r < options.repeat; ++r) {
-        const auto names = RunOutputs(options, r);
-        outputs.insert(outputs.end(), names.begin(), names.end());
-    }
-    if (options.summary) outputs.push_back(options.out + ".summary.tsv");
+    const std::vector<std::string> outputs = Outputs(options);
     RefuseInputsAsOutputs({options.input, options.association, options.data}, outputs);
     Network net;
     ScoreContext edges;
     LoadNetwork(options, net, out);
+    // Every output name is tried before the work that would end in it.
+    RefuseUnwritableOutputs(outputs);
     PrepareEdgeScoring(options, seeds, net, edges, progress, out);
 
     // What every search of the first run reads; the graph itself is not
     // needed again.
     const SearchGraph first(net.graph, edges.nodeOnly ? nullptr : &net.edgeScores);
     net.graph = Graph();
+    RemoveEarlierOutputs(OutputFamily(options.out), outputs,
+                         "\nNOTE: removed files of an earlier invocation that this one does not "
+                         "write",
+                         out);
     ChainSettings settings{options.search, options.kmax, options.imax, options.repeat, true};
     InvocationRuns runs(options, seeds, net, progress, out);
     const int made = RunChain(first, net.nodeScores, net.edgeScores, edges, settings, runs, out);
-    if (made < options.repeat) NameLeftovers(options, made, out);
+    if (made < options.repeat) {
+        Options madeOnly = options;
+        madeOnly.repeat = made;
+        RemoveEarlierOutputs(outputs, Outputs(madeOnly),
+                             "NOTE: removed files of an earlier invocation for runs not made", out);
+    }
 
     settings.runs = made;
     const ChainStart chains{first,    net.nodeScores,        net.edgeScores, edges,

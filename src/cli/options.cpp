@@ -114,6 +114,29 @@ std::vector<std::string> RunOutputs(const Options& options, int r) {
     return names;
 }
 
+std::vector<std::string> Outputs(const Options& options) {
+    std::vector<std::string> names;
+    for (int r = 0; r < options.repeat; ++r) {
+        const auto run = RunOutputs(options, r);
+        names.insert(names.end(), run.begin(), run.end());
+    }
+    if (options.summary) names.push_back(options.out + ".summary.tsv");
+    return names;
+}
+
+std::vector<std::string> OutputFamily(const std::string& out) {
+    std::vector<std::string> names;
+    for (int r = 0; r < kMaxRepeat; ++r) {
+        const std::string report = out + static_cast<char>('A' + r);
+        names.push_back(report);
+        for (const char* suffix :
+             {".sif", ".nodes.tsv", ".dot", ".svg", ".significance.tsv", ".stability.tsv"})
+            names.push_back(report + suffix);
+    }
+    names.push_back(out + ".summary.tsv");
+    return names;
+}
+
 ParseResult ParseCommandLine(int argc, const char* const* argv) {
     const Options defaults;
     TCLAP::CmdLine cmd(kMessage, ' ', "1.0");

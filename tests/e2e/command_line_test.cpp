@@ -168,9 +168,9 @@ TEST_F(CommandLine, ALaterRunWithNothingToSearchEndsTheRunsWithANote) {
     EXPECT_NE(
         empty.out.find(
             "Top.size()=0\n\nSimulated annealing Algorithm:Iteration no 1..\n\nNOTE: no node "
-            "is left for run B; the runs end here\nNOTE: not written by this invocation, left "
-            "from an earlier one: outC\n\nPermutation test of run A: the run reported no "
-            "group; nothing to compare\n\nProgram finished"),
+            "is left for run B; the runs end here\nNOTE: removed files of an earlier invocation "
+            "for runs not made: outC\n\nPermutation test of run A: the run reported no group; "
+            "nothing to compare\n\nProgram finished"),
         std::string::npos)
         << empty.out;
     EXPECT_EQ(dir_.Read("outA"), "");

@@ -118,9 +118,12 @@ TEST_F(FileHandling, GzipInputsReadAsPlainFilesAndBadStreamsStop) {
 
 TEST_F(FileHandling, ReportsThatCannotBeWrittenStopWithTheirNameAndKeepWhatWasThere) {
     const std::string noReport = "; no report was written for this run\n";
+    // Every output is tried before the first run.
+    const std::string refused =
+        "\nWarning: File opening (for write) failed. Check name of the file(/s)\nError: cannot "
+        "write the output file ";
     ExpectFailure(Run(Args("net.sif", "p.txt", "a.txt", "no/such/dir/out")),
-                  "\nWarning: File opening (for write) failed. Check name of the file(/s)\n"
-                  "Error: cannot create the report no/such/dir/outA: No such file or directory\n");
+                  refused + "no/such/dir/outA: No such file or directory; no run was made\n");
     // An output that is an input is refused before any run.
     dir_.Write("dataA", kRingPValues);
     ExpectFailure(
@@ -128,15 +131,15 @@ TEST_F(FileHandling, ReportsThatCannotBeWrittenStopWithTheirNameAndKeepWhatWasTh
         "Error: the output file dataA is the input file dataA; choose another output name\n");
     EXPECT_EQ(dir_.Read("dataA"), kRingPValues);
     fs::create_directory(dir_.path() / "outA");
-    ExpectFailure(Run(Args()), "\nError: writing outA failed: Is a directory" + noReport);
+    ExpectFailure(Run(Args()), refused + "outA: it is a folder; no run was made\n");
     EXPECT_TRUE(fs::remove(dir_.path() / "outA"));
     // A report its owner made read-only is kept; a private one is replaced
     // and stays private.
     dir_.Write("outA", "kept\n");
     fs::permissions(dir_.path() / "outA", fs::perms(0444));
-    ExpectFailure(Run(Args()),
-                  "Error: cannot create the report outA: the existing file is write-protected; it "
-                  "is not replaced\n");
+    ExpectFailure(Run(Args()), refused +
+                                   "outA: the existing file is write-protected; it is not "
+                                   "replaced; no run was made\n");
     EXPECT_EQ(dir_.Read("outA"), "kept\n");
     fs::permissions(dir_.path() / "outA", fs::perms(0600));
     ASSERT_EQ(Run(Args()).status, 0);
@@ -156,19 +159,19 @@ TEST_F(FileHandling, ReportsThatCannotBeWrittenStopWithTheirNameAndKeepWhatWasTh
     EXPECT_EQ(full.status, 1);
     EXPECT_EQ(full.err, "Error: writing standard output failed\n");
 
-    // An export that cannot be written stops the run after its report.
+    // An export that cannot be written is refused before the first run.
     fs::create_directory(dir_.path() / "outA.nodes.tsv");
     auto exports = Args();
     exports.insert(exports.begin(), "--cytoscape");
-    ExpectFailure(Run(exports), "\nError: writing outA.nodes.tsv failed: Is a directory\n");
-    EXPECT_TRUE(dir_.Exists("outA.sif"));
+    ExpectFailure(Run(exports), refused + "outA.nodes.tsv: it is a folder; no run was made\n");
+    EXPECT_FALSE(dir_.Exists("outA.sif"));
 
     fs::create_directory(dir_.path() / "ro");
     fs::permissions(dir_.path() / "ro", fs::perms(0555));
     const RunResult r =
         RunChild(Unprivileged(Args("net.sif", "p.txt", "a.txt", "ro/out")), dir_.path());
     SKIP_IF_NOT_STARTED(r);
-    ExpectFailure(r, "Error: cannot create the report ro/outA: Permission denied\n");
+    ExpectFailure(r, refused + "ro/outA: Permission denied; no run was made\n");
     EXPECT_TRUE(fs::is_empty(dir_.path() / "ro"));
 }
 
