@@ -24,12 +24,12 @@ std::vector<Group> SearchGroups(const SearchGraph& graph, const ScoreInputs& inp
 
 }  // namespace
 
-NodeMap<std::uint32_t> EnsembleCounts(const PermutedRun& setup, int nmax, int repetitions,
+NodeMap<std::uint32_t> EnsembleCounts(const PermutedRun& setup, int nmax, Share share,
                                       std::uint32_t base, int run, ProgressBar& progress,
                                       std::ostream& out) {
     const std::uint64_t steps =
         static_cast<std::uint64_t>(setup.anneal.iterations) + setup.graph.NumberOfNodes();
-    const auto count = static_cast<std::uint64_t>(std::max(repetitions, 0));
+    const std::uint64_t count = share.end > share.begin ? share.end - share.begin : 0;
     const auto ranked = static_cast<std::size_t>(std::max(nmax, 1));
     const ScoreInputs inputs{setup.nodeScores, setup.edgeScores, setup.context};
     std::vector<std::vector<NodeId>> selected;
@@ -39,9 +39,9 @@ NodeMap<std::uint32_t> EnsembleCounts(const PermutedRun& setup, int nmax, int re
         selected = RunRepetitions<std::vector<NodeId>>(
             count, setup.threads,
             [&](std::uint64_t k) {
-                const std::vector<Group> groups =
-                    SearchGroups(setup.graph, inputs, setup.anneal,
-                                 PermutationSeed(base, run, kEnsembleIndex + k), shared);
+                const std::vector<Group> groups = SearchGroups(
+                    setup.graph, inputs, setup.anneal,
+                    PermutationSeed(base, run, kEnsembleIndex + share.begin + k), shared);
                 std::vector<NodeId> nodes;
                 for (std::size_t g = 0; g < std::min(ranked, groups.size()); ++g)
                     nodes.insert(nodes.end(), groups[g].nodes.begin(), groups[g].nodes.end());
@@ -72,14 +72,12 @@ void WriteStabilityTable(std::ostream& out, const SearchGraph& graph,
             << static_cast<double>(counts.get(n)) / repetitions << '\n';
 }
 
-NodeMap<double> EnsembleTest(const PermutedRun& setup, const std::vector<Group>& groups, int nmax,
-                             int repetitions, std::uint32_t base, int run,
-                             const NodeMap<std::string>& names, const std::string& reportName,
-                             ProgressBar& progress, std::ostream& out) {
-    const NodeMap<std::uint32_t> counts =
-        EnsembleCounts(setup, nmax, repetitions, base, run, progress, out);
+NodeMap<double> ReportStability(const SearchGraph& graph, const NodeMap<std::uint32_t>& counts,
+                                const std::vector<Group>& groups, int nmax, int repetitions,
+                                int run, const NodeMap<std::string>& names,
+                                const std::string& reportName, std::ostream& out) {
     WriteExportFile(reportName + ".stability.tsv", [&](std::ostream& file) {
-        WriteStabilityTable(file, setup.graph, names, counts, repetitions);
+        WriteStabilityTable(file, graph, names, counts, repetitions);
     });
     NodeMap<double> fractions(counts.size(), 0.0);
     for (std::size_t n = 0; n < counts.size(); ++n)

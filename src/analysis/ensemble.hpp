@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/permutation_test.hpp"
+#include "analysis/shards.hpp"
 #include "search/search_groups.hpp"
 
 namespace tarnvale {
@@ -18,10 +19,10 @@ namespace tarnvale {
 // permutation uses, so the two never share a seed.
 inline constexpr std::uint64_t kEnsembleIndex = std::uint64_t{1} << 40;
 
-// For each node, in how many of `repetitions` searches (on setup.threads
-// threads) it was in one of the first `nmax` ranked groups; a warning on `out`
-// tells of threads that could not be started.
-NodeMap<std::uint32_t> EnsembleCounts(const PermutedRun& setup, int nmax, int repetitions,
+// For each node, in how many of the repetitions `share` (on setup.threads
+// threads) it was in one of the first `nmax` ranked groups; a warning on
+// `out` tells of threads that could not be started.
+NodeMap<std::uint32_t> EnsembleCounts(const PermutedRun& setup, int nmax, Share share,
                                       std::uint32_t base, int run, ProgressBar& progress,
                                       std::ostream& out);
 
@@ -32,14 +33,14 @@ void WriteStabilityTable(std::ostream& out, const SearchGraph& graph,
                          const NodeMap<std::string>& names, const NodeMap<std::uint32_t>& counts,
                          int repetitions);
 
-// The ensemble of run `run` after its report (and permutation test): the
-// searches, BASE.stability.tsv (atomically; throws RunError when it cannot
-// be written) and one line on `out` counting the nodes of the run's ranked
-// groups (the first nmax of `groups`) with a fraction of at least 0.5.
-// Returns each node's fraction.
-NodeMap<double> EnsembleTest(const PermutedRun& setup, const std::vector<Group>& groups, int nmax,
-                             int repetitions, std::uint32_t base, int run,
-                             const NodeMap<std::string>& names, const std::string& reportName,
-                             ProgressBar& progress, std::ostream& out);
+// What the counts of run `run`'s ensemble of `repetitions` searches tell:
+// BASE.stability.tsv (atomically; throws RunError when it cannot be written)
+// and one line on `out` counting the nodes of the run's ranked groups (the
+// first nmax of `groups`) with a fraction of at least 0.5. Returns each
+// node's fraction.
+NodeMap<double> ReportStability(const SearchGraph& graph, const NodeMap<std::uint32_t>& counts,
+                                const std::vector<Group>& groups, int nmax, int repetitions,
+                                int run, const NodeMap<std::string>& names,
+                                const std::string& reportName, std::ostream& out);
 
 }  // namespace tarnvale

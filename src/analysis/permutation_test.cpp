@@ -19,11 +19,12 @@ std::uint64_t SplitMix64(std::uint64_t x) {
 // each of its runs found.
 class PermutedChain : public ChainHooks {
 public:
-    PermutedChain(std::uint32_t base, std::uint64_t k, int nmax, SharedProgress& progress)
-        : base_(base), k_(k), nmax_(nmax), progress_(progress) {}
+    PermutedChain(const ChainStart& start, std::uint64_t k, SharedProgress& progress)
+        : start_(start), k_(k), progress_(progress) {}
 
     RunSeeds Seeds(int run) override {
-        return {PermutationSeed(base_, run, 3 * k_ + 1), PermutationSeed(base_, run, 3 * k_ + 2)};
+        return {PermutationSeed(start_.base, run, 3 * k_ + 1),
+                PermutationSeed(start_.base, run, 3 * k_ + 2)};
     }
     void BeginSearch(int, AnnealOptions& anneal, std::uint64_t steps) override {
         if (!progress_.enabled()) return;
@@ -35,16 +36,17 @@ public:
     void RunDone(const RunMade& run) override {
         const std::vector<Group> groups = RankedGroups(run);
         ChainRun& found = result_.emplace_back();
-        const std::size_t ranked = std::min(groups.size(), static_cast<std::size_t>(nmax_));
+        const std::size_t ranked =
+            std::min(groups.size(), static_cast<std::size_t>(start_.settings.search.nmax));
         for (std::size_t g = 0; g < ranked; ++g) found.ranked.push_back(groups[g].score);
-        if (!groups.empty()) found.best = groups.front().nodes;
+        if (!groups.empty() && start_.enrich)
+            found.enrichment = start_.enrich(run.graph, groups.front().nodes);
     }
     ChainResult Take() { return std::move(result_); }
 
 private:
-    std::uint32_t base_;
+    const ChainStart& start_;
     std::uint64_t k_;
-    int nmax_;
     SharedProgress& progress_;
     std::uint64_t last_ = 0;
     ChainResult result_;
@@ -79,7 +81,7 @@ std::vector<ChainResult> PermutationChains(const ChainStart& start, std::uint64_
             NodeMap<double> shuffled = start.nodeScores;
             Random rng(PermutationSeed(start.base, 0, 3 * k));
             ShuffleNodeScores(groups, shuffled, rng);
-            PermutedChain chain(start.base, k, start.settings.search.nmax, shared);
+            PermutedChain chain(start, k, shared);
             std::ostream silent(nullptr);  // the chains' own lines are not wanted
             RunChain(start.first, shuffled, start.edgeScores, start.edges, start.settings, chain,
                      silent);

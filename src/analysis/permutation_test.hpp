@@ -7,11 +7,13 @@
 // r's groups are then compared with run r of every chain.
 
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "analysis/analysis_options.hpp"
+#include "analysis/enrichment.hpp"
 #include "analysis/repetitions.hpp"
 #include "analysis/run_chain.hpp"
 #include "base/progress.hpp"
@@ -22,7 +24,9 @@ namespace tarnvale {
 // What run r of one permutation chain found.
 struct ChainRun {
     std::vector<float> ranked;  // its first nmax group scores, best first
-    std::vector<NodeId> best;   // the nodes of its best group
+    // The gene sets its best group is enriched in, with their statistics,
+    // when gene sets are given.
+    std::vector<SetStatistic> enrichment;
 };
 // One chain: its runs in order (fewer when its runs ended early).
 using ChainResult = std::vector<ChainRun>;
@@ -41,6 +45,11 @@ struct ChainStart {
     const ChainSettings& settings;
     NullModel null = NullModel::Scores;
     std::uint32_t base = 0;  // chain k's seeds derive from it
+    // The enrichment of a run's best group among that run's nodes; empty
+    // without gene sets. Called from several threads at once.
+    std::function<std::vector<SetStatistic>(const SearchGraph& run,
+                                            const std::vector<NodeId>& best)>
+        enrich = {};
 };
 
 // Chains `begin` to `end` - 1, on `threads` threads, counted on the progress

@@ -1,10 +1,14 @@
 #include "analysis/run_checks.hpp"
 
+#include <algorithm>
+#include <cmath>
+#include <fstream>
 #include <new>
 #include <sstream>
 #include <string>
 #include <utility>
 
+#include "analysis/enrichment_table.hpp"
 #include "analysis/ensemble.hpp"
 #include "base/export_file.hpp"
 #include "base/run_error.hpp"
@@ -31,73 +35,194 @@ void WarnOfEdgeShare(const std::vector<SummaryRow>& rows, std::ostream& out) {
 }
 
 // Each thread keeps a search of its own: fewer threads need less memory.
-std::string OutOfMemory(const std::string& what, int threads) {
-    return "\nError: out of memory in " + what + " on " + std::to_string(threads) +
-           " threads (--threads); every thread keeps a search of its own, so fewer threads "
-           "need less memory\n";
+RunError OutOfMemory(const std::string& what, int threads) {
+    return RunError("\nError: out of memory in " + what + " on " + std::to_string(threads) +
+                        " threads (--threads); every thread keeps a search of its own, so fewer "
+                        "threads need less memory\n",
+                    1);
+}
+
+// The sets named in the summary for a group, by their descriptions (their
+// names when they have none): those with a q-value of at most 0.05 (and,
+// with permutations, an empirical p of at most 0.05), best first, at most
+// three.
+std::string BestTerms(const std::vector<EnrichmentRow>& rows, std::size_t group,
+                      const std::vector<GeneSet>& sets) {
+    std::string terms;
+    int named = 0;
+    for (const EnrichmentRow& row : rows) {
+        if (row.group != group || row.logQ > std::log(0.05)) continue;
+        if (row.empiricalP && *row.empiricalP > 0.05) continue;
+        const GeneSet& set = sets[row.set];
+        terms +=
+            (terms.empty() ? "" : "; ") + (set.description.empty() ? set.name : set.description);
+        if (++named == 3) break;
+    }
+    return terms;
 }
 
 }  // namespace
 
-CheckedRun CheckRun(const AnalysisOptions& analysis, bool sayEdgeShare, int run, std::uint32_t base,
-                    const std::string& reportName, const PermutedRun& setup,
-                    std::vector<Group> groups, const NodeMap<std::string>& names,
-                    ProgressBar& progress, std::ostream& out) {
-    const int nmax = setup.anneal.nmax;
-    CheckedRun checked{reportName, std::move(groups), {}};
-    const ScoreInputs inputs{setup.nodeScores, setup.edgeScores, setup.context};
-    checked.rows = RunRows(static_cast<char>('A' + run), setup.graph, checked.groups, inputs, nmax);
-    if (sayEdgeShare) WarnOfEdgeShare(checked.rows, out);
-    if (analysis.ensemble > 0) {
-        const NodeMap<double> fractions =
-            EnsembleTest(setup, checked.groups, nmax, analysis.ensemble, base, run, names,
-                         reportName, progress, out);
-        for (SummaryRow& row : checked.rows) {
-            if (!row.rank) continue;
-            double sum = 0;
-            for (NodeId n : checked.groups[*row.rank].nodes) sum += fractions.get(n);
-            row.stability = sum / static_cast<double>(row.size);
-        }
+InvocationChecks::InvocationChecks(const CheckSettings& settings, const NodeMap<std::string>& names,
+                                   ProgressBar& progress, std::ostream& out)
+    : settings_(settings), names_(names), progress_(progress), out_(out) {}
+
+void InvocationChecks::LoadShards(const ShardHeader& header, const std::string& outBase) {
+    for (int k = 1; k <= header.count; ++k) {
+        const std::string name = ShardFileName(outBase, k, header.count);
+        std::ifstream in(name);
+        if (!in)
+            throw RunError("\nError: the shard file " + name +
+                               " is missing; every shard from 1 to " +
+                               std::to_string(header.count) + " must have run\n",
+                           1);
+        shards_.push_back(ReadShard(in, name, k, header));
     }
-    return checked;
 }
 
-void PermutationTest(const AnalysisOptions& analysis, const ChainStart& start,
-                     std::vector<CheckedRun>& runs, ProgressBar& progress, std::ostream& out) {
-    if (analysis.permutations <= 0 || runs.empty()) return;
-    const auto count = static_cast<std::uint64_t>(analysis.permutations);
-    std::vector<ChainResult> chains;
-    try {
-        chains = PermutationChains(start, 0, count, analysis.threads, progress, out);
-    } catch (const std::bad_alloc&) {
-        throw RunError(OutOfMemory("the permutation chains (--permutations " +
-                                       std::to_string(analysis.permutations) + ")",
-                                   analysis.threads),
-                       1);
+void InvocationChecks::AfterRun(int run, std::uint32_t base, const std::string& reportName,
+                                const PermutedRun& setup, std::vector<Group> groups) {
+    const AnalysisOptions& analysis = settings_.analysis;
+    const int nmax = settings_.nmax;
+    CheckedRun& checked = runs_.emplace_back();
+    checked.reportName = reportName;
+    checked.groups = std::move(groups);
+    const ScoreInputs inputs{setup.nodeScores, setup.edgeScores, setup.context};
+    const bool shard = settings_.sharding.IsShard();
+    if (!shard) {
+        checked.rows =
+            RunRows(static_cast<char>('A' + run), setup.graph, checked.groups, inputs, nmax);
+        if (settings_.sayEdgeShare) WarnOfEdgeShare(checked.rows, out_);
     }
-    for (std::size_t r = 0; r < runs.size(); ++r) {
-        CheckedRun& run = runs[r];
-        const std::vector<RankSignificance> ranks =
-            Significance(run.groups, start.settings.search.nmax, chains, static_cast<int>(r));
-        PrintSignificance(out, static_cast<char>('A' + r), analysis.permutations, ranks,
-                          start.null);
-        WriteExportFile(run.reportName + ".significance.tsv", [&](std::ostream& file) {
-            WriteSignificanceTable(file, analysis.permutations, ranks);
-        });
-        for (SummaryRow& row : run.rows) {
-            row.null = NullName(start.null);
-            if (row.rank && *row.rank < ranks.size()) {
-                row.pValue = ranks[*row.rank].pValue;
-                row.familywiseP = ranks[*row.rank].familywiseP;
+    if (settings_.enrichment != nullptr && !shard) {
+        checked.sets = MatchGeneSets(settings_.enrichment->sets, setup.graph.Nodes(),
+                                     settings_.enrichment->keys);
+        PrintGeneSetMatching(out_, settings_.enrichment->fileName, *checked.sets);
+        const std::size_t ranked = std::min(checked.groups.size(), static_cast<std::size_t>(nmax));
+        for (std::size_t g = 0; g < ranked; ++g) {
+            const auto rows = EnrichGroup(*checked.sets, g, checked.groups[g].nodes);
+            checked.enriched.insert(checked.enriched.end(), rows.begin(), rows.end());
+        }
+    }
+    if (analysis.ensemble <= 0) return;
+
+    const auto repetitions = static_cast<std::uint64_t>(analysis.ensemble);
+    if (settings_.sharding.merge) {
+        checked.ensemble.assign(setup.graph.NumberOfNodeIds(), 0);
+        for (const ShardContent& content : shards_)
+            for (const auto& [node, count] : content.ensemble.at(static_cast<std::size_t>(run)))
+                checked.ensemble[node] += count;
+    } else {
+        try {
+            checked.ensemble = EnsembleCounts(setup, nmax, ShareOf(repetitions, settings_.sharding),
+                                              base, run, progress_, out_);
+        } catch (const std::bad_alloc&) {
+            throw OutOfMemory("the ensemble (--ensemble " + std::to_string(analysis.ensemble) + ")",
+                              analysis.threads);
+        }
+    }
+    if (shard) return;
+    const NodeMap<double> fractions =
+        ReportStability(setup.graph, checked.ensemble, checked.groups, nmax, analysis.ensemble, run,
+                        names_, reportName, out_);
+    for (SummaryRow& row : checked.rows) {
+        if (!row.rank) continue;
+        double sum = 0;
+        for (NodeId n : checked.groups[*row.rank].nodes) sum += fractions.get(n);
+        row.stability = sum / static_cast<double>(row.size);
+    }
+}
+
+void InvocationChecks::AfterRuns(ChainStart start, const ShardHeader& header) {
+    const AnalysisOptions& analysis = settings_.analysis;
+    const auto permutations = static_cast<std::uint64_t>(std::max(analysis.permutations, 0));
+    if (settings_.enrichment != nullptr) {
+        // A chain's best group is measured against its own run's nodes, as
+        // the invocation's groups are; the first run's nodes are everyone's.
+        const UniverseSets* first =
+            runs_.empty() || !runs_.front().sets ? nullptr : &*runs_.front().sets;
+        const EnrichmentInputs& inputs = *settings_.enrichment;
+        start.enrich = [first, &inputs, &start](const SearchGraph& run,
+                                                const std::vector<NodeId>& best) {
+            if (first != nullptr && run.NumberOfNodes() == start.first.NumberOfNodes())
+                return EnrichmentStatistics(*first, best);
+            return EnrichmentStatistics(MatchGeneSets(inputs.sets, run.Nodes(), inputs.keys), best);
+        };
+    }
+    std::vector<ChainResult> chains;
+    if (settings_.sharding.merge) {
+        chains.resize(permutations);
+        for (ShardContent& content : shards_)
+            for (auto& [k, chain] : content.chains) chains[k] = std::move(chain);
+    } else if (permutations > 0 && !runs_.empty()) {
+        const Share share = ShareOf(permutations, settings_.sharding);
+        try {
+            chains =
+                PermutationChains(start, share.begin, share.end, analysis.threads, progress_, out_);
+        } catch (const std::bad_alloc&) {
+            throw OutOfMemory(
+                "the permutation chains (--permutations " + std::to_string(permutations) + ")",
+                analysis.threads);
+        }
+    }
+    if (settings_.sharding.IsShard()) {
+        shard_.shard = settings_.sharding.shard;
+        shard_.header = header;
+        const Share share = ShareOf(permutations, settings_.sharding);
+        for (std::uint64_t k = share.begin; k < share.end && k - share.begin < chains.size(); ++k)
+            shard_.chains.emplace_back(k, std::move(chains[k - share.begin]));
+        for (const CheckedRun& run : runs_) {
+            auto& counts = shard_.ensemble.emplace_back();
+            for (std::size_t n = 0; n < run.ensemble.size(); ++n)
+                if (run.ensemble.get(static_cast<NodeId>(n)) > 0)
+                    counts.emplace_back(static_cast<NodeId>(n),
+                                        run.ensemble.get(static_cast<NodeId>(n)));
+        }
+        return;
+    }
+
+    for (std::size_t r = 0; r < runs_.size(); ++r) {
+        CheckedRun& run = runs_[r];
+        const auto letter = static_cast<char>('A' + r);
+        if (permutations > 0) {
+            const std::vector<RankSignificance> ranks =
+                Significance(run.groups, settings_.nmax, chains, static_cast<int>(r));
+            PrintSignificance(out_, letter, analysis.permutations, ranks, start.null);
+            WriteExportFile(run.reportName + ".significance.tsv", [&](std::ostream& file) {
+                WriteSignificanceTable(file, analysis.permutations, ranks);
+            });
+            for (SummaryRow& row : run.rows) {
+                row.null = NullName(start.null);
+                if (row.rank && *row.rank < ranks.size()) {
+                    row.pValue = ranks[*row.rank].pValue;
+                    row.familywiseP = ranks[*row.rank].familywiseP;
+                }
             }
         }
+        if (settings_.enrichment == nullptr) continue;
+        if (permutations > 0) {
+            std::vector<std::vector<SetStatistic>> statistics;
+            for (const ChainResult& chain : chains)
+                statistics.push_back(r < chain.size() ? chain[r].enrichment
+                                                      : std::vector<SetStatistic>{});
+            const std::vector<double> empirical = EmpiricalPValues(run.enriched, statistics);
+            for (std::size_t i = 0; i < run.enriched.size(); ++i)
+                run.enriched[i].empiricalP = empirical[i];
+        }
+        WriteExportFile(run.reportName + ".enrichment.tsv", [&](std::ostream& file) {
+            WriteEnrichmentTable(file, settings_.enrichment->sets, names_, run.enriched);
+        });
+        for (SummaryRow& row : run.rows)
+            if (row.rank && row.ranked)
+                row.bestTerms = BestTerms(run.enriched, *row.rank, settings_.enrichment->sets);
     }
-}
-
-void WriteSummary(const std::string& name, const std::vector<CheckedRun>& runs) {
-    std::vector<SummaryRow> rows;
-    for (const CheckedRun& run : runs) rows.insert(rows.end(), run.rows.begin(), run.rows.end());
-    WriteExportFile(name, [&](std::ostream& file) { WriteSummaryTable(file, rows); });
+    if (!settings_.summaryName.empty()) {
+        std::vector<SummaryRow> rows;
+        for (const CheckedRun& run : runs_)
+            rows.insert(rows.end(), run.rows.begin(), run.rows.end());
+        WriteExportFile(settings_.summaryName,
+                        [&](std::ostream& file) { WriteSummaryTable(file, rows); });
+    }
 }
 
 }  // namespace tarnvale

@@ -7,14 +7,19 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <ios>
 #include <memory>
 #include <new>
+#include <optional>
+#include <sstream>
 #include <string_view>
 #include <vector>
 
 #include "analysis/run_chain.hpp"
 #include "analysis/run_checks.hpp"
+#include "analysis/shards.hpp"
+#include "base/export_file.hpp"
 #include "base/output_file.hpp"
 #include "base/progress.hpp"
 #include "base/run_error.hpp"
@@ -22,6 +27,7 @@
 #include "cli/dot_export.hpp"
 #include "cli/report.hpp"
 #include "network/association_reader.hpp"
+#include "network/gene_sets.hpp"
 #include "network/input_file.hpp"
 #include "network/mapping_diagnostics.hpp"
 #include "network/preparation.hpp"
@@ -213,8 +219,13 @@ void PrepareEdgeScoring(const Options& options, const SeedSource& seeds, Network
 class InvocationRuns : public ChainHooks {
 public:
     InvocationRuns(const Options& options, const SeedSource& seeds, const Network& net,
-                   ProgressBar& progress, std::ostream& out)
-        : options_(options), seeds_(seeds), net_(net), progress_(progress), out_(out) {}
+                   InvocationChecks& checks, ProgressBar& progress, std::ostream& out)
+        : options_(options),
+          seeds_(seeds),
+          net_(net),
+          checks_(checks),
+          progress_(progress),
+          out_(out) {}
 
     RunSeeds Seeds(int) override {
         RunSeeds seeds;
@@ -243,6 +254,14 @@ public:
 
     void RunDone(const RunMade& run) override {
         const std::string name = options_.out + Letter(run.run);
+        const PermutedRun setup{
+            run.graph,  run.inputs.nodeScores,    run.inputs.edgeScores, run.inputs.context,
+            run.anneal, options_.analysis.threads};
+        // A shard writes no report: only its share of the searches.
+        if (options_.sharding.IsShard()) {
+            checks_.AfterRun(run.run, seeds_.Next(), name, setup, {});
+            return;
+        }
         AtomicOutputFile file;
         if (!file.Open(name))
             throw RunError(
@@ -262,15 +281,8 @@ public:
         const ExportInputs exports{run.graph, groups, net_.names, net_.nodeScores, net_.values};
         if (options_.cytoscape) WriteCytoscapeFiles(name, exports);
         if (options_.dot) WriteDotFiles(name, exports, out_);
-        const PermutedRun setup{
-            run.graph,  run.inputs.nodeScores,    run.inputs.edgeScores, run.inputs.context,
-            run.anneal, options_.analysis.threads};
-        const bool sayEdgeShare = options_.summary || options_.analysis.permutations > 0;
-        runs_.push_back(CheckRun(options_.analysis, sayEdgeShare, run.run, seeds_.Next(), name,
-                                 setup, std::move(groups), net_.names, progress_, out_));
+        checks_.AfterRun(run.run, seeds_.Next(), name, setup, std::move(groups));
     }
-
-    std::vector<CheckedRun>& runs() { return runs_; }
 
 private:
     static char Letter(int run) { return static_cast<char>('A' + run); }
@@ -278,10 +290,39 @@ private:
     const Options& options_;
     const SeedSource& seeds_;
     const Network& net_;
+    InvocationChecks& checks_;
     ProgressBar& progress_;
     std::ostream& out_;
-    std::vector<CheckedRun> runs_;
 };
+
+// What must agree between the shards of an invocation and their merge: the
+// input files' contents, every option that changes results, the seed and
+// the program's version.
+std::string FingerprintOf(const Options& options) {
+    Fingerprint fingerprint;
+    fingerprint.AddField("tarnvale 1.0");
+    for (const std::string& name :
+         {options.input, options.data, options.association, options.geneSets}) {
+        if (name.empty()) {
+            fingerprint.AddField("");
+            continue;
+        }
+        std::ifstream in(name, std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        fingerprint.AddField(bytes.str());
+    }
+    const AnnealOptions& s = options.search;
+    std::ostringstream settings;
+    settings.precision(9);
+    settings << s.iterations << ' ' << s.tStart << ' ' << s.tEnd << ' ' << s.nmax << ' '
+             << s.heuristic << ' ' << s.quenching << ' ' << s.hub << ' ' << options.repeat << ' '
+             << options.kmax << ' ' << options.imax << ' ' << options.seed.value_or(0) << ' '
+             << options.analysis.permutations << ' ' << NullName(options.analysis.null) << ' '
+             << options.analysis.ensemble << ' ' << static_cast<int>(options.scoring);
+    fingerprint.AddField(settings.str());
+    return fingerprint.Hex();
+}
 
 // Removes the files of `family` that an earlier invocation left and this one
 // does not write (those in `wanted` are replaced), so that none passes for
@@ -312,10 +353,16 @@ void Run(const Options& options, std::ostream& out, ProgressBar& progress) {
     const std::time_t start = std::time(nullptr);
     const SeedSource seeds{options.seed};
     const std::vector<std::string> outputs = Outputs(options);
-    RefuseInputsAsOutputs({options.input, options.association, options.data}, outputs);
+    std::vector<std::string> inputs{options.input, options.association, options.data};
+    if (!options.geneSets.empty()) inputs.push_back(options.geneSets);
+    RefuseInputsAsOutputs(inputs, outputs);
     Network net;
     ScoreContext edges;
     LoadNetwork(options, net, out);
+    std::vector<GeneSet> sets;
+    if (!options.geneSets.empty())
+        ReadInput(options.geneSets,
+                  [&](std::istream& in) { sets = ReadGeneSets(in, options.geneSets, out); });
     // Every output name is tried before the work that would end in it.
     RefuseUnwritableOutputs(outputs);
     PrepareEdgeScoring(options, seeds, net, edges, progress, out);
@@ -324,14 +371,33 @@ void Run(const Options& options, std::ostream& out, ProgressBar& progress) {
     // needed again.
     const SearchGraph first(net.graph, edges.nodeOnly ? nullptr : &net.edgeScores);
     net.graph = Graph();
-    RemoveEarlierOutputs(OutputFamily(options.out), outputs,
-                         "\nNOTE: removed files of an earlier invocation that this one does not "
-                         "write",
-                         out);
+    std::optional<EnrichmentInputs> enrichment;
+    if (!options.geneSets.empty())
+        enrichment.emplace(EnrichmentInputs{
+            sets, EnrichmentKeys(first.Nodes(), net.names, net.associations), options.geneSets});
+    ShardHeader header;
+    if (options.sharding.count > 0)
+        header = {FingerprintOf(options), options.sharding.count,
+                  static_cast<std::uint64_t>(options.analysis.permutations),
+                  static_cast<std::uint64_t>(options.analysis.ensemble)};
+    const CheckSettings checkSettings{options.analysis,
+                                      options.search.nmax,
+                                      options.summary || options.analysis.permutations > 0,
+                                      options.summary ? options.out + ".summary.tsv" : "",
+                                      enrichment ? &*enrichment : nullptr,
+                                      options.sharding};
+    InvocationChecks checks(checkSettings, net.names, progress, out);
+    if (options.sharding.merge) checks.LoadShards(header, options.out);
+    // A shard leaves every other file alone: its merge may be writing them.
+    if (!options.sharding.IsShard())
+        RemoveEarlierOutputs(OutputFamily(options.out), outputs,
+                             "\nNOTE: removed files of an earlier invocation that this one does "
+                             "not write",
+                             out);
     ChainSettings settings{options.search, options.kmax, options.imax, options.repeat, true};
-    InvocationRuns runs(options, seeds, net, progress, out);
+    InvocationRuns runs(options, seeds, net, checks, progress, out);
     const int made = RunChain(first, net.nodeScores, net.edgeScores, edges, settings, runs, out);
-    if (made < options.repeat) {
+    if (made < options.repeat && !options.sharding.IsShard()) {
         Options madeOnly = options;
         madeOnly.repeat = made;
         RemoveEarlierOutputs(outputs, Outputs(madeOnly),
@@ -339,10 +405,12 @@ void Run(const Options& options, std::ostream& out, ProgressBar& progress) {
     }
 
     settings.runs = made;
-    const ChainStart chains{first,    net.nodeScores,        net.edgeScores, edges,
-                            settings, options.analysis.null, seeds.Next()};
-    PermutationTest(options.analysis, chains, runs.runs(), progress, out);
-    if (options.summary) WriteSummary(options.out + ".summary.tsv", runs.runs());
+    checks.AfterRuns({first, net.nodeScores, net.edgeScores, edges, settings, options.analysis.null,
+                      seeds.Next()},
+                     header);
+    if (options.sharding.IsShard())
+        WriteExportFile(outputs.front(),
+                        [&](std::ostream& file) { WriteShard(file, checks.shard()); });
 
     out << "\nProgram finished";
     out << "\nTime taken = " << std::difftime(std::time(nullptr), start) << " seconds";

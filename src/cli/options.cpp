@@ -2,6 +2,7 @@
 
 #include <tclap/CmdLine.h>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <sstream>
@@ -86,6 +87,13 @@ std::vector<std::string> Options::validate() const {
     within(analysis.permutations, 0, kMaxRepetitions, "permutations");
     within(analysis.ensemble, 0, kMaxRepetitions, "ensemble");
     within(analysis.threads, 1, kMaxThreads, "threads");
+    if (out.empty())
+        errors.push_back(
+            ArgError("the output name is empty; no file can be named after it", "", "out"));
+    if (sharding.count > 0 && !seed)
+        errors.push_back(ArgError(
+            "shards and their merge must draw the same random numbers: give --seed as well", "",
+            sharding.merge ? "merge" : "shard"));
     // A background model draws k scores imax times for every even k up to
     // kmax: beyond the bound it would run for hours, or for ever.
     if (kmax >= 4 && imax >= 2) {
@@ -111,10 +119,14 @@ std::vector<std::string> RunOutputs(const Options& options, int r) {
     if (options.dot) names.insert(names.end(), {report + ".dot", report + ".svg"});
     if (options.analysis.permutations > 0) names.push_back(report + ".significance.tsv");
     if (options.analysis.ensemble > 0) names.push_back(report + ".stability.tsv");
+    if (!options.geneSets.empty()) names.push_back(report + ".enrichment.tsv");
     return names;
 }
 
 std::vector<std::string> Outputs(const Options& options) {
+    // A shard writes its shard file and nothing else.
+    if (options.sharding.IsShard())
+        return {ShardFileName(options.out, options.sharding.shard, options.sharding.count)};
     std::vector<std::string> names;
     for (int r = 0; r < options.repeat; ++r) {
         const auto run = RunOutputs(options, r);
@@ -129,8 +141,8 @@ std::vector<std::string> OutputFamily(const std::string& out) {
     for (int r = 0; r < kMaxRepeat; ++r) {
         const std::string report = out + static_cast<char>('A' + r);
         names.push_back(report);
-        for (const char* suffix :
-             {".sif", ".nodes.tsv", ".dot", ".svg", ".significance.tsv", ".stability.tsv"})
+        for (const char* suffix : {".sif", ".nodes.tsv", ".dot", ".svg", ".significance.tsv",
+                                   ".stability.tsv", ".enrichment.tsv"})
             names.push_back(report + suffix);
     }
     names.push_back(out + ".summary.tsv");
@@ -218,6 +230,22 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
     TCLAP::SwitchArg summary("", "summary",
                              "Also write OUT.summary.tsv, one line per group of every run", cmd,
                              defaults.summary);
+    TCLAP::ValueArg<std::string> geneSets(
+        "", "gene-sets",
+        "Gene sets in GMT form (name, description, members; gzip read too): each ranked group's "
+        "enrichment against the run's nodes goes to OUT<letter>.enrichment.tsv, with empirical "
+        "p-values from the permutation chains",
+        false, defaults.geneSets, "file", cmd);
+    TCLAP::ValueArg<std::string> shard(
+        "", "shard",
+        "Compute only shard K of N of the permutation chains and ensemble searches and write "
+        "them to OUT.shard-K-of-N.tsv, no report; --merge N gathers the shards",
+        false, "", "K/N", cmd);
+    TCLAP::ValueArg<int> merge(
+        "", "merge",
+        "Read OUT.shard-1-of-N.tsv to OUT.shard-N-of-N.tsv, made with the same command line and "
+        "--shard, and write what one invocation writes",
+        false, 0, "N", cmd);
     TCLAP::ValueArg<int> threads(
         "", "threads",
         "Run the permutations and ensemble searches on this many threads (1 to 1024; the "
@@ -264,6 +292,31 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
     options.analysis.null = null.getValue() == "degree" ? NullModel::Degree : NullModel::Scores;
     options.analysis.ensemble = ensemble.getValue();
     options.scoring = scoring.getValue() == "rank" ? NodeScoring::Rank : NodeScoring::Z;
+    options.geneSets = geneSets.getValue();
+    if (shard.isSet() && merge.isSet())
+        throw TCLAP::ArgException("--shard and --merge exclude each other", "--merge");
+    if (shard.isSet()) {
+        const std::string& text = shard.getValue();
+        const auto slash = text.find('/');
+        int k = 0, n = 0;
+        const bool parsed =
+            slash != std::string::npos &&
+            std::from_chars(text.data(), text.data() + slash, k).ptr == text.data() + slash &&
+            std::from_chars(text.data() + slash + 1, text.data() + text.size(), n).ptr ==
+                text.data() + text.size();
+        if (!parsed || n < 1 || k < 1 || k > n || n > kMaxThreads)
+            throw TCLAP::ArgException("value '" + text + "' is not K/N with 1 <= K <= N <= " +
+                                          std::to_string(kMaxThreads),
+                                      "--shard");
+        options.sharding = {k, n, false};
+    }
+    if (merge.isSet()) {
+        if (merge.getValue() < 1 || merge.getValue() > kMaxThreads)
+            throw TCLAP::ArgException("value " + std::to_string(merge.getValue()) +
+                                          " is not between 1 and " + std::to_string(kMaxThreads),
+                                      "--merge");
+        options.sharding = {0, merge.getValue(), true};
+    }
     options.summary = summary.getValue();
     options.analysis.threads = threads.getValue();
     if (seed.isSet()) {

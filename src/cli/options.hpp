@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/analysis_options.hpp"
+#include "analysis/shards.hpp"
 #include "search/annealing.hpp"
 #include "search/scoring.hpp"
 
@@ -31,6 +32,8 @@ struct Options {
     NodeScoring scoring = NodeScoring::Z;  // --node-scores
     AnalysisOptions analysis;              // --permutations, --null, --ensemble, --threads
     bool summary = false;                  // --summary: OUT.summary.tsv
+    std::string geneSets;                  // --gene-sets: GMT file, or empty
+    Sharding sharding;                     // --shard K/N or --merge N
 
     // Every value out of range, each as the driver's error line
     // "error: TEXT for arg Argument: -x (--name)"; empty when all are fine.

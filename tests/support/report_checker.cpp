@@ -311,7 +311,7 @@ std::vector<std::string> CheckSummary(const std::filesystem::path& dir,
     std::vector<std::string> rows = Split(read("out.summary.tsv"));
     if (rows.empty() || rows[0] !=
                             "run\trank\tsize\tedges\ts_score\tranked\tpermutation_p\tnull\t"
-                            "stability\tfamilywise_p\tnode_evidence\tedge_share")
+                            "stability\tfamilywise_p\tnode_evidence\tedge_share\tbest_terms")
         problems.push_back("summary header is wrong");
     auto near = [](const std::string& text, double expected) {
         const auto x = ParseDouble(text);
@@ -333,7 +333,7 @@ std::vector<std::string> CheckSummary(const std::filesystem::path& dir,
                 problems.push_back("summary row \"" + line + "\" of group " + number + " of run " +
                                    letter + ": " + what);
             };
-            if (f.size() != 12 || f[0] != std::string(1, letter) || f[1] != number ||
+            if (f.size() != 13 || f[0] != std::string(1, letter) || f[1] != number ||
                 f[2] != std::to_string(group.nodes.size()) || ParseDouble(f[4]) != group.score ||
                 f[5] != (group.number < nmax ? "yes" : "no")) {
                 wrong("not the report's group");
