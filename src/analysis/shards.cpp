@@ -45,9 +45,10 @@ class ShardParser {
 public:
     ShardParser(const std::string& fileName) : fileName_(fileName) {}
 
-    [[noreturn]] void Fail(const std::string& why) const {
-        throw RunError("\nError: " + fileName_ + (line_ > 0 ? ":" + std::to_string(line_) : "") +
-                           ": " + why + "\n",
+    [[noreturn]] void Fail(const std::string& why, bool atLine = true) const {
+        throw RunError("\nError: " + fileName_ +
+                           (atLine && line_ > 0 ? ":" + std::to_string(line_) : "") + ": " + why +
+                           "\n",
                        1);
     }
     template <class T>
@@ -219,13 +220,18 @@ ShardContent ReadShard(std::istream& in, const std::string& fileName, int shard,
             parse.Fail("the line '" + text.substr(0, 60) + "' has no place in a shard file");
         }
     }
-    if (!ended) parse.Fail("the file is cut short (no end line)");
+    if (!ended)
+        parse.Fail("the file is cut short (no end line after its " +
+                       std::to_string(parse.line()) + " lines)",
+                   false);
     if (seen.size() != chains.end - chains.begin)
         parse.Fail("holds " + std::to_string(seen.size()) + " chains, not the " +
-                   std::to_string(chains.end - chains.begin) + " of its share");
+                       std::to_string(chains.end - chains.begin) + " of its share",
+                   false);
     if (content.ensemble.size() != ensembleRuns)
         parse.Fail("holds the ensembles of " + std::to_string(content.ensemble.size()) +
-                   " runs, not " + std::to_string(ensembleRuns));
+                       " runs, not " + std::to_string(ensembleRuns),
+                   false);
     return content;
 }
 

@@ -1,0 +1,141 @@
+// Permutation chains and ensemble searches shared out over shards: the merge
+// of any number of shards writes byte for byte what one invocation writes,
+// and shards that do not belong together are refused, naming the file.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/planted_network.hpp"
+#include "support/run_binary.hpp"
+
+namespace tarnvale::testing {
+namespace {
+namespace fs = std::filesystem;
+
+class Shards : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const PlantedNetwork net = MakePlantedNetwork(20240917u, 120, 10);
+        dir_.Write("net.sif", net.sif);
+        dir_.Write("p.txt", net.pvalues);
+        dir_.Write("a.txt", net.association);
+        // Two sets that hold planted nodes, one that holds noise.
+        std::string module, noise;
+        for (const std::string& n : net.module) module += "\t" + n;
+        for (int i = 0; i < 12; ++i) noise += "\tn" + std::to_string(i);
+        dir_.Write("sets.gmt", "planted\tthe module" + module + "\nhalf\thalf of it" +
+                                   module.substr(0, module.size() / 2) + "\nnoise\tnone" + noise +
+                                   "\n");
+    }
+    // The common command line with `more`, run in `folder`.
+    RunResult Run(const std::string& folder, std::vector<std::string> more) {
+        fs::create_directories(dir_.path() / folder);
+        std::vector<std::string> args{"-d",
+                                      "../p.txt",
+                                      "-a",
+                                      "../a.txt",
+                                      "-k",
+                                      "10",
+                                      "-i",
+                                      "100",
+                                      "-n",
+                                      "1500",
+                                      "-p",
+                                      "2",
+                                      "-g",
+                                      "3",
+                                      "--seed",
+                                      "11",
+                                      "--permutations",
+                                      "7",
+                                      "--ensemble",
+                                      "4",
+                                      "--summary",
+                                      "--gene-sets",
+                                      "../sets.gmt",
+                                      "--threads",
+                                      "2"};
+        args.insert(args.end(), more.begin(), more.end());
+        args.insert(args.end(), {"../net.sif", "o"});
+        RunResult r = RunTarnvale(args, dir_.path() / folder);
+        r.out = r.out.substr(0, r.out.rfind("\nTime taken"));
+        return r;
+    }
+    ScratchDir dir_;
+};
+
+TEST_F(Shards, AMergeWritesWhatOneInvocationWritesAndRefusesShardsThatDoNotBelong) {
+    const RunResult single = Run("single", {});
+    ASSERT_EQ(single.status, 0) << single.out;
+    const auto files = Entries(dir_.path() / "single");
+    EXPECT_EQ(files.size(), 9u);  // two reports and their tables, one summary
+    for (int n : {1, 2, 3}) {
+        const std::string folder = "merge" + std::to_string(n);
+        // Shards run in any order; a shard writes its shard file only.
+        for (int k = n; k >= 1; --k) {
+            const RunResult shard =
+                Run(folder, {"--shard", std::to_string(k) + "/" + std::to_string(n)});
+            ASSERT_EQ(shard.status, 0) << shard.out;
+        }
+        EXPECT_EQ(Entries(dir_.path() / folder).size(), static_cast<std::size_t>(n));
+        const RunResult merged = Run(folder, {"--merge", std::to_string(n)});
+        ASSERT_EQ(merged.status, 0) << merged.out;
+        EXPECT_EQ(merged.out, single.out) << n;
+        for (const std::string& name : files)
+            EXPECT_EQ(ReadFile(dir_.path() / folder / name),
+                      ReadFile(dir_.path() / "single" / name))
+                << n << ' ' << name;
+    }
+
+    // Shards 1 to 3 of 3 are in merge3; each row spoils one and must be
+    // refused naming it, with status 1 and no report written.
+    const fs::path m = dir_.path() / "merge3";
+    auto shard = [&](int k) { return m / ("o.shard-" + std::to_string(k) + "-of-3.tsv"); };
+    for (const std::string& name : files) fs::remove(m / name);
+    const std::string good = ReadFile(shard(2));
+    struct Row {
+        std::string what, content, message;
+    };
+    const std::string cut = good.substr(0, good.rfind("end\t"));
+    const std::string lost =
+        good.substr(0, good.find('\n', good.find("chain")) + 1) + good.substr(good.rfind("end\t"));
+    const std::vector<Row> rows{
+        {"missing", "", "Error: the shard file o.shard-2-of-3.tsv is missing"},
+        {"repeated", ReadFile(shard(1)), "o.shard-2-of-3.tsv:3: holds shard 1, not shard 2"},
+        {"cut short", cut, "o.shard-2-of-3.tsv: the file is cut short (no end line after its "},
+        {"lines lost", lost, ": the file has lost lines\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        if (row.what == "missing")
+            fs::remove(shard(2));
+        else
+            dir_.Write("merge3/o.shard-2-of-3.tsv", row.content);
+        const RunResult r = Run("merge3", {"--merge", "3"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.out.find(row.message), std::string::npos) << r.out;
+        EXPECT_FALSE(fs::exists(m / "oA"));
+    }
+    // A shard made from other p-values, or with another seed.
+    dir_.Write("merge3/o.shard-2-of-3.tsv", good);
+    const std::string pvalues = ReadFile(dir_.path() / "p.txt");
+    dir_.Write("p.txt", pvalues + "extra\t0.5\n");
+    RunResult r = Run("merge3", {"--merge", "3"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("o.shard-1-of-3.tsv:2: made from other input files, options, seed or "
+                         "program version than this merge"),
+              std::string::npos)
+        << r.out;
+    dir_.Write("p.txt", pvalues);
+    ASSERT_EQ(Run("merge3", {"--merge", "3"}).status, 0);
+    // Shards and a merge draw the same numbers only with one seed.
+    r = RunTarnvale({"-d", "p.txt", "-a", "a.txt", "--shard", "1/2", "net.sif", "o"}, dir_.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("give --seed as well"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace tarnvale::testing
