@@ -90,9 +90,11 @@ void InvocationChecks::AfterRun(int run, std::uint32_t base, const std::string& 
     const ScoreInputs inputs{setup.nodeScores, setup.edgeScores, setup.context};
     const bool shard = settings_.sharding.IsShard();
     if (!shard) {
+        checked.edges = GroupEdges(setup.graph, checked.groups);
         checked.rows =
-            RunRows(static_cast<char>('A' + run), setup.graph, checked.groups, inputs, nmax);
+            RunRows(static_cast<char>('A' + run), checked.groups, checked.edges, inputs, nmax);
         if (settings_.sayEdgeShare) WarnOfEdgeShare(checked.rows, out_);
+        checked.edges.resize(std::min(checked.edges.size(), static_cast<std::size_t>(nmax)));
     }
     if (settings_.enrichment != nullptr && !shard) {
         checked.sets = MatchGeneSets(settings_.enrichment->sets, setup.graph.Nodes(),

@@ -45,6 +45,8 @@ struct CheckSettings {
 struct CheckedRun {
     std::string reportName;     // OUTBASE<letter>
     std::vector<Group> groups;  // best first, as reported
+    // The edges inside each ranked group (the first nmax), in edge order.
+    std::vector<std::vector<GroupEdge>> edges;
     std::vector<SummaryRow> rows;
     std::optional<UniverseSets> sets;     // the gene sets against the run's nodes
     std::vector<EnrichmentRow> enriched;  // of every ranked group

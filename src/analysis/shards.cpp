@@ -221,8 +221,8 @@ ShardContent ReadShard(std::istream& in, const std::string& fileName, int shard,
         }
     }
     if (!ended)
-        parse.Fail("the file is cut short (no end line after its " +
-                       std::to_string(parse.line()) + " lines)",
+        parse.Fail("the file is cut short (no end line after its " + std::to_string(parse.line()) +
+                       " lines)",
                    false);
     if (seen.size() != chains.end - chains.begin)
         parse.Fail("holds " + std::to_string(seen.size()) + " chains, not the " +

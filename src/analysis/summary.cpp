@@ -21,9 +21,9 @@ ScoreSource SourceOfScore(const std::vector<float>& nodeScores,
     return source;
 }
 
-std::vector<SummaryRow> RunRows(char run, const SearchGraph& graph,
-                                const std::vector<Group>& groups, const ScoreInputs& inputs,
-                                int nmax) {
+std::vector<SummaryRow> RunRows(char run, const std::vector<Group>& groups,
+                                const std::vector<std::vector<GroupEdge>>& edges,
+                                const ScoreInputs& inputs, int nmax) {
     std::vector<SummaryRow> rows;
     if (groups.empty()) {
         SummaryRow row;
@@ -31,7 +31,6 @@ std::vector<SummaryRow> RunRows(char run, const SearchGraph& graph,
         rows.push_back(row);
         return rows;
     }
-    const std::vector<std::vector<GroupEdge>> edges = GroupEdges(graph, groups);
     for (std::size_t g = 0; g < groups.size(); ++g) {
         SummaryRow row;
         row.run = run;

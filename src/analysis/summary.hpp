@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "search/evaluate.hpp"
+#include "search/group_edges.hpp"
 #include "search/score_context.hpp"
 #include "search/search_graph.hpp"
 
@@ -42,12 +43,12 @@ struct ScoreSource {
 ScoreSource SourceOfScore(const std::vector<float>& nodeScores,
                           const std::vector<float>& edgeScores, const ScoreContext& context);
 
-// The rows of one run's groups (best first; the first nmax ranked), with
-// size, edges, score and where it comes from; one row saying so when the run
-// found no group.
-std::vector<SummaryRow> RunRows(char run, const SearchGraph& graph,
-                                const std::vector<Group>& groups, const ScoreInputs& inputs,
-                                int nmax);
+// The rows of one run's groups (best first; the first nmax ranked, `edges`
+// the edges inside each), with size, edges, score and where it comes from;
+// one row saying so when the run found no group.
+std::vector<SummaryRow> RunRows(char run, const std::vector<Group>& groups,
+                                const std::vector<std::vector<GroupEdge>>& edges,
+                                const ScoreInputs& inputs, int nmax);
 
 // The header "run rank size edges s_score ranked permutation_p null stability
 // familywise_p node_evidence edge_share best_terms" (tab-separated), then one
