@@ -20,12 +20,14 @@
 #include "analysis/run_checks.hpp"
 #include "analysis/shards.hpp"
 #include "base/export_file.hpp"
+#include "base/line_filter.hpp"
 #include "base/output_file.hpp"
 #include "base/progress.hpp"
 #include "base/run_error.hpp"
 #include "cli/cytoscape_export.hpp"
 #include "cli/dot_export.hpp"
 #include "cli/report.hpp"
+#include "cli/result_table.hpp"
 #include "network/association_reader.hpp"
 #include "network/gene_sets.hpp"
 #include "network/input_file.hpp"
@@ -411,6 +413,8 @@ void Run(const Options& options, std::ostream& out, ProgressBar& progress) {
     if (options.sharding.IsShard())
         WriteExportFile(outputs.front(),
                         [&](std::ostream& file) { WriteShard(file, checks.shard()); });
+    if (options.quiet && !options.sharding.IsShard())
+        PrintResults(out, checks.runs(), net.names, options.analysis.permutations);
 
     out << "\nProgram finished";
     out << "\nTime taken = " << std::difftime(std::time(nullptr), start) << " seconds";
@@ -425,7 +429,25 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         for (const auto& line : errors) err << line << '\n';
         if (!errors.empty()) return 1;
         ProgressBar progress(err, errIsTerminal);
-        Run(*parsed.options, out, progress);
+        if (parsed.options->quiet) {
+            LineFilter filter(out, QuietLines());
+            std::ostream quiet(&filter);
+            try {
+                Run(*parsed.options, quiet, progress);
+            } catch (const RunError& e) {
+                // The message goes through the filter, which keeps it.
+                if (e.stream() == RunError::Stream::out) {
+                    quiet << e.what();
+                    filter.Finish();
+                    out << std::flush;
+                    return e.status();
+                }
+                throw;
+            }
+            filter.Finish();
+        } else {
+            Run(*parsed.options, out, progress);
+        }
         // Lost progress output (a full disk under a redirected log) is a
         // failed run too, not a success.
         if (!out.flush()) {

@@ -246,6 +246,10 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         "Read OUT.shard-1-of-N.tsv to OUT.shard-N-of-N.tsv, made with the same command line and "
         "--shard, and write what one invocation writes",
         false, 0, "N", cmd);
+    TCLAP::SwitchArg quiet("", "quiet",
+                           "Print only warnings, errors, notes and a short table of each run's "
+                           "ranked groups, not the progress of reading, sampling and searching",
+                           cmd, defaults.quiet);
     TCLAP::ValueArg<int> threads(
         "", "threads",
         "Run the permutations and ensemble searches on this many threads (1 to 1024; the "
@@ -293,6 +297,7 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
     options.analysis.ensemble = ensemble.getValue();
     options.scoring = scoring.getValue() == "rank" ? NodeScoring::Rank : NodeScoring::Z;
     options.geneSets = geneSets.getValue();
+    options.quiet = quiet.getValue();
     if (shard.isSet() && merge.isSet())
         throw TCLAP::ArgException("--shard and --merge exclude each other", "--merge");
     if (shard.isSet()) {

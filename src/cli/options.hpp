@@ -34,6 +34,7 @@ struct Options {
     bool summary = false;                  // --summary: OUT.summary.tsv
     std::string geneSets;                  // --gene-sets: GMT file, or empty
     Sharding sharding;                     // --shard K/N or --merge N
+    bool quiet = false;                    // --quiet: messages and a result table only
 
     // Every value out of range, each as the driver's error line
     // "error: TEXT for arg Argument: -x (--name)"; empty when all are fine.

@@ -136,6 +136,50 @@ TEST_F(CommandLine, PreparationMessagesInOrderAndLaterRunsGetMoreSteps) {
     }
 }
 
+// --quiet keeps the messages, a table of each run's ranked groups and the
+// end, and drops every progress line; the files are the same.
+TEST_F(CommandLine, QuietPrintsMessagesAndAResultTableOnly) {
+    const std::vector<std::string> options{"-r", "2", "-n", "200", "-g", "2", "--permutations",
+                                           "3"};
+    const RunResult loud = Run(options);
+    const std::string reportA = dir_.Read("outA"), reportB = dir_.Read("outB");
+    std::vector<std::string> quietOptions = options;
+    quietOptions.push_back("--quiet");
+    const RunResult quiet = Run(quietOptions);
+    ASSERT_EQ(quiet.status, 0) << quiet.out;
+    EXPECT_EQ(dir_.Read("outA"), reportA);
+    EXPECT_EQ(dir_.Read("outB"), reportB);
+    std::vector<std::string> kept;
+    for (const std::string& line : Split(loud.out))
+        if (line.rfind("Warning", 0) == 0 || line.rfind("NOTE", 0) == 0) kept.push_back(line);
+    auto ranked = [](const std::string& report) {
+        std::size_t groups = 0;
+        for (auto at = report.find("Group No."); at != std::string::npos;
+             at = report.find("Group No.", at + 1))
+            ++groups;
+        groups = std::min<std::size_t>(groups, 2);
+        return std::to_string(groups) + (groups == 1 ? " ranked group" : " ranked groups");
+    };
+    kept.push_back("Result of run A: " + ranked(reportA) +
+                   ", family-wise p from 3 permutation chains");
+    std::vector<std::string> printed;
+    for (const std::string& line : Split(quiet.out))
+        if (line.rfind("Warning", 0) == 0 || line.rfind("NOTE", 0) == 0 ||
+            line.rfind("Result of run A", 0) == 0)
+            printed.push_back(line);
+    EXPECT_EQ(printed, kept) << quiet.out;
+    EXPECT_EQ(quiet.out.find("Reading interaction"), std::string::npos);
+    EXPECT_EQ(quiet.out.find("Calculating background"), std::string::npos);
+    EXPECT_EQ(Steps(quiet.out), 0u);
+    // Group 0 of the report first under the run's header.
+    const std::string size = reportA.substr(reportA.find("size(") + 5);
+    EXPECT_NE(quiet.out.find("members\n  0    " + size.substr(0, size.find(')'))),
+              std::string::npos)
+        << quiet.out;
+    EXPECT_NE(quiet.out.find("\nResult of run B: " + ranked(reportB)), std::string::npos);
+    EXPECT_NE(quiet.out.find("\nProgram finished\nTime taken = "), std::string::npos);
+}
+
 TEST_F(CommandLine, EqualEdgeScoresFallBackToNodeScoresWithAWarning) {
     const RunResult r = Run({"-r", "1", "-n", "50"}, "A pp B 0.5\nB pp C 0.5\nC pp D 0.5\n",
                             "A 0.01\nB 0.02\nC 0.5\nD 0.9\n");
