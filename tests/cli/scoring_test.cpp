@@ -13,6 +13,7 @@
 #include "cli/report.hpp"
 #include "network/input_text.hpp"
 #include "network/mapping_diagnostics.hpp"
+#include "stats/normal.hpp"
 
 namespace tarnvale {
 namespace {
@@ -153,6 +154,18 @@ TEST(ScoreEdges, ExactZeroAndOneAreClampedAndWrittenBack) {
     EXPECT_NEAR(list[1], -4.264891, 1e-5);
     EXPECT_EQ(list[2], 0.0f);
     EXPECT_EQ(scores.get(e0), list[0]);
+    // Far more distinct values than the scores remembered: each edge still
+    // gets its own value's score, the very float NormInv gives.
+    Graph many;
+    EdgeMap<float> manyValues, manyScores;
+    const NodeId x = many.NewNode(), y = many.NewNode();
+    for (int k = 1; k <= 20000; ++k)
+        manyValues[many.NewEdge(x, y)] = static_cast<float>(k) / 20001.0f;
+    const FloatList manyList = ScoreEdges(many, manyValues, manyScores);
+    for (int k = 0; k < 20000; ++k)
+        ASSERT_EQ(manyList[static_cast<std::size_t>(k)],
+                  static_cast<float>(NormInv(static_cast<double>(manyValues.get(k)))))
+            << k;
 }
 
 // The listed p-value is the upper tail 1 - Phi(z), in the far tail too,

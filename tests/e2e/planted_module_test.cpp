@@ -97,6 +97,37 @@ void ExpectStdoutMatchesReport(const std::string& out, const std::string& report
     EXPECT_EQ(headers(out.substr(at)), headers(report));
 }
 
+// The stability table is ordered by fraction, highest first, then by name,
+// and the line after the run counts the ranked groups' nodes (the first
+// `ranked` groups of the report) with a fraction of at least one half.
+void ExpectStabilityAgrees(const std::string& table, const std::string& out, char run,
+                           const std::string& report, std::size_t ranked) {
+    std::map<std::string, double> fraction;
+    std::pair<double, std::string> previous{2.0, ""};
+    for (const std::string& line : Split(table)) {
+        const auto f = Split(line, '\t');
+        if (f.size() != 4 || f[0] == "name") continue;
+        const std::pair<double, std::string> row{std::atof(f[3].c_str()), f[0]};
+        EXPECT_TRUE(row.first < previous.first ||
+                    (row.first == previous.first && row.second > previous.second))
+            << line;
+        previous = row;
+        fraction[f[0]] = row.first;
+    }
+    std::size_t nodes = 0, stable = 0, group = 0;
+    for (const std::string& line : Split(report)) {
+        if (line.rfind("Group No. ", 0) == 0) ++group;
+        const auto f = Split(line, '\t');
+        if (f.size() != 3 || group == 0 || group > ranked) continue;
+        ++nodes;
+        stable += fraction[f[0]] >= 0.5;
+    }
+    EXPECT_NE(out.find(std::string("\nStability of run ") + run + ": " + std::to_string(stable) +
+                       " of the " + std::to_string(nodes) + " nodes of its ranked groups"),
+              std::string::npos)
+        << stable << " of " << nodes;
+}
+
 class PlantedModule : public ::testing::Test {
 protected:
     const PlantedNetwork net_ = MakePlantedNetwork(kNetworkSeed, kNoiseNodes, kModuleNodes);
@@ -131,6 +162,12 @@ TEST_F(PlantedModule, PermutationsStabilityAndExportsOnAnyThreads) {
     const RunResult plain = RunIn(plainDir, files_, kRunSeed, search),
                     one = RunIn(moreDir, files_, kRunSeed, more),
                     r = RunIn(dir, files_, kRunSeed, all);
+    // The hub rule reaches the search: a low hub degree changes the runs.
+    ScratchDir hubDir;
+    std::vector<std::string> hubs = search;
+    hubs.insert(hubs.end(), {"-b", "3"});
+    RunIn(hubDir, files_, kRunSeed, hubs);
+    EXPECT_NE(hubDir.Read("outA"), plainDir.Read("outA"));
     EXPECT_EQ(plain.err + one.err + r.err, "");
     EXPECT_EQ(PlainLines(one.out), PlainLines(plain.out));
     EXPECT_EQ(PlainLines(r.out), PlainLines(plain.out));
@@ -175,7 +212,7 @@ TEST_F(PlantedModule, PermutationsStabilityAndExportsOnAnyThreads) {
         if (const auto f = Split(line, '\t'); f.size() == 4)
             fraction[f[0]] = std::atof(f[3].c_str());
     for (const auto& n : net_.module) EXPECT_GE(fraction[n], 0.9) << n;
-    EXPECT_NE(r.out.find("\nStability of run A: "), std::string::npos);
+    ExpectStabilityAgrees(dir.Read("outA.stability.tsv"), r.out, 'A', report, 3);
     // In both runs the module's group has the smallest family-wise p-value
     // that 19 permutation chains can give, and the other ranked groups none
     // as small; the table says what the lines say.
@@ -265,9 +302,13 @@ TEST_F(PlantedModule, DegreeNullFindsTheModuleAndNoiseIsNoFinding) {
         SCOPED_TRACE(null);
         std::vector<double> all;
         for (std::uint32_t seed : {1u, 2u, 3u}) {
-            RunIn(work, noise, seed,
-                  {"-k", "10", "-i", "100", "-n", "1000", "-p", "2", "-r", "2", "-g", "5", "--null",
-                   null, "--permutations", "19"});
+            const RunResult noiseRun =
+                RunIn(work, noise, seed,
+                      {"-k", "10", "-i", "100", "-n", "1000", "-p", "2", "-r", "2", "-g", "5",
+                       "--null", null, "--permutations", "19", "--ensemble", "2"});
+            // Two repeated searches give fractions of exactly one half.
+            ExpectStabilityAgrees(work.Read("outB.stability.tsv"), noiseRun.out, 'B',
+                                  work.Read("outB"), 5);
             for (const char* run : {"outA", "outB"}) {
                 const auto lines = Significance(work, run);
                 ASSERT_GE(lines.size(), 1u);
