@@ -104,7 +104,7 @@ PValueTable ReadPValues(std::istream& in, const std::string& fileName, std::ostr
         auto p = static_cast<float>(*value);
         // A p-value below the float range must still count as smaller
         // than every representable one, not as the clamped 0; such values
-        // tie, which the user is told.
+        // tie in their z-scores (not in their ranks), which the user is told.
         if (p == 0.0f && (*value > 0.0 || underflowed)) {
             p = std::numeric_limits<float>::denorm_min();
             floored.Add(lineNo);
@@ -136,7 +136,9 @@ PValueTable ReadPValues(std::istream& in, const std::string& fileName, std::ostr
         out << "Warning: " << fileName << ": " << n << (n == 1 ? " p-value (" : " p-values (")
             << floored.Text() << (n == 1 ? ") lies below " : ") lie below ") << least
             << ", the smallest p-value held, and " << (n == 1 ? "is" : "are") << " read as "
-            << least << (n == 1 ? "\n" : ", so they tie\n");
+            << least
+            << (n == 1 ? " for its z-score (--node-scores rank ranks it as written)\n"
+                       : ", so their z-scores tie (--node-scores rank ranks them as written)\n");
     }
     return table;
 }

@@ -55,13 +55,15 @@ TEST(ReadPValues, EachLineIsOneRecordAndABadOneIsSkippedWithItsReason) {
          {"A", "B", "C"},
          {tiny, tiny, 1e-30f},
          "Warning: p.txt: 2 p-values (lines 1, 2) lie below 1.4013e-45, the smallest p-value "
-         "held, and are read as 1.4013e-45, so they tie\n"},
+         "held, and are read as 1.4013e-45, so their z-scores tie (--node-scores rank ranks them "
+         "as written)\n"},
         {"A 1e-50\nB -1e-400\n",
          {"A"},
          {tiny},
          Skipped(2, "p-value -1e-400 of 'B' lies outside [0, 1]") +
              "Warning: p.txt: 1 p-value (line 1) lies below 1.4013e-45, the smallest p-value held, "
-             "and is read as 1.4013e-45\n"},
+             "and is read as 1.4013e-45 for its z-score (--node-scores rank ranks it as "
+             "written)\n"},
         {"A 0,05\nB 0.05abc\nC 1.5\nD -0.1\nE nan\nF inf\nG 0x1p-3\nH 0.2\nI",
          {"H"},
          {0.2f},

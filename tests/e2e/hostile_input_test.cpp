@@ -190,7 +190,8 @@ std::vector<Case> Catalogue() {
           as},
          0,
          {"Warning: p.txt: 6 p-values (lines 1, 2, 9, 10, 11 and 1 more) lie below 1.4013e-45, "
-          "the smallest p-value held, and are read as 1.4013e-45, so they tie"},
+          "the smallest p-value held, and are read as 1.4013e-45, so their z-scores tie "
+          "(--node-scores rank ranks them as written)"},
          Inputs{sif, Edit(Edit(pv, 1, "A\t1.4e-45"), 2, "B\t1.4e-45"), as}},
         // ---- Meaning ----
         {"NoIdentifierMatchesAnyNode",
