@@ -75,7 +75,8 @@ void Load(const std::string& dir, Loaded& net) {
     RDE(net.graph, sink);
     {
         std::ifstream in(dir + "/association.txt", std::ios::binary);
-        AssociationReader(in, net.names, net.associations, net.graph.Nodes(), "name");
+        AssociationReader(in, net.names, net.associations, net.graph.Nodes(), "name",
+                          dir + "/association.txt", sink);
     }
     PValueTable pvalues;
     {

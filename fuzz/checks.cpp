@@ -199,18 +199,35 @@ std::string CheckAssociation(std::string_view data) {
     }
     NodeMap<AssociationList> associations;
     std::istringstream in{std::string(file)};
-    // Only LF line ends make empty lines: a CR, alone or before LF, leaves
-    // a line of its own or stays at the end of one.
+    // Only LF line ends make empty lines: a CR ends a line of its own, or
+    // stays at the end of one when it is the last byte before LF. A line with
+    // a NUL byte is skipped, so it counts as empty here.
     std::string_view body = file;
     if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
-    const bool onlyEmptyLines = body.find_first_not_of('\n') == std::string_view::npos;
+    bool onlyEmptyLines = true;
+    for (std::size_t start = 0; start < body.size();) {
+        std::size_t end = body.find('\n', start);
+        if (end == std::string_view::npos) end = body.size();
+        std::string_view rest = body.substr(start, end - start);
+        for (bool more = true; more;) {
+            const std::size_t cr = rest.find('\r');
+            more = cr != std::string_view::npos && cr + 1 < rest.size();
+            const std::string_view line = more ? rest.substr(0, cr) : rest;
+            if (!line.empty() && line.find('\0') == std::string_view::npos) onlyEmptyLines = false;
+            if (more) rest.remove_prefix(cr + 1);
+        }
+        start = end + 1;
+    }
+    std::ostringstream out;
     try {
-        AssociationReader(in, names, associations, nodes, "name");
+        AssociationReader(in, names, associations, nodes, "name", "a.txt", out);
     } catch (const RunError&) {
         if (!onlyEmptyLines) return "association file refused though it has a non-empty line";
         return {};
     }
     if (onlyEmptyLines) return "association file of empty lines accepted";
+    if (auto problem = CheckWarningLines(out.str(), "a.txt", MaxLines(file)); !problem.empty())
+        return problem;
     for (NodeId n : nodes) {
         const AssociationList& list = associations.at(n);
         if (!std::is_sorted(list.begin(), list.end())) return "association list not sorted";

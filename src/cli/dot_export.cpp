@@ -197,7 +197,9 @@ SvgResult DrawSvg(const std::string& dotFile, const std::string& svgFile,
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, drawing.fd(), 1);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 2);
-    std::vector<std::string> args{program, "-Tsvg", dotFile};
+    // A relative name that starts with '-' would be read as an option.
+    std::vector<std::string> args{program, "-Tsvg",
+                                  dotFile.starts_with('-') ? "./" + dotFile : dotFile};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

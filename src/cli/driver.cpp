@@ -107,11 +107,12 @@ void LoadNetwork(const Options& options, Network& net, std::ostream& out) {
 
     ReadInput(options.association, [&](std::istream& in) {
         try {
-            AssociationReader(in, net.names, net.associations, net.graph.Nodes(), "name");
+            AssociationReader(in, net.names, net.associations, net.graph.Nodes(), "name",
+                              options.association, out);
         } catch (const RunError& e) {
             // The table reader's own message does not say which file it read.
             throw RunError(std::string(e.what()) + "\nError: " + options.association +
-                               " holds no line that is not empty\n",
+                               " holds no line that could be read\n",
                            e.status());
         }
     });
@@ -136,9 +137,21 @@ void LoadNetwork(const Options& options, Network& net, std::ostream& out) {
         MappingWarning(before, net.graph.NumberOfNodes(), pvalues, scored, net.associations);
     if (!mapping.empty()) out << mapping << '\n';
 
-    MergeByAssociation(net.graph, net.associations, net.values);
+    const auto joined = net.graph.NumberOfEdges();
+    const auto beforeMerge = net.graph.NumberOfNodes();
+    const auto merged = MergeByAssociation(net.graph, net.associations, net.values);
     DeleteIsolatedNodes(net.graph);
 
+    // Interactions between nodes with data that merging leaves none of were
+    // all between nodes with equal identifier lists.
+    if (net.graph.NumberOfNodes() == 0 && joined > 0)
+        throw RunError("\nError: no node with data and an interaction is left: " +
+                           std::to_string(merged) + " of the " + std::to_string(beforeMerge) +
+                           " nodes with data were merged into others because their identifier "
+                           "lists (through " +
+                           options.association +
+                           ") are equal, and no interaction joins two of the nodes left\n",
+                       1);
     if (net.graph.NumberOfNodes() == 0 && withData > 0)
         throw RunError("\nError: no node with data and an interaction is left: no interaction of " +
                            options.input + " joins two different nodes that have data\n",

@@ -3,6 +3,7 @@
 // listed.
 
 #include <istream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,10 +17,13 @@ using AssociationList = std::vector<std::string>;
 // list of every node of nodeList the identifiers of the first row whose
 // (trimmed) key equals the node's name, then sorts the list byte-wise. A node
 // without a row gets, by missingMode, its own name ("name"), the text "NULL"
-// ("null") or nothing. Throws RunError through get_column when the file has
-// no non-empty line. Returns 0.
+// ("null") or nothing. A later row of a key with other identifiers, and a
+// line holding a NUL byte, are skipped with a warning on `out` naming
+// fileName and the line. Throws RunError through get_column when no line is
+// left to read. Returns 0.
 int AssociationReader(std::istream& in, const NodeMap<std::string>& names,
                       NodeMap<AssociationList>& associations, const std::vector<NodeId>& nodeList,
-                      const std::string& missingMode);
+                      const std::string& missingMode, const std::string& fileName,
+                      std::ostream& out);
 
 }  // namespace tarnvale

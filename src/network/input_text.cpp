@@ -246,6 +246,16 @@ std::string Shown(std::string_view token) {
     return shown;
 }
 
+std::string LineList::Text() const {
+    std::string text = count_ == 1 ? "line " : "lines ";
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        if (i > 0) text += ", ";
+        text += std::to_string(lines_[i]);
+    }
+    if (count_ > kMaxListed) text += " and " + std::to_string(count_ - kMaxListed) + " more";
+    return text;
+}
+
 void SkipReporter::Skip(std::int64_t line, std::string_view reason) {
     ++count_;
     if (count_ <= kMaxPrinted)

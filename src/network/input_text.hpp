@@ -3,6 +3,7 @@
 // depend on the process locale, and the "line skipped" warnings.
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <istream>
 #include <optional>
@@ -28,6 +29,12 @@ std::optional<double> ParseNumber(std::string_view token, bool* underflowed = nu
 // order of such tokens is kept. Nothing for a token that is not a positive
 // finite number.
 std::optional<double> ParseLogNumber(std::string_view token);
+
+// Whether a number that ParseNumber gave lies in [0, 1]. NaN does not, nor
+// does a negative number too small for a double, which parses as -0.
+inline bool InUnitInterval(double value, bool underflowed) {
+    return value >= 0.0 && value <= 1.0 && !(underflowed && std::signbit(value));
+}
 
 // Reads a user's file line by line, from where the stream stands, in blocks.
 // A line ends at LF, at CR LF or at a lone CR (files saved by old Mac
@@ -78,6 +85,24 @@ private:
 // kMaxShown bytes with "..." so that a runaway field cannot flood the output.
 std::string Shown(std::string_view token);
 inline constexpr std::size_t kMaxShown = 60;
+
+// The lines that one summary warning names: the first kMaxListed by
+// number, the rest only counted.
+class LineList {
+public:
+    void Add(std::int64_t line) {
+        if (count_++ < kMaxListed) lines_.push_back(line);
+    }
+    std::int64_t count() const { return count_; }
+    // "line 3", "lines 1, 4, 9", or "lines 1, 2, 3, 4, 5 and 12 more".
+    std::string Text() const;
+
+    static constexpr std::int64_t kMaxListed = 5;
+
+private:
+    std::vector<std::int64_t> lines_;
+    std::int64_t count_ = 0;
+};
 
 // Prints "Warning: FILE:LINE: REASON; line skipped" for the first ten
 // skipped lines of one file and counts all of them; Finish() prints the total

@@ -113,8 +113,8 @@ std::size_t HashList(const AssociationList& list) {
 
 }  // namespace
 
-void MergeByAssociation(Graph& graph, const NodeMap<AssociationList>& associations,
-                        EdgeMap<float>& edgeValues) {
+std::int64_t MergeByAssociation(Graph& graph, const NodeMap<AssociationList>& associations,
+                                EdgeMap<float>& edgeValues) {
     graph.MakeUndirected();
 
     // Nodes with equal lists, each group in node order and the groups in the
@@ -140,6 +140,7 @@ void MergeByAssociation(Graph& graph, const NodeMap<AssociationList>& associatio
     // neighbourOf[r] == p marks r as joined to anchor p at the moment.
     std::vector<NodeId> neighbourOf(graph.NumberOfNodeIds(), -1);
     std::vector<std::pair<EdgeId, NodeId>> adjacent;
+    std::int64_t merges = 0;
     for (const std::vector<NodeId>& group : groups) {
         if (group.size() < 2) continue;
         const NodeId anchor = group.front();
@@ -158,9 +159,11 @@ void MergeByAssociation(Graph& graph, const NodeMap<AssociationList>& associatio
                 mark = anchor;
             }
             graph.DelNode(merged);
+            ++merges;
         }
     }
     graph.Compact();
+    return merges;
 }
 
 void DeleteUnselectedNodes(Graph& graph, const NodeMap<bool>& selection) {

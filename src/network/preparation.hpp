@@ -22,9 +22,9 @@ void DeleteIsolatedNodes(Graph& graph);
 // non-empty association list: the first gains an edge to each neighbour of
 // the merged node it was not yet joined to, and that new edge takes the edge
 // value of the merged node's edge to the neighbour. Nodes with empty lists
-// are left alone.
-void MergeByAssociation(Graph& graph, const NodeMap<AssociationList>& associations,
-                        EdgeMap<float>& edgeValues);
+// are left alone. Returns the number of nodes merged into others.
+std::int64_t MergeByAssociation(Graph& graph, const NodeMap<AssociationList>& associations,
+                                EdgeMap<float>& edgeValues);
 
 // Deletes every node whose selection flag is false.
 void DeleteUnselectedNodes(Graph& graph, const NodeMap<bool>& selection);

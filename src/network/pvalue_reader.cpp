@@ -69,6 +69,7 @@ PValueTable ReadPValues(std::istream& in, const std::string& fileName, std::ostr
     std::vector<std::string_view> tokens;
     std::vector<std::int64_t> lineOfFirst;  // per entry of table.ids
     std::int64_t wide = 0;                  // lines with more than two fields
+    LineList floored;                       // p-values below the float range
 
     // Each line is one record: an identifier and its p-value.
     LineReader lines(in);
@@ -95,16 +96,19 @@ PValueTable ReadPValues(std::istream& in, const std::string& fileName, std::ostr
                        "p-value '" + Shown(token) + "' of '" + Shown(id) + "' is not a number");
             continue;
         }
-        if (!(*value >= 0.0 && *value <= 1.0)) {
+        if (!InUnitInterval(*value, underflowed)) {
             skips.Skip(lineNo,
                        "p-value " + Shown(token) + " of '" + Shown(id) + "' lies outside [0, 1]");
             continue;
         }
         auto p = static_cast<float>(*value);
         // A p-value below the float range must still count as smaller
-        // than every representable one, not as the clamped 0.
-        if (p == 0.0f && (*value > 0.0 || underflowed))
+        // than every representable one, not as the clamped 0; such values
+        // tie in their z-scores (not in their ranks), which the user is told.
+        if (p == 0.0f && (*value > 0.0 || underflowed)) {
             p = std::numeric_limits<float>::denorm_min();
+            floored.Add(lineNo);
+        }
         if (p == 1.0f) p = 0.9999f;
         if (p == 0.0f) p = 0.0001f;
         const auto [first, added] = table.first.emplace(std::string(id), table.ids.size());
@@ -127,6 +131,15 @@ PValueTable ReadPValues(std::istream& in, const std::string& fileName, std::ostr
     if (wide > 0)
         out << "Warning: " << fileName << ": " << wide << (wide == 1 ? " line has" : " lines have")
             << " more than two fields; only the first two are read\n";
+    if (const std::int64_t n = floored.count(); n > 0) {
+        const float least = std::numeric_limits<float>::denorm_min();
+        out << "Warning: " << fileName << ": " << n << (n == 1 ? " p-value (" : " p-values (")
+            << floored.Text() << (n == 1 ? ") lies below " : ") lie below ") << least
+            << ", the smallest p-value held, and " << (n == 1 ? "is" : "are") << " read as "
+            << least
+            << (n == 1 ? " for its z-score (--node-scores rank ranks it as written)\n"
+                       : ", so their z-scores tie (--node-scores rank ranks them as written)\n");
+    }
     return table;
 }
 

@@ -301,12 +301,13 @@ int SifReader(std::istream& in, const std::string& fileName, Graph& graph, SifMa
             continue;
         }
         const std::string_view valueText = fields.Field(line, 3);
-        const auto value = ParseNumber(valueText);
+        bool underflowed = false;
+        const auto value = ParseNumber(valueText, &underflowed);
         if (!value) {
             skip(lines.number(), "edge value '" + Shown(valueText) + "' is not a number");
             continue;
         }
-        if (!(*value >= 0.0 && *value <= 1.0)) {  // NaN fails both
+        if (!InUnitInterval(*value, underflowed)) {
             skip(lines.number(), "edge value " + Shown(valueText) + " lies outside [0, 1]");
             continue;
         }

@@ -1,7 +1,6 @@
 #include "network/tables.hpp"
 
 #include "base/run_error.hpp"
-#include "network/input_text.hpp"
 
 namespace tarnvale {
 
@@ -28,18 +27,6 @@ std::vector<std::string> SplitLine(const std::string& line, const std::string& d
     }
     fields.emplace_back(rest);
     return fields;
-}
-
-Matrix ReadMatrix(std::istream& in, const std::string& delimiter) {
-    in.clear();
-    in.seekg(0);
-    Matrix matrix;
-    std::string line;
-    // LineReader drops a byte-order mark, an encoding artefact that is never
-    // part of the first field.
-    for (LineReader lines(in); lines.Next(line);)
-        if (!line.empty()) matrix.push_back(SplitLine(line, delimiter));
-    return matrix;
 }
 
 std::vector<std::string> get_column(const Matrix& matrix, std::size_t column) {

@@ -2,7 +2,6 @@
 // Generic reading of delimited text tables.
 
 #include <cstddef>
-#include <istream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,11 +21,6 @@ std::string_view TrimView(std::string_view text);
 // act as one, so empty fields vanish. A line whose trimmed text holds no
 // delimiter is one field: the line itself, unchanged.
 std::vector<std::string> SplitLine(const std::string& line, const std::string& delimiter);
-
-// Reads the whole stream from its start; every line of length > 0 becomes a
-// row of SplitLine fields. Lines end at LF, CR LF or a lone CR (LineReader);
-// a UTF-8 byte-order mark at the start is dropped.
-Matrix ReadMatrix(std::istream& in, const std::string& delimiter);
 
 // The column-th field of every row. Throws RunError (status 1) with
 // "\nError:get_column:column index exceeds matrix size:giving up.." when the

@@ -120,6 +120,10 @@ TEST_F(DrawSvgTest, TheProgramDrawsTheDotFileOrItsFailureIsToldAndLeavesNothing)
     r = Draw("printf '%s|' \"$@\"\n");
     ASSERT_EQ(r.status, SvgResult::Status::drawn) << r.reason;
     EXPECT_EQ(dir_.Read("outA.svg"), "-Tsvg|" + dotFile_ + "|");
+    // A relative name that looks like an option is passed as a path.
+    ASSERT_EQ(DrawSvg("-xA.dot", svgFile_, (dir_.path() / "fake-dot").string()).status,
+              SvgResult::Status::drawn);
+    EXPECT_EQ(dir_.Read("outA.svg"), "-Tsvg|./-xA.dot|");
 }
 
 }  // namespace

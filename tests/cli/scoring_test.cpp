@@ -52,7 +52,19 @@ TEST(ReadPValues, EachLineIsOneRecordAndABadOneIsSkippedWithItsReason) {
              Skipped(7, "'G,0.3' is comma-separated (CSV); save the file as tab-delimited text") +
              "Warning: p.txt: 1 line has more than two fields; only the first two are read\n"},
         {"A 0\nB 1\nC 0.99999999\n", {"A", "B", "C"}, {0.0001f, 0.9999f, 0.9999f}, ""},
-        {"A 1e-300\nB 1e-400\nC 1e-30\n", {"A", "B", "C"}, {tiny, tiny, 1e-30f}, ""},
+        {"A 1e-300\nB 1e-400\nC 1e-30\n",
+         {"A", "B", "C"},
+         {tiny, tiny, 1e-30f},
+         "Warning: p.txt: 2 p-values (lines 1, 2) lie below 1.4013e-45, the smallest p-value "
+         "held, and are read as 1.4013e-45, so their z-scores tie (--node-scores rank ranks them "
+         "as written)\n"},
+        {"A 1e-50\nB -1e-400\n",
+         {"A"},
+         {tiny},
+         Skipped(2, "p-value -1e-400 of 'B' lies outside [0, 1]") +
+             "Warning: p.txt: 1 p-value (line 1) lies below 1.4013e-45, the smallest p-value held, "
+             "and is read as 1.4013e-45 for its z-score (--node-scores rank ranks it as "
+             "written)\n"},
         {"A 0,05\nB 0.05abc\nC 1.5\nD -0.1\nE nan\nF inf\nG 0x1p-3\nH 0.2\nI",
          {"H"},
          {0.2f},

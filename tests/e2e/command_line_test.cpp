@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <regex>
+#include <set>
 
 #include "support/report_checker.hpp"
 #include "support/run_binary.hpp"
@@ -104,6 +106,36 @@ TEST_F(CommandLine, ParseFailuresAndValuesOutOfRangeAreRefusedWithTheArgumentNam
         Run({"-n", "0", "-g", "1", "-k", "4", "-i", "2", "-r", "62", "--seed", "4294967295"});
     EXPECT_EQ(ok.status, 0) << ok.out << ok.err;
     EXPECT_EQ(ok.err, "");
+}
+
+// The output base is part of the user's file names, whatever it looks like:
+// an empty one (an unset shell variable) would put reports named A and B in
+// the current folder, and one that starts with '-' (given after "--") must
+// not reach Graphviz as an option.
+TEST_F(CommandLine, OutputBasesThatAreEmptyOrLookLikeOptions) {
+    dir_.Write("net.sif", kRingSif), dir_.Write("p.txt", kRingPValues),
+        dir_.Write("a.txt", "A\tA\n");
+    const std::vector<std::string> inputs{"-d",      "p.txt", "-a",    "a.txt", "--seed",
+                                          kRingSeed, "-k",    "6",     "-i",    "50",
+                                          "-r",      "1",     "--dot", "--",    "net.sif"};
+    auto with = [&](const std::string& out) {
+        auto args = inputs;
+        args.push_back(out);
+        return RunTarnvale(args, dir_.path());
+    };
+    const RunResult empty = with("");
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(empty.err,
+              "error: the output name is empty; no file can be named after it for arg Argument: "
+              "--out\n");
+    EXPECT_EQ(Entries(dir_.path()), (std::set<std::string>{"a.txt", "net.sif", "p.txt"}));
+
+    const RunResult dash = with("-x");
+    ASSERT_EQ(dash.status, 0) << dash.out << dash.err;
+    const bool haveDot = std::system("command -v dot > /dev/null 2>&1") == 0;
+    EXPECT_EQ(dir_.Exists("-xA.svg"), haveDot);
+    EXPECT_EQ(dash.out.find("Warning"), std::string::npos) << dash.out;
+    EXPECT_NE(dir_.Read("-xA.dot").find("label=\"-xA: "), std::string::npos);
 }
 
 TEST_F(CommandLine, PreparationMessagesInOrderAndLaterRunsGetMoreSteps) {

@@ -96,11 +96,13 @@ TEST_F(FileHandling, InputsThatCannotBeReadStopWithTheirName) {
 TEST_F(FileHandling, GzipInputsReadAsPlainFilesAndBadStreamsStop) {
     dir_.Write("net.sif", std::string(kRingSif) + "H pp\n");
     ASSERT_EQ(Run(Args("net.sif", "p.txt", "a.txt", "file")).status, 0);
+    // p.dat ends in zero padding that spans blocks, which gzip -t accepts;
+    // junk.gz has a byte after its padding, which gzip does not.
     ASSERT_EQ(Shell("head -5 net.sif | gzip > net.gz && tail -n +6 net.sif | gzip >> net.gz && "
-                    "gzip -c p.txt > p.dat "
+                    "gzip -c p.txt > p.dat && head -c 700000 /dev/zero >> p.dat && gzip -t p.dat "
                     "&& head -c -9 net.gz > cut.gz && cp net.gz bad.gz && printf XXXX | dd "
-                    "of=bad.gz bs=1 seek=14 "
-                    "conv=notrunc")
+                    "of=bad.gz bs=1 seek=14 conv=notrunc && cp net.gz junk.gz && "
+                    "head -c 100 /dev/zero >> junk.gz && printf x >> junk.gz")
                   .status,
               0);
     const RunResult r =
@@ -111,8 +113,50 @@ TEST_F(FileHandling, GzipInputsReadAsPlainFilesAndBadStreamsStop) {
         << r.out;
     EXPECT_EQ(dir_.Read("gzA"), dir_.Read("fileA"));
     EXPECT_EQ(dir_.Read("gzB"), dir_.Read("fileB"));
-    for (const std::string name : {"cut.gz", "bad.gz"})
+    for (const std::string name : {"cut.gz", "bad.gz", "junk.gz"})
         ExpectFailure(Run(Args(name)), "\nError: " + name + " is not a valid gzip file: ");
+    ExpectFailure(Run(Args("junk.gz")),
+                  "bytes that are neither gzip data nor zero padding follow the compressed data\n");
+    EXPECT_FALSE(dir_.Exists("outA"));
+}
+
+// Files compressed in a way that is not read, as they are downloaded (a
+// spreadsheet is a zip file) or inside gzip, are refused by name with the
+// format and a way out, whichever input they are, never read as text.
+TEST_F(FileHandling, OtherCompressionsAreRefusedWithTheirFormatNamed) {
+    const std::string only = "; only gzip compression is read: decompress it first, e.g. with ";
+    struct Row {
+        std::string tool, make;  // the program that makes the file, and how
+        int input;               // 0 network, 1 p-values, 2 association
+        std::string message;
+    };
+    const Row rows[] = {
+        {"zip", "zip -q - net.sif > f", 0, "f is compressed with zip" + only + "unzip"},
+        {"zip", "zip -q - a.txt > f", 2, "f is compressed with zip" + only + "unzip"},
+        {"xz", "xz -c p.txt > f", 1, "f is compressed with xz" + only + "unxz"},
+        {"bzip2", "bzip2 -c net.sif > f", 0, "f is compressed with bzip2" + only + "bunzip2"},
+        {"zstd", "zstd -qc net.sif > f", 0, "f is compressed with zstd" + only + "unzstd"},
+        {"gzip", "gzip -c net.sif | gzip > f", 0,
+         "f is compressed with gzip twice; only one layer of gzip is read: decompress it once "
+         "first, e.g. with gunzip"},
+        {"xz", "xz -c net.sif | gzip > f", 0,
+         "f is compressed with xz inside gzip" + only + "gunzip and then unxz"},
+        {"iconv", "iconv -f UTF-8 -t UTF-16 p.txt | gzip > f", 1,
+         "f is encoded in UTF-16; save it as UTF-8 or plain text"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.make);
+        if (Shell("command -v " + row.tool).status != 0) {
+            ADD_FAILURE() << row.tool << " is not installed (scripts/test.sh installs it)";
+            continue;
+        }
+        ASSERT_EQ(Shell("rm -f f && " + row.make).status, 0);
+        const RunResult r =
+            Run(Args(row.input == 0 ? "f" : "net.sif", row.input == 1 ? "f" : "p.txt",
+                     row.input == 2 ? "f" : "a.txt"));
+        ExpectFailure(r, "\nError: " + row.message + "\n");
+        EXPECT_EQ(r.out.find("Warning:"), std::string::npos) << r.out;
+    }
     EXPECT_FALSE(dir_.Exists("outA"));
 }
 

@@ -88,6 +88,7 @@ std::vector<Case> Catalogue() {
     const std::string noInteraction =
         "Error: no node with data and an interaction is left: no interaction of "
         "net.sif joins two different nodes that have data";
+    const std::string nul = "holds a NUL byte, which no text line has";
     auto utf16 = [](const std::string& name) {
         return "Error: " + name + " is encoded in UTF-16; save it as UTF-8 or plain text";
     };
@@ -100,11 +101,18 @@ std::vector<Case> Catalogue() {
          0,
          {},
          byId},
-        {"NulByteInANetworkLine",
-         {Edit(sif, 3, std::string("C pp\0X D 0.5", 12), true), pv, as},
+        {"NulByteInALineOfEachFile",
+         {Edit(sif, 3, std::string("C pp\0X D 0.5", 12), true),
+          Edit(pv, 2, std::string("B\t0\0.5", 7), true), std::string("B\tq\0r\n", 6) + as},
          0,
-         {Skipped("net.sif:3", "holds a NUL byte, which no text line has")},
+         {Skipped("net.sif:3", nul), Skipped("a.txt:1", nul), Skipped("p.txt:2", nul)},
          base},
+        {"AssociationOfNulLinesOnly",
+         {sif, pv, std::string("A\tq\0r\n\0\n", 8)},
+         1,
+         {Skipped("a.txt:1", nul), Skipped("a.txt:2", nul),
+          "Error:get_column:column index exceeds matrix size:giving up..",
+          "Error: a.txt holds no line that could be read"}},
         // Bytes that are not UTF-8 are names like any other.
         {"InvalidUtf8InNames",
          {sif + "B pp \xFF\xFEZ 0.9\n\xC3 pp A 0.8\n", pv + "\xFF\xFEZ\t0.0001\n\xC3\t0.003\n",
@@ -128,7 +136,7 @@ std::vector<Case> Catalogue() {
          {sif, pv, "\n\n"},
          1,
          {"Error:get_column:column index exceeds matrix size:giving up..",
-          "Error: a.txt holds no line that is not empty"}},
+          "Error: a.txt holds no line that could be read"}},
         {"Utf16Network", {Utf16(sif, false), pv, as}, 1, {utf16("net.sif")}},
         {"Utf16BigEndianPValues", {sif, Utf16(pv, true), as}, 1, {utf16("p.txt")}},
         // ---- Fields ----
@@ -165,6 +173,26 @@ std::vector<Case> Catalogue() {
          0,  // before B's own line, which counts
          {Skipped("p.txt:2", "p-value 1e999 of 'B' lies outside [0, 1]")},
          base},
+        // Negative numbers too small for a double read as -0, which is no
+        // reason to take them for 0.
+        {"NegativeNumbersBelowTheDoubleRange",
+         {Edit(sif, 2, "A pp D -1e-400", true), Edit(pv, 2, "B\t-1e-400", true), as},
+         0,
+         {Skipped("net.sif:2", "edge value -1e-400 lies outside [0, 1]"),
+          Skipped("p.txt:2", "p-value -1e-400 of 'B' lies outside [0, 1]")},
+         base},
+        // Below the float range every p-value is the smallest float, and
+        // they tie; the lines are named, the first five of them.
+        {"PValuesBelowTheFloatRange",
+         {sif,
+          Edit(Edit(pv, 1, "A\t1e-50"), 2, "B\t4.9e-324") +
+              "X\t1e-5000\nY\t1e-46\nZ\t1e-99\nW\t-0\nV\t1e-300\n",
+          as},
+         0,
+         {"Warning: p.txt: 6 p-values (lines 1, 2, 9, 10, 11 and 1 more) lie below 1.4013e-45, "
+          "the smallest p-value held, and are read as 1.4013e-45, so their z-scores tie "
+          "(--node-scores rank ranks them as written)"},
+         Inputs{sif, Edit(Edit(pv, 1, "A\t1.4e-45"), 2, "B\t1.4e-45"), as}},
         // ---- Meaning ----
         {"NoIdentifierMatchesAnyNode",
          {sif, "X\t0.01\nY\t0.02\n", as},
@@ -179,16 +207,22 @@ std::vector<Case> Catalogue() {
          {Skipped("p.txt:9", "identifier 'A' already has the p-value 0.001 of line 1, not 0.9")},
          base},
         {"RepeatedIdentifierWithTheSameValue", {sif, pv + "A\t1e-3\n", as}, 0, {}, base},
+        // One identifier per line, as BioMart exports them: the first row
+        // counts, the others are named.
         {"RepeatedAssociationKey",
          {sif, kPValuesById + std::string("pZ\t0.9\n"), "A\tpA\nA\tpZ\n"},
          0,
-         {},
+         {Skipped("a.txt:2",
+                  "key 'A' already has the row of line 1 (a key's identifiers all go on one line, "
+                  "separated by tabs)")},
          Inputs{sif, kPValuesById + std::string("pZ\t0.9\n"), "A\tpA\n"}},
         {"SelfLoopsOnly", {"A pp A 0.5\nB pp B 0.4\nC pd C 0.9\n", pv, as}, 1, {noInteraction}},
         {"EveryNodeMergedIntoOne",
          {sif, "pX\t0.01\n", "A\tpX\nB\tpX\nC\tpX\nD\tpX\nE\tpX\nF\tpX\nG\tpX\nH\tpX\n"},
          1,
-         {noInteraction}},
+         {"Error: no node with data and an interaction is left: 7 of the 8 nodes with data were "
+          "merged into others because their identifier lists (through a.txt) are equal, and no "
+          "interaction joins two of the nodes left"}},
         {"EveryNodeWithTheSameScore",
          {sif, "A 0.5\nB 0.5\nC 0.5\nD 0.5\nE 0.5\nF 0.5\nG 0.5\nH 0.5\n", as},
          1,

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/run_error.hpp"
@@ -183,8 +185,9 @@ TEST(SifReader, LinesAndWhatIsPrintedForThem) {
     }
 }
 
-// Reads `text` for the nodes A, B and C and gives each node's list.
-std::vector<AssociationList> Associations(const std::string& text) {
+// Reads `text` for the nodes A, B and C and gives each node's list; what
+// the reader printed goes to `said`.
+std::vector<AssociationList> Associations(const std::string& text, std::string* said = nullptr) {
     Graph graph;
     NodeMap<std::string> names;
     NodeMap<AssociationList> associations;
@@ -194,30 +197,51 @@ std::vector<AssociationList> Associations(const std::string& text) {
         names[nodes.back()] = name;
     }
     std::istringstream in(text);
-    EXPECT_EQ(AssociationReader(in, names, associations, nodes, "name"), 0);
+    std::ostringstream out;
+    EXPECT_EQ(AssociationReader(in, names, associations, nodes, "name", "a.txt", out), 0);
+    if (said != nullptr) *said = out.str();
     return {associations[nodes[0]], associations[nodes[1]], associations[nodes[2]]};
 }
 
 TEST(AssociationReader, TablesAndListsOfEveryKindOfFile) {
     EXPECT_EQ(SplitLine(" A \t Y 1 ", "\t"), (Texts{"A", "Y 1"}));
     EXPECT_EQ(SplitLine("A  B", ""), (Texts{"A", "B"}));
-    std::istringstream in(
-        "\xEF\xBB\xBF"
-        "A\tY1\n\n  \nB\tY2\tY3\n");
-    EXPECT_EQ(ReadMatrix(in, "\t"), (Matrix{{"A", "Y1"}, {"  "}, {"B", "Y2", "Y3"}}));
     using L = std::vector<AssociationList>;
-    const std::pair<std::string, L> cases[] = {
+    const std::string repeated =
+        "' already has the row of line 1 (a key's identifiers all go on one line, separated by "
+        "tabs); line skipped\n";
+    const std::tuple<std::string, L, std::string> cases[] = {
         {"A\tYBR002C\tYAL001C\nB\tY10\tY1\ty1\n",
-         {{"YAL001C", "YBR002C"}, {"Y1", "Y10", "y1"}, {"C"}}},
-        {"A\tY1\r\n\tB\t\tY2\t\r\n", {{"Y1"}, {"Y2"}, {"C"}}},  // CR LF, stray tabs
-        {"A\t\nB\r\n C \t\r\n", {{}, {}, {}}},                  // keys alone
-        {"A\tY1\nA\tY2\na\tY3\n", {{"Y1"}, {"B"}, {"C"}}},      // first row wins; case counts
+         {{"YAL001C", "YBR002C"}, {"Y1", "Y10", "y1"}, {"C"}},
+         ""},
+        {"A\tY1\r\n\tB\t\tY2\t\r\n", {{"Y1"}, {"Y2"}, {"C"}}, ""},  // CR LF, stray tabs
+        {"A\t\nB\r\n C \t\r\n", {{}, {}, {}}, ""},                  // keys alone
+        // The first row counts; a repeat with other identifiers is named, one
+        // with the same (in any order) or of an empty key is not.
+        {"A\tY1\tY2\nA\tY3\na\tY3\nA\tY2\tY1\n \n\t\n",
+         {{"Y1", "Y2"}, {"B"}, {"C"}},
+         "Warning: a.txt:2: key 'A" + repeated},
         {"\xEF\xBB\xBF"
          "A\tY1\n",
-         {{"Y1"}, {"B"}, {"C"}}},
-        {" \n", {{"A"}, {"B"}, {"C"}}},
+         {{"Y1"}, {"B"}, {"C"}},
+         ""},
+        {" \n", {{"A"}, {"B"}, {"C"}}, ""},
+        {std::string("B\tY\0Z\nA\tY1\nB\tY2\n", 16),
+         {{"Y1"}, {"Y2"}, {"C"}},
+         "Warning: a.txt:1: holds a NUL byte, which no text line has; line skipped\n"},
     };
-    for (const auto& [text, lists] : cases) EXPECT_EQ(Associations(text), lists) << text;
+    for (const auto& [text, lists, warnings] : cases) {
+        std::string said;
+        EXPECT_EQ(Associations(text, &said), lists) << text;
+        EXPECT_EQ(said, warnings) << text;
+    }
+    // BioMart's one pair per line: ten warnings, then the total.
+    std::string pairs, said;
+    for (int k = 0; k < 12; ++k) pairs += "C\tY" + std::to_string(k) + "\n";
+    EXPECT_EQ(Associations(pairs, &said)[2], (AssociationList{"Y0"}));
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 11);
+    EXPECT_NE(said.find("Warning: a.txt:11: key 'C" + repeated), std::string::npos) << said;
+    EXPECT_TRUE(said.ends_with("Warning: a.txt: 11 lines skipped in all\n")) << said;
     for (const char* text : {"", "\n\n", "\xEF\xBB\xBF"}) {
         try {
             Associations(text);

@@ -130,7 +130,8 @@ ReportChecker::ReportChecker(const InputFiles& files, const FirstRunSettings& se
                       pvalues = OpenOrThrow(files.pvalues);
         SifReader(sif, files.sif, graph, {names, types, values}, true, sink);
         RDE(graph, sink);
-        AssociationReader(association, names, associations, graph.Nodes(), "name");
+        AssociationReader(association, names, associations, graph.Nodes(), "name",
+                          files.association, sink);
         ScoreNodes(graph.Nodes(), associations, ReadPValues(pvalues, files.pvalues, sink), scores);
     } catch (const RunError& e) {
         throw std::runtime_error(std::string("report checker: the inputs do not load: ") +
