@@ -68,9 +68,21 @@ inline PlantedNetwork MakePlantedNetwork(std::uint32_t seed, int noise, int plan
     // the average degree up. In a network this sparse, scattered significant
     // nodes cannot be gathered into one group without many unremarkable ones,
     // so a planted module stands out from shuffles.
-    for (std::size_t i = 1; i < total; ++i) edge(order[i], order[below(i)], between(0.02, 0.98));
-    while (static_cast<double>(joined.size()) < static_cast<double>(total) * 1.25)
-        edge(below(total), below(total), between(0.02, 0.98));
+    // Each draw is a statement of its own: the order in which a compiler
+    // evaluates function arguments is unspecified, and every compiler must
+    // build the same network. (The edge value is drawn before the ends, the
+    // second end before the first.)
+    for (std::size_t i = 1; i < total; ++i) {
+        const double value = between(0.02, 0.98);
+        const std::size_t parent = below(i);
+        edge(order[i], order[parent], value);
+    }
+    while (static_cast<double>(joined.size()) < static_cast<double>(total) * 1.25) {
+        const double value = between(0.02, 0.98);
+        const std::size_t second = below(total);
+        const std::size_t first = below(total);
+        edge(first, second, value);
+    }
     // The module: a path through it and about half of its pairs, reliable edges.
     for (std::size_t i = 1; i < module.size(); ++i)
         edge(module[i - 1], module[i], between(0.6, 0.95));
