@@ -25,7 +25,9 @@ namespace {
 constexpr unsigned char kPlain = 0, kSeparator = 1, kNul = 2;
 constexpr std::array<unsigned char, 256> kByteClass = [] {
     std::array<unsigned char, 256> classes{};
-    for (const unsigned char c : {' ', '\t', '\r', '\v', '\f'}) classes[c] = kSeparator;
+    classes.fill(kPlain);
+    for (const char c : {' ', '\t', '\r', '\v', '\f'})
+        classes[static_cast<unsigned char>(c)] = kSeparator;
     classes[0] = kNul;
     return classes;
 }();

@@ -67,7 +67,7 @@ TEST_F(FileHandling, InputsThatCannotBeReadStopWithTheirName) {
     // A device that never ends fills memory: a message, not a core dump. A
     // limit on address space makes the end come soon (sanitizer builds
     // reserve far more address space than any limit).
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(TARNVALE_SANITIZED)
     ExpectFailure(
         Shell("ulimit -v 400000; exec " + Command(Tarnvale(Args("net.sif", "/dev/zero")))),
         "Error: out of memory while reading /dev/zero; the file is too large for this machine, or "

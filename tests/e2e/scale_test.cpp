@@ -44,7 +44,7 @@ void ExpectAMillionNodesFinishWithinTwoGibibytes(bool star) {
     // Generous for the measured peak (about half of it), small enough to
     // catch memory that grows faster than the network. AddressSanitizer
     // reserves far more address space than any limit allows.
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TARNVALE_SANITIZED)
     const std::string limit;
 #else
     const std::string limit = "ulimit -v 2097152; ";  // KiB

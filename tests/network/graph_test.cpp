@@ -52,7 +52,7 @@ TEST(Graph, BulkDeletionKeepsEveryCount) {
         for (NodeId n : gone) one.DelNode(n);
         bulk.DelNodes(gone);
         EXPECT_EQ(facts(one), facts(bulk));
-        std::vector<std::int64_t> degree(kNodes, 0);
+        NodeMap<std::int64_t> degree(kNodes, 0);
         bulk.ForEachEdge([&](EdgeId e) { ++degree[bulk.Source(e)], ++degree[bulk.Target(e)]; });
         bulk.ForEachNode([&](NodeId n) { EXPECT_EQ(bulk.Degree(n), degree[n]) << n; });
         EXPECT_EQ(bulk.NumberOfEdges(), bulk.Edges().size());

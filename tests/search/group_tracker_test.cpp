@@ -49,7 +49,8 @@ void RunMoves(ScoredNetwork& net, std::mt19937& rng, int moves, const std::strin
     ExpectSameRanking(net, tracker, selection, 1000, name + " after reset");
     for (int m = 0; m < moves && !::testing::Test::HasFailure(); ++m) {
         Nodes flips;
-        for (std::size_t count = std::array{1, 1, 2, 3, 5}[rng() % 5]; flips.size() < count;)
+        for (std::size_t count = std::array<std::size_t, 5>{1, 1, 2, 3, 5}[rng() % 5];
+             flips.size() < count;)
             if (const NodeId v = net.nodes[rng() % net.nodes.size()];
                 std::ranges::count(flips, v) == 0)
                 flips.push_back(v);

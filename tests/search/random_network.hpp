@@ -88,8 +88,11 @@ inline ScoredNetwork Build(int n, const std::vector<std::pair<int, int>>& edges,
 inline std::vector<std::pair<int, int>> RandomEdges(int n, int m, int hubs, std::mt19937& rng) {
     std::vector<std::pair<int, int>> edges;
     for (int k = 0; k < m; ++k) {
-        const int a = static_cast<int>(rng() % 2 == 0 ? rng() % hubs : rng() % n);
-        edges.push_back({a, static_cast<int>(rng() % n)});
+        const auto below = [&rng](int count) {
+            return static_cast<int>(rng() % static_cast<unsigned>(count));
+        };
+        const int a = rng() % 2 == 0 ? below(hubs) : below(n);
+        edges.push_back({a, below(n)});
     }
     return edges;
 }

@@ -143,7 +143,7 @@ TEST(Background, FastSamplingEqualsBuildingEveryGroupBitForBit) {
             Random fast(kSeed, wide);
             std::ostringstream fastOut;
             const auto result = CalculateBackground(*scores, kmax, imax, fast, fastOut);
-            for (int i = 0; i < 5; ++i)
+            for (std::size_t i = 0; i < 5; ++i)
                 EXPECT_EQ(std::bit_cast<std::uint32_t>(result[i]),
                           std::bit_cast<std::uint32_t>(expected[i]))
                     << "kmax " << kmax << ", imax " << imax << ", field " << i << ", wide " << wide;
