@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/progress.hpp"
+#include "base/signal_hold.hpp"
 
 namespace tarnvale {
 
@@ -75,7 +76,9 @@ std::vector<Result> RunRepetitions(std::uint64_t count, int threads, const Work&
     pool.reserve(wanted);
     for (std::uint64_t t = 1; t < wanted; ++t) {
         try {
-            pool.emplace_back(worker);
+            // The other threads never take a signal that ends the process: it
+            // reaches this one, which writes the files (base/signal_hold.hpp).
+            pool.push_back(StartWorkerThread(worker));
         } catch (const std::system_error&) {
             break;
         } catch (const std::bad_alloc&) {

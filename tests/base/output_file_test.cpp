@@ -1,6 +1,5 @@
 // Report files appear complete or not at all, and signals wait while one is
-// written; the progress bar on standard error is drawn only for a terminal,
-// redrawn in place, throttled, with the best score so far and an honest rate.
+// written, whichever thread they are sent to.
 
 #include "base/output_file.hpp"
 
@@ -8,14 +7,15 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <climits>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
-#include <functional>
-#include <sstream>
+#include <thread>
 
-#include "base/progress.hpp"
+#include "base/signal_hold.hpp"
 #include "support/run_binary.hpp"
 
 namespace tarnvale {
@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 
 bool Held(int signal) {
     sigset_t mask;
-    sigprocmask(SIG_BLOCK, nullptr, &mask);
+    pthread_sigmask(SIG_BLOCK, nullptr, &mask);
     return sigismember(&mask, signal) == 1;
 }
 
@@ -103,70 +103,41 @@ TEST(AtomicOutputFile, SignalsWaitUntilTheFileIsInPlaceOrGone) {
     }
 }
 
-// A clock the test moves by hand, so that rates are exact.
-struct FakeClock {
-    double now = 0;
-    ProgressBar::Clock Reader() {
-        return [this] { return now; };
-    }
-};
-
-// Each step sets the clock, makes one call, and names what is drawn then.
-struct Step {
-    double at;
-    std::function<void(ProgressBar&)> call;
-    std::string drawn;
-};
-
-void Play(bool terminal, const std::vector<Step>& steps) {
-    std::ostringstream err;
-    FakeClock clock;
+// The hold is the writing thread's: a signal sent to the process while a
+// worker thread runs must not reach that thread and end the process there,
+// with the file half in place.
+TEST(AtomicOutputFile, WorkerThreadsLeaveTheEndingSignalsToTheThreadThatWrites) {
+    const auto previous = std::signal(SIGUSR1, [](int) { caught = caught + 1; });
+    caught = 0;
+    bool workerHeld = false;  // read after the join
+    testing::ScratchDir dir;
     {
-        ProgressBar bar(err, terminal, clock.Reader());
-        EXPECT_EQ(bar.enabled(), terminal);
-        for (const Step& step : steps) {
-            clock.now = step.at;
-            err.str("");
-            step.call(bar);
-            EXPECT_EQ(err.str(), terminal ? step.drawn : "") << "at " << step.at;
-        }
-        err.str("");
-    }  // a run that stops here must not leave the prompt on the bar's line
-    EXPECT_EQ(err.str(), terminal ? "\n" : "");
-}
-
-TEST(ProgressBar, RedrawnInPlaceThrottledWithTheBestScoreAndEndedWithItsOwnLine) {
-    const std::string anneal = "\rannealing, run A         [";
-    const std::vector<Step> steps{
-        {0, [](ProgressBar& b) { b.Begin("annealing, run A", 200, "steps"); },
-         anneal + "....................]   0%"},
-        {0.5, [](ProgressBar& b) { b.Update(50, 2.5f); },
-         anneal + "#####...............]  25%  100 steps/s  best 2.5"},
-        // Within a tenth of a second nothing is drawn, but the score counts.
-        {0.55, [](ProgressBar& b) { b.Update(60, 7.0f); }, ""},
-        // A lower score does not replace the best; two spaces wipe the end.
-        {1, [](ProgressBar& b) { b.Update(100, 1.0f); },
-         anneal + "##########..........]  50%  100 steps/s  best 7  "},
-        {4, [](ProgressBar& b) { b.End(); },
-         anneal + "####################] 100%  25 steps/s  best 7   \n"},
-        // A state without a group has no score, and a step back is no work.
-        {4, [](ProgressBar& b) { b.Begin("edge background", 100, "draws"); },
-         "\redge background          [....................]   0%"},
-        {5, [](ProgressBar& b) { b.Update(90, -10000.0f); },
-         "\redge background          [##################..]  90%  90 draws/s"},
-        {6, [](ProgressBar& b) { b.Update(60); },
-         "\redge background          [############........]  60%  45 draws/s"},
-        {7, [](ProgressBar& b) { b.Update(90); },
-         "\redge background          [##################..]  90%  40 draws/s"},
-        // Beginning a phase ends the open one; an empty phase is complete.
-        {8, [](ProgressBar& b) { b.Begin("permutations, run B", 0, "steps"); },
-         "\redge background          [####################] 100%  30 draws/s\n"
-         "\rpermutations, run B      [....................]   0%"},
-        {9, [](ProgressBar& b) { b.Update(0); },
-         "\rpermutations, run B      [####################] 100%  0 steps/s"},
-    };
-    Play(true, steps);
-    Play(false, steps);
+        std::atomic<bool> done{false};
+        struct Join {
+            std::thread thread;
+            std::atomic<bool>& done;
+            ~Join() {
+                done = true;
+                thread.join();
+            }
+        } worker{StartWorkerThread([&] {
+                     workerHeld = Held(SIGUSR1) && Held(SIGTERM) && Held(SIGINT);
+                     while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                 }),
+                 done};
+        EXPECT_FALSE(Held(SIGUSR1));  // the thread that started it is as it was
+        AtomicOutputFile file;
+        ASSERT_TRUE(file.Open((dir.path() / "outA").string()));
+        ::kill(::getpid(), SIGUSR1);
+        // Time enough for the signal to strike a thread that does not block it.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(caught, 0);
+        std::string error;
+        ASSERT_TRUE(file.Commit(error)) << error;
+        EXPECT_EQ(caught, 1);
+    }
+    std::signal(SIGUSR1, previous);
+    EXPECT_TRUE(workerHeld);
 }
 
 }  // namespace
