@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <sstream>
+#include <string>
 
 #include "base/no_score.hpp"
 
@@ -13,6 +14,18 @@ namespace {
 constexpr std::size_t kPhaseWidth = 24;
 constexpr int kBarWidth = 20;
 constexpr double kRedrawInterval = 0.1;  // seconds
+
+// "ETA 42s", "ETA 1m23s", "ETA 2h05m": the seconds left, rounded up.
+std::string TimeLeft(double seconds) {
+    // Past a few years the number means only "very long".
+    const auto whole = static_cast<std::uint64_t>(std::ceil(std::min(seconds, 1e8)));
+    const auto two = [](std::uint64_t value) {
+        return (value < 10 ? "0" : "") + std::to_string(value);
+    };
+    if (whole < 60) return "ETA " + std::to_string(whole) + "s";
+    if (whole < 3600) return "ETA " + std::to_string(whole / 60) + "m" + two(whole % 60) + "s";
+    return "ETA " + std::to_string(whole / 3600) + "h" + two(whole / 60 % 60) + "m";
+}
 
 double SteadySeconds() {
     using namespace std::chrono;
@@ -65,7 +78,7 @@ void ProgressBar::End() {
     open_ = false;
 }
 
-std::string ProgressBar::Render(int percent, std::uint64_t work, double elapsed) const {
+std::string ProgressBar::Render(int percent, double elapsed) const {
     std::ostringstream line;
     line << phase_;
     if (phase_.size() < kPhaseWidth) line << std::string(kPhaseWidth - phase_.size(), ' ');
@@ -76,7 +89,12 @@ std::string ProgressBar::Render(int percent, std::uint64_t work, double elapsed)
     if (percent < 10) line << ' ';
     line << percent << '%';
     if (elapsed > 0) {
-        line << "  " << std::llround(static_cast<double>(work) / elapsed) << ' ' << unit_ << "/s";
+        const double rate = static_cast<double>(work_) / elapsed;
+        line << "  " << std::llround(rate) << ' ' << unit_ << "/s";
+        // The work left at the rate so far; a position that went back (a
+        // repeated quench pass) has that much more to go.
+        if (percent < 100 && work_ > 0)
+            line << "  " << TimeLeft(static_cast<double>(total_ - std::min(done_, total_)) / rate);
     }
     if (best_) line << "  best " << *best_;
     return line.str();
@@ -84,7 +102,7 @@ std::string ProgressBar::Render(int percent, std::uint64_t work, double elapsed)
 
 void ProgressBar::Draw(int percent, double now) {
     lastDraw_ = now;
-    const std::string line = Render(percent, work_, now - start_);
+    const std::string line = Render(percent, now - start_);
     // Spaces wipe what a longer earlier line left behind.
     err_ << '\r' << line;
     if (line.size() < drawnWidth_) err_ << std::string(drawnWidth_ - line.size(), ' ');

@@ -1,6 +1,7 @@
 #pragma once
 // A one-line progress bar for people watching a run: phase, percent, work
-// per second and the best score so far, redrawn in place on standard error.
+// per second, the time left at that rate and the best score so far, redrawn
+// in place on standard error.
 // It draws only when that stream is a terminal, so logs and pipes never see it.
 
 #include <cstdint>
@@ -38,12 +39,11 @@ public:
     // Draws the phase at 100% and ends its line.
     void End();
 
-    // The line for `percent`, `work` units done in `elapsed` seconds and the
-    // best score so far (no carriage return, no padding). The rate is left
-    // out while no time has passed.
-    std::string Render(int percent, std::uint64_t work, double elapsed) const;
-
 private:
+    // The line for `percent` after `elapsed` seconds (no carriage return, no
+    // padding). The rate is left out while no time has passed, the time left
+    // while there is no work to take a rate from and once the phase is done.
+    std::string Render(int percent, double elapsed) const;
     double Now() const;
     void Draw(int percent, double now);
 
