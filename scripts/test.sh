@@ -13,19 +13,35 @@
 #      a fuzzer ever broke a target with; the libFuzzer targets are built
 #      and run once over those inputs.
 # Fuzzing with random inputs runs on demand: bash fuzz/run.sh SECONDS.
-# Each stage prints its duration when it ends.
+# Each stage prints its duration and processor time when it ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # zip, xz-utils, bzip2, zstd: the end-to-end tests make files that are refused.
 bash scripts/setup.sh clang libclang-rt-14-dev clang-format-14 valgrind zip xz-utils bzip2 zstd
 
+# Processor seconds (user and system) of every finished child of this shell,
+# the compilers and tests included: on a machine shared with other work the
+# wall-clock time says little, these say what a stage costs.
+cpu_seconds() {
+  local stat
+  stat=$(< /proc/$$/stat)
+  stat=${stat##*) }  # the fields after the command name
+  read -r -a fields <<<"$stat"
+  echo $(((fields[13] + fields[14]) / $(getconf CLK_TCK)))
+}
+
 # Starts a stage, ending the previous one with its duration.
 stage_name=""
 stage_start=$SECONDS
+stage_cpu=$(cpu_seconds)
 stage() {
-  [[ -n $stage_name ]] && echo "== $stage_name: $((SECONDS - stage_start)) s"
+  local cpu
+  cpu=$(cpu_seconds)
+  [[ -n $stage_name ]] &&
+    echo "== $stage_name: $((SECONDS - stage_start)) s ($((cpu - stage_cpu)) s of processor time)"
   stage_name=$1
   stage_start=$SECONDS
+  stage_cpu=$cpu
   [[ -n $stage_name ]] && echo "== $stage_name ($(date +%T))"
   return 0
 }
