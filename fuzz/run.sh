@@ -4,11 +4,13 @@
 # there are cores, starting from its seed corpus in fuzz/corpus/<target>/ plus
 # whatever earlier runs added in the build directory. An input that breaks a target is copied into
 # tests/data/fuzz_regressions/<target>/, where the normal tests replay it,
-# and the script then ends with status 1.
+# and the script then ends with status 1. On demand only: the test run
+# (scripts/test.sh) makes no random input, it replays the kept ones.
 #
 #   bash fuzz/run.sh [SECONDS] [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/setup.sh clang libclang-rt-14-dev
 seconds=${1:-600}
 shift || true
 targets=("$@")
