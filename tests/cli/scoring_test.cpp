@@ -1,6 +1,5 @@
-// Node scores from p-values, edge scores from edge values, the warning for
-// identifiers that hardly meet the nodes, and the permutation test: its
-// seeds, its shuffle and its empirical p-values.
+// Node scores from p-values, edge scores from edge values, and the warning
+// for identifiers that hardly meet the nodes.
 
 #include "search/scoring.hpp"
 
@@ -17,8 +16,6 @@
 
 namespace tarnvale {
 namespace {
-
-constexpr std::uint32_t kBase = 2026;  // every random draw here follows from it
 
 PValueTable Read(const std::string& text, std::string& printed) {
     std::istringstream in(text);

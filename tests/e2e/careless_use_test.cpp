@@ -124,7 +124,7 @@ TEST_F(CarelessUse, OutputsThatCannotBeWrittenAreRefusedBeforeTheSearch) {
 // the memory end with a message naming what to lower. A limit on address
 // space stands in for both (sanitizer builds reserve far more than any).
 TEST_F(CarelessUse, ThreadsThatCannotStartAndSearchesOutOfMemoryEndCleanly) {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TARNVALE_SANITIZED)
     GTEST_SKIP() << "address-space limits do not apply under the sanitizers";
 #endif
     const RunResult threads =

@@ -31,7 +31,7 @@ TEST(Graph, BulkDeletionKeepsEveryCount) {
     auto draw = [&] { return static_cast<NodeId>(((x = x * 1103515245u + 12345u) >> 8) % kNodes); };
     std::vector<std::pair<NodeId, NodeId>> ends;
     for (int k = 0; k < 200; ++k) ends.emplace_back(draw(), draw());  // with loops and repeats
-    for (int k = 0; k < 100; ++k) graph.NewEdge(ends[k].first, ends[k].second);
+    for (std::size_t k = 0; k < 100; ++k) graph.NewEdge(ends[k].first, ends[k].second);
     EXPECT_EQ(graph.NewEdges({ends.begin() + 100, ends.end()}), 100);
     graph.MakeUndirected();
     auto facts = [](const Graph& g) {

@@ -330,9 +330,10 @@ std::vector<std::string> CheckSummary(const std::filesystem::path& dir,
             const std::string line = r < rows.size() ? rows[r++] : "";
             const std::vector<std::string> f = Split(line + "\t", '\t');
             const std::string number = std::to_string(group.number);
-            auto wrong = [&](const std::string& what) {
+            // Named anew: Clang 14 cannot capture a structured binding.
+            auto wrong = [&, runLetter = letter](const std::string& what) {
                 problems.push_back("summary row \"" + line + "\" of group " + number + " of run " +
-                                   letter + ": " + what);
+                                   runLetter + ": " + what);
             };
             if (f.size() != 13 || f[0] != std::string(1, letter) || f[1] != number ||
                 f[2] != std::to_string(group.nodes.size()) || ParseDouble(f[4]) != group.score ||
@@ -341,9 +342,10 @@ std::vector<std::string> CheckSummary(const std::filesystem::path& dir,
                 continue;
             }
             if (!edges.empty() && f[3] != std::to_string(edges[number])) wrong("edges");
-            const bool tested = static_cast<std::size_t>(group.number) < significance.size();
-            if (f[6] != (tested ? significance[group.number].at(5) : "") ||
-                f[9] != (tested ? significance[group.number].at(7) : ""))
+            const auto rank = static_cast<std::size_t>(group.number);
+            const bool tested = rank < significance.size();
+            if (f[6] != (tested ? significance[rank].at(5) : "") ||
+                f[9] != (tested ? significance[rank].at(7) : ""))
                 wrong("p-values");
             double stability = 0, evidence = 0;
             for (const ReportNode& node : group.nodes) {
