@@ -12,7 +12,9 @@
 // StartWorkerThread, which blocks them for the thread's whole life. A signal
 // sent to the process then always reaches the thread that writes files: it
 // ends the run at once, or, while a file is half in place, as soon as the
-// file is renamed or removed.
+// file is renamed or removed. (A worker that wrote to a closed pipe would
+// get the error EPIPE instead of SIGPIPE; workers draw only the progress
+// bar, and only on a terminal.)
 
 #include <signal.h>
 
