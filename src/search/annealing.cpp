@@ -26,14 +26,6 @@ void Align(std::vector<float>& proposal, std::vector<float>& current, bool first
     current.resize(length, 0.0f);
 }
 
-// The hub rule: a newly selected hub would join most of its neighbourhood
-// into one group, so when the search has a best group, selecting a node of
-// degree above `hub` cuts loose its selected neighbours outside that group,
-// in adjacency order, up to its first unselected neighbour.
-bool IsHubMove(bool haveBestGroup, bool nowSelected, std::int64_t degree, int hub) {
-    return haveBestGroup && nowSelected && degree > hub;
-}
-
 template <class InBest>
 void CutHubNeighbours(std::span<const SearchGraph::Adjacent> row, NodeMap<bool>& selection,
                       std::vector<NodeId>& toggled, InBest&& inBest) {
@@ -278,6 +270,10 @@ AnnealResult RunSteps(Steps& steps, const std::vector<NodeId>& nodes, const Anne
 }
 
 }  // namespace
+
+bool IsHubMove(bool haveBestGroup, bool nowSelected, std::int64_t degree, int hub) {
+    return haveBestGroup && nowSelected && degree > hub;
+}
 
 std::uint64_t StepIndex(std::int32_t drawn, float T, std::uint64_t& quenchIndex, std::uint64_t n) {
     if (T != 0) return static_cast<std::uint64_t>(drawn);

@@ -66,6 +66,13 @@ AnnealResult AnnealRun(const SearchGraph& graph, const ScoreInputs& inputs,
                        NodeMap<bool>& selection, const AnnealOptions& options, std::uint32_t seed,
                        std::ostream& out);
 
+// The hub rule: a newly selected hub would join most of its neighbourhood
+// into one group, so when the search has a best group, selecting a node of
+// degree above `hub` (not equal to it) cuts loose its selected neighbours
+// outside that group, in adjacency order, up to its first unselected
+// neighbour. True when a move applies it.
+bool IsHubMove(bool haveBestGroup, bool nowSelected, std::int64_t degree, int hub);
+
 // The node-list index that a step flips, given the index drawn for it: the
 // drawn index while T is not 0; at T = 0 the quench index, which then
 // advances. The quench index is taken modulo n, so a temperature that reaches

@@ -198,6 +198,14 @@ TEST_F(FileHandling, ReportsThatCannotBeWrittenStopWithTheirNameAndKeepWhatWasTh
         "\nError: writing outA failed: File too large" + noReport);
     EXPECT_EQ(dir_.Read("outA"), reportA);
     EXPECT_EQ(dir_.Read("outB"), reportB);
+    // A limit of one block lets the small report through but not the larger
+    // drawing: an export that fails while it is written stops the run.
+    auto drawing = Args();
+    drawing.insert(drawing.begin(), "--dot");
+    ExpectFailure(Shell("(ulimit -f 1; exec " + Command(Tarnvale(drawing)) +
+                        ") | cat; exit ${PIPESTATUS[0]}"),
+                  "\nError: writing outA.dot failed: File too large\n");
+    EXPECT_FALSE(dir_.Exists("outA.dot"));
     const RunResult full = RunChild(
         {"/bin/bash", "-c", "exec " + Command(Tarnvale(Args())) + "> /dev/full"}, dir_.path());
     EXPECT_EQ(full.status, 1);

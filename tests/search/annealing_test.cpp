@@ -163,6 +163,25 @@ void ExpectSameRun(int n, int m, int hubs, Scores kind, bool nodeOnly, int hub, 
         << heuristic << ", quenching " << quenching << ", nmax " << nmax << ", N " << iterations;
 }
 
+// Only selecting a node of degree above the hub value, while the search has
+// a best group, cuts its neighbours loose: a degree equal to it is no hub.
+TEST(HubRule, OnlyANewlySelectedNodeAboveTheHubDegreeWithABestGroup) {
+    struct Row {
+        bool best, selected;
+        std::int64_t degree;
+        int hub;
+        bool hubMove;
+    };
+    for (const Row& r : std::vector<Row>{{true, true, 101, 100, true},
+                                         {true, true, 100, 100, false},
+                                         {false, true, 500, 100, false},
+                                         {true, false, 500, 100, false},
+                                         {true, true, 1, 0, true},
+                                         {true, true, 0, 0, false}})
+        EXPECT_EQ(IsHubMove(r.best, r.selected, r.degree, r.hub), r.hubMove)
+            << r.best << r.selected << ' ' << r.degree << ' ' << r.hub;
+}
+
 TEST(StepEvaluation, IncrementalRunIsTheFromScratchRun) {
     std::mt19937 rng(kSeed);
     for (int heuristic = 0; heuristic <= 8; ++heuristic)
