@@ -16,8 +16,9 @@
 # Each stage prints its duration and processor time when it ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# zip, xz-utils, bzip2, zstd: the end-to-end tests make files that are refused.
-bash scripts/setup.sh clang libclang-rt-14-dev clang-format-14 valgrind zip xz-utils bzip2 zstd
+# zip, xz-utils, bzip2, zstd: the end-to-end tests make files that are refused;
+# chromium: the report page is opened in a browser.
+bash scripts/setup.sh clang libclang-rt-14-dev clang-format-14 valgrind zip xz-utils bzip2 zstd chromium
 
 # Processor seconds (user and system) of every finished child of this shell,
 # the compilers and tests included: on a machine shared with other work the

@@ -43,25 +43,31 @@ RunError OutOfMemory(const std::string& what, int threads) {
 }
 
 // The sets named in the summary for a group, by their descriptions (their
-// names when they have none): those with a q-value of at most 0.05 (and,
-// with permutations, an empirical p of at most 0.05), best first, at most
-// three.
+// names when they have none), best first.
 std::string BestTerms(const std::vector<EnrichmentRow>& rows, std::size_t group,
                       const std::vector<GeneSet>& sets) {
     std::string terms;
-    int named = 0;
-    for (const EnrichmentRow& row : rows) {
-        if (row.group != group || row.logQ > std::log(0.05)) continue;
-        if (row.empiricalP && *row.empiricalP > 0.05) continue;
-        const GeneSet& set = sets[row.set];
+    for (const EnrichmentRow* row : BestTermRows(rows, group)) {
+        const GeneSet& set = sets[row->set];
         terms +=
             (terms.empty() ? "" : "; ") + (set.description.empty() ? set.name : set.description);
-        if (++named == 3) break;
     }
     return terms;
 }
 
 }  // namespace
+
+std::vector<const EnrichmentRow*> BestTermRows(const std::vector<EnrichmentRow>& rows,
+                                               std::size_t group) {
+    std::vector<const EnrichmentRow*> best;
+    for (const EnrichmentRow& row : rows) {
+        if (row.group != group || row.logQ > std::log(0.05)) continue;
+        if (row.empiricalP && *row.empiricalP > 0.05) continue;
+        best.push_back(&row);
+        if (best.size() == 3) break;
+    }
+    return best;
+}
 
 InvocationChecks::InvocationChecks(const CheckSettings& settings, const NodeMap<std::string>& names,
                                    ProgressBar& progress, std::ostream& out)

@@ -53,6 +53,12 @@ struct CheckedRun {
     NodeMap<std::uint32_t> ensemble;      // searches that put each node in a ranked group
 };
 
+// The enrichment rows of `group` named as its best terms: those with a
+// q-value of at most 0.05 (and, with permutations, an empirical p of at most
+// 0.05), best first, at most three. `rows` are ordered by group, then p.
+std::vector<const EnrichmentRow*> BestTermRows(const std::vector<EnrichmentRow>& rows,
+                                               std::size_t group);
+
 class InvocationChecks {
 public:
     // `names` are the nodes' display names (label or name).

@@ -109,11 +109,10 @@ std::string ScoreColour(double score, double limit) {
     return text;
 }
 
-double ScaleLimit(const ExportInputs& inputs) {
+double ScaleLimit(const std::vector<Group>& groups, const NodeMap<double>& nodeScores) {
     double largest = 0;
-    for (const Group& group : inputs.groups)
-        for (NodeId n : group.nodes)
-            largest = std::max(largest, std::abs(inputs.nodeScores.get(n)));
+    for (const Group& group : groups)
+        for (NodeId n : group.nodes) largest = std::max(largest, std::abs(nodeScores.get(n)));
     // The small allowance keeps a score of exactly 4.2 (42.000000000000004
     // tenths in binary) from rounding up to 4.3.
     const double limit = std::ceil(largest * 10.0 - 1e-9) / 10.0;

@@ -6,6 +6,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "cli/cytoscape_export.hpp"
 
@@ -18,7 +19,10 @@ std::string ScoreColour(double score, double limit);
 
 // The half-width of the colour scale for these groups: the largest absolute
 // node score among their nodes, rounded up to a tenth; 1 when that is 0.
-double ScaleLimit(const ExportInputs& inputs);
+double ScaleLimit(const std::vector<Group>& groups, const NodeMap<double>& nodeScores);
+inline double ScaleLimit(const ExportInputs& inputs) {
+    return ScaleLimit(inputs.groups, inputs.nodeScores);
+}
 
 // Writes the drawing in the DOT language; `title` heads the picture.
 void WriteDot(std::ostream& out, const ExportInputs& inputs, const std::string& title);

@@ -26,6 +26,7 @@
 #include "base/run_error.hpp"
 #include "cli/cytoscape_export.hpp"
 #include "cli/dot_export.hpp"
+#include "cli/html_report.hpp"
 #include "cli/report.hpp"
 #include "cli/result_table.hpp"
 #include "network/association_reader.hpp"
@@ -428,6 +429,9 @@ void Run(const Options& options, std::ostream& out, ProgressBar& progress) {
                         [&](std::ostream& file) { WriteShard(file, checks.shard()); });
     if (options.quiet && !options.sharding.IsShard())
         PrintResults(out, checks.runs(), net.names, options.analysis.permutations);
+    if (options.html && !options.sharding.IsShard())
+        WriteHtmlFile(options.out + ".html", options,
+                      {checks.runs(), net.names, net.nodeScores, net.values, sets});
 
     out << "\nProgram finished";
     out << "\nTime taken = " << std::difftime(std::time(nullptr), start) << " seconds";

@@ -133,6 +133,7 @@ std::vector<std::string> Outputs(const Options& options) {
         names.insert(names.end(), run.begin(), run.end());
     }
     if (options.summary) names.push_back(options.out + ".summary.tsv");
+    if (options.html) names.push_back(options.out + ".html");
     return names;
 }
 
@@ -146,12 +147,50 @@ std::vector<std::string> OutputFamily(const std::string& out) {
             names.push_back(report + suffix);
     }
     names.push_back(out + ".summary.tsv");
+    names.push_back(out + ".html");
     return names;
+}
+
+std::vector<std::pair<std::string, std::string>> OptionValues(const Options& options) {
+    const auto onOff = [](bool on) { return std::string(on ? "on" : "off"); };
+    const AnnealOptions& s = options.search;
+    std::vector<std::pair<std::string, std::string>> values{
+        {"-d (--data)", options.data},
+        {"-a (--association)", options.association},
+        {"-n (--iterations)", ToText(s.iterations)},
+        {"-g (--nmax)", ToText(s.nmax)},
+        {"-r (--repeat)", ToText(options.repeat)},
+        {"-b (--hub)", ToText(s.hub)},
+        {"-s (--Tstart)", ToText(s.tStart)},
+        {"-e (--Tend)", ToText(s.tEnd)},
+        {"-k (--kmax)", ToText(options.kmax)},
+        {"-i (--imax)", ToText(options.imax)},
+        {"-q (--quenching)", ToText(s.quenching)},
+        {"-p (--degree)", ToText(s.heuristic)},
+        {"--seed", options.seed ? ToText(*options.seed) : "none: the clock"},
+        {"--cytoscape", onOff(options.cytoscape)},
+        {"--dot", onOff(options.dot)},
+        {"--permutations", ToText(options.analysis.permutations)},
+        {"--null", NullName(options.analysis.null)},
+        {"--node-scores", options.scoring == NodeScoring::Rank ? "rank" : "z"},
+        {"--ensemble", ToText(options.analysis.ensemble)},
+        {"--summary", onOff(options.summary)},
+        {"--gene-sets", options.geneSets.empty() ? "none" : options.geneSets},
+        {"--shard", options.sharding.IsShard()
+                        ? ToText(options.sharding.shard) + "/" + ToText(options.sharding.count)
+                        : "none"},
+        {"--merge", options.sharding.merge ? ToText(options.sharding.count) : "none"},
+        {"--threads", ToText(options.analysis.threads)},
+        {"--quiet", onOff(options.quiet)},
+        {"--html", onOff(options.html)},
+        {"network", options.input},
+        {"output base", options.out}};
+    return values;
 }
 
 ParseResult ParseCommandLine(int argc, const char* const* argv) {
     const Options defaults;
-    TCLAP::CmdLine cmd(kMessage, ' ', "1.0");
+    TCLAP::CmdLine cmd(kMessage, ' ', kVersion);
     cmd.setExceptionHandling(false);
 
     TCLAP::ValueArg<std::string> data("d", "data", "p-values (tab delimited)", true, defaults.data,
@@ -250,6 +289,10 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
                            "Print only warnings, errors, notes and a short table of each run's "
                            "ranked groups, not the progress of reading, sampling and searching",
                            cmd, defaults.quiet);
+    TCLAP::SwitchArg html("", "html",
+                          "Also write OUT.html, one self-contained page with the invocation, "
+                          "each run's ranked groups and a drawing of each",
+                          cmd, defaults.html);
     TCLAP::ValueArg<int> threads(
         "", "threads",
         "Run the permutations and ensemble searches on this many threads (1 to 1024; the "
@@ -323,6 +366,7 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         options.sharding = {0, merge.getValue(), true};
     }
     options.summary = summary.getValue();
+    options.html = html.getValue();
     options.analysis.threads = threads.getValue();
     if (seed.isSet()) {
         const long long value = seed.getValue();

@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/analysis_options.hpp"
@@ -35,11 +36,20 @@ struct Options {
     std::string geneSets;                  // --gene-sets: GMT file, or empty
     Sharding sharding;                     // --shard K/N or --merge N
     bool quiet = false;                    // --quiet: messages and a result table only
+    bool html = false;                     // --html: OUT.html
 
     // Every value out of range, each as the driver's error line
     // "error: TEXT for arg Argument: -x (--name)"; empty when all are fine.
     std::vector<std::string> validate() const;
 };
+
+// The program's version, as --version and the report page give it.
+inline constexpr const char* kVersion = "1.0";
+
+// Every option of the command line with the value this invocation takes,
+// defaults included, as pairs such as {"-n (--iterations)", "10000"}, then
+// the network file and the output base name.
+std::vector<std::pair<std::string, std::string>> OptionValues(const Options& options);
 
 // The files run `r` writes: its report and the exports and tables asked for.
 std::vector<std::string> RunOutputs(const Options& options, int r);

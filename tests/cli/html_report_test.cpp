@@ -1,0 +1,146 @@
+// The report page's parts that need no run: the layout of a drawing and the
+// page written from hand-made results. (The page of a real run, and how a
+// browser shows it, are judged end to end.)
+
+#include "cli/html_report.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "cli/layout.hpp"
+
+namespace tarnvale {
+namespace {
+
+// Shapes a group can take: a path, a star with a pendant path, a clique,
+// one node, and a large ring with chords; boxes of mixed widths.
+std::vector<std::pair<std::size_t, std::vector<LayoutEdge>>> Shapes() {
+    std::vector<std::pair<std::size_t, std::vector<LayoutEdge>>> shapes;
+    std::vector<LayoutEdge> path, star, clique, ring;
+    for (std::size_t i = 0; i + 1 < 30; ++i) path.push_back({i, i + 1});
+    for (std::size_t i = 1; i < 25; ++i) star.push_back({0, i});
+    for (std::size_t i = 25; i < 30; ++i) star.push_back({i - 1 == 24 ? 1 : i - 1, i});
+    for (std::size_t i = 0; i < 12; ++i)
+        for (std::size_t j = i + 1; j < 12; ++j) clique.push_back({i, j});
+    for (std::size_t i = 0; i < 200; ++i) ring.push_back({i, (i + 1) % 200});
+    for (std::size_t i = 0; i < 200; i += 7) ring.push_back({i, (i + 50) % 200});
+    shapes = {{30, path}, {30, star}, {12, clique}, {1, {}}, {200, ring}};
+    return shapes;
+}
+
+TEST(Layout, BoxesApartInsideTheCanvasAndTheSameEveryTime) {
+    constexpr double kMargin = 10;
+    for (const auto& [n, edges] : Shapes()) {
+        std::vector<LayoutBox> boxes;
+        double area = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            boxes.push_back({20.0 + static_cast<double>(i % 5) * 40.0, 31});
+            area += boxes.back().width * boxes.back().height;
+        }
+        const Layout layout = ForceLayout(boxes, edges, 7, kMargin);
+        ASSERT_EQ(layout.positions.size(), n);
+        EXPECT_GE(layout.width * layout.height, area) << n;
+        for (std::size_t i = 0; i < n; ++i) {
+            const LayoutPoint& p = layout.positions[i];
+            EXPECT_GE(p.x - boxes[i].width / 2, kMargin - 1e-9) << n << ' ' << i;
+            EXPECT_LE(p.x + boxes[i].width / 2, layout.width - kMargin + 1e-9) << n << ' ' << i;
+            EXPECT_GE(p.y - boxes[i].height / 2, kMargin - 1e-9) << n << ' ' << i;
+            EXPECT_LE(p.y + boxes[i].height / 2, layout.height - kMargin + 1e-9) << n << ' ' << i;
+            for (std::size_t j = i + 1; j < n; ++j) {
+                const LayoutPoint& q = layout.positions[j];
+                const bool apartX = std::abs(p.x - q.x) >= (boxes[i].width + boxes[j].width) / 2;
+                const bool apartY = std::abs(p.y - q.y) >= (boxes[i].height + boxes[j].height) / 2;
+                EXPECT_TRUE(apartX || apartY) << "shape of " << n << ": boxes " << i << ", " << j;
+            }
+        }
+        // In a tree (the path, the star) no edge is drawn across more than
+        // a third of the canvas's longer side: pendant nodes stay near their
+        // neighbours.
+        const double longest = std::max(layout.width, layout.height);
+        for (const LayoutEdge& e : edges) {
+            const LayoutPoint& p = layout.positions[e.a];
+            const LayoutPoint& q = layout.positions[e.b];
+            if (edges.size() < n) {
+                EXPECT_LE(std::hypot(p.x - q.x, p.y - q.y), longest / 3) << n;
+            }
+        }
+        const Layout again = ForceLayout(boxes, edges, 7, kMargin);
+        for (std::size_t i = 0; i < n; ++i) {
+            EXPECT_EQ(again.positions[i].x, layout.positions[i].x);
+            EXPECT_EQ(again.positions[i].y, layout.positions[i].y);
+        }
+    }
+}
+
+// A run of three nodes: one ranked group (A, B) with an enriched set, and an
+// unranked group the page leaves out. Names and set descriptions that hold
+// markup are shown as text; a label replaces a name where it is not empty.
+TEST(HtmlReport, ResultsShownAsTextWithLabelsAndNoLoads) {
+    NodeMap<std::string> names, labels;
+    NodeMap<double> scores;
+    EdgeMap<float> values;
+    names[0] = "<b>A&", names[1] = "B", names[2] = "C";
+    labels[1] = "Bee\"s";
+    scores[0] = 2.5, scores[1] = -1.0, scores[2] = 0.5;
+    values[0] = 0.75;
+    std::vector<GeneSet> sets{GeneSet{"S1", "<i>set</i>", {"B"}}};
+    std::vector<CheckedRun> runs(1);
+    CheckedRun& run = runs[0];
+    run.reportName = "outA";
+    run.groups = {Group{{0, 1}, 3.5f}, Group{{1, 2}, 1.0f}};
+    run.edges = {{GroupEdge{0, 0, 1}}};
+    SummaryRow ranked;
+    ranked.rank = 0, ranked.size = 2, ranked.edges = 1, ranked.score = 3.5f, ranked.ranked = true;
+    ranked.pValue = 0.25, ranked.familywiseP = 0.5, ranked.nodeEvidence = 1.06066;
+    SummaryRow unranked = ranked;
+    unranked.rank = 1, unranked.ranked = false;
+    run.rows = {ranked, unranked};
+    EnrichmentRow term;
+    term.group = 0, term.set = 0, term.overlap = 2, term.groupSize = 2, term.setSize = 2;
+    term.universe = 3, term.logP = std::log(1.0 / 3), term.logQ = std::log(0.01);
+    term.empiricalP = 0.05;
+    run.enriched = {term};
+    HtmlInvocation invocation;
+    invocation.outBase = "out<";
+    invocation.version = "1.0";
+    invocation.seed = "42";
+    invocation.options = {{"--seed", "42"}, {"--gene-sets", "g&.gmt"}};
+    invocation.inputs = {{"network", "n.sif", false, 14, ""},
+                         {"gene sets", "g.gmt.gz", true, 3, ""}};
+    invocation.permutations = 3;
+    std::ostringstream page;
+    WriteHtmlReport(page, invocation, {runs, names, scores, values, sets, &labels});
+    const std::string html = page.str();
+    for (const char* part :
+         {"<title>Tarnvale: out&lt;</title>", "default-src 'none'",
+          "<tr id=\"row-A-0\"><td class=\"num\">0</td><td class=\"num\">2</td><td "
+          "class=\"num\">3.5</td><td class=\"num\">1.06066</td><td class=\"num\">0.25</td><td "
+          "class=\"num\">0.5</td><td class=\"num\"></td>",
+          "&lt;i&gt;set&lt;/i&gt; (2 of 2; p = 0.333333, q = 0.01; empirical p = 0.05)",
+          "<svg id=\"group-A-0\"", ">&lt;b&gt;A&amp;</text>", ">Bee&quot;s</text>",
+          "Bee&quot;s (B): node score -1", "these 3 permutation chains resolve 0.25",
+          "<dt>--gene-sets</dt><dd>g&amp;.gmt</dd>", "<td class=\"num\">14</td>",
+          "3 (gzip-compressed; lines of the decompressed text)"})
+        EXPECT_NE(html.find(part), std::string::npos) << part;
+    for (const char* absent : {"row-A-1", "group-A-1", "<b>A", "<i>set", "<script", "src=", "url(",
+                               "http:", "https:", "<link", "@import"})
+        EXPECT_EQ(html.find(absent), std::string::npos) << absent;
+    // The drawing: both nodes of the group, its edge, and nothing of the other group.
+    const std::size_t from = html.find("<svg id=\"group-A-0\"");
+    const std::string svg = html.substr(from, html.find("</svg>", from) - from);
+    std::size_t circles = 0, lines = 0;
+    for (std::size_t at = svg.find("<circle"); at != std::string::npos;
+         at = svg.find("<circle", at + 1))
+        ++circles;
+    for (std::size_t at = svg.find("<line"); at != std::string::npos;
+         at = svg.find("<line", at + 1))
+        ++lines;
+    EXPECT_EQ(circles, 2u);
+    EXPECT_EQ(lines, 1u);
+    EXPECT_EQ(svg.find(">C</text>"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarnvale
