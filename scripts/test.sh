@@ -61,7 +61,7 @@ stage "3. valgrind on the bundled example"
 mkdir -p build/valgrind
 valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite -q \
   ./build/tarnvale -d examples/string/pvalues.txt -a examples/string/association.txt \
-  --seed 2026 -i 1000 --permutations 3 --ensemble 2 --threads 2 --summary --cytoscape --dot \
+  --seed 2026 -i 1000 --permutations 3 --ensemble 2 --threads 2 --summary --cytoscape --dot --html \
   examples/string/network.sif build/valgrind/string > build/valgrind/string.log
 echo "valgrind: no error, no definitely lost bytes"
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 #include <fstream>
 #include <ios>
 #include <sstream>
@@ -144,12 +145,20 @@ void WriteRun(std::ostream& out, const CheckedRun& run, const HtmlInputs& inputs
 
 InputFileFacts CountInputLines(const std::string& role, const std::string& name) {
     InputFileFacts facts{role, name, false, std::nullopt, ""};
+    // A pipe or a device was read once, by the reader: reading it again
+    // would count nothing, or wait for ever.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(name, error)) {
+        facts.error = "not a regular file (a pipe or a device, read only once)";
+        return facts;
+    }
     {
         std::ifstream head(name, std::ios::binary);
-        std::array<char, 2> start{};
+        std::array<char, kFormatHead> start{};
         head.read(start.data(), start.size());
         facts.compressed =
-            IsGzipStart(std::string_view(start.data(), static_cast<std::size_t>(head.gcount())));
+            DetectFormat(std::string_view(start.data(), static_cast<std::size_t>(head.gcount()))) ==
+            InputFormat::gzip;
     }
     try {
         const auto in = OpenInput(name);

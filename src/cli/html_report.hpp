@@ -42,8 +42,9 @@ struct InputFileFacts {
 };
 
 // The lines of the input file `name`, read decompressed when it is
-// gzip-compressed; a last line without a line end counts. A file that
-// cannot be read any more gives no count and the reason in `error`.
+// gzip-compressed; a last line without a line end counts. A file that is
+// not a regular file (a pipe, read once already) or cannot be read any more
+// gives no count and the reason in `error`.
 InputFileFacts CountInputLines(const std::string& role, const std::string& name);
 
 // The invocation as the page gives it.

@@ -156,6 +156,17 @@ TEST_F(HtmlReport, PageHoldsTheInvocationAndEveryRankedGroupAndChangesNothingEls
     }
     EXPECT_EQ(Count(page, "<svg id=\"group-"), drawings);
     EXPECT_EQ(Count(page, "<tr id=\"row-"), ranked.size());
+    // p-values from a pipe were read once, by the reader: they are not
+    // counted again (which would give 0, or wait for ever).
+    const RunResult piped =
+        RunShell(Command(Tarnvale({"-a", "a.txt", "-k", "4", "-i", "20", "-n", "100", "--seed", "1",
+                                   "-r", "1", "--html", "net.sif", "piped"})) +
+                     " -d <(cat p.txt) > /dev/null",
+                 dir_.path());
+    ASSERT_EQ(piped.status, 0) << piped.out;
+    EXPECT_NE(dir_.Read("piped.html").find("<td>not counted: not a regular file"),
+              std::string::npos);
+
     // The best group's drawing names the report's nodes of group 0.
     const auto report = Split(dir_.Read("with/outA"));
     const std::string best = Element(page, "<svg id=\"group-A-0\"", "</svg>");
