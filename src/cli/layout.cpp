@@ -13,7 +13,7 @@ constexpr int kRounds = 300;            // rounds of the spring embedder
 constexpr int kSeparatingPasses = 200;  // most passes that push overlapping boxes apart
 // Each node gets about this many times its box's area, so that the springs
 // settle with room between the labels.
-constexpr double kRoom = 2.5;
+constexpr double kRoom = 1.5;
 // How far, in ideal edge lengths, a node pushes the others.
 constexpr double kReach = 2;
 
