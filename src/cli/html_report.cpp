@@ -20,7 +20,7 @@ namespace {
 constexpr const char* kStyle = R"(body{font-family:"DejaVu Sans",Arial,Helvetica,sans-serif;
 margin:20px 28px;color:#222;font-size:14px}
 h1{font-size:22px;margin:0 0 6px}h2{font-size:18px;margin:28px 0 8px;
-border-bottom:1px solid #bbb}h3{font-size:15px;margin:14px 0 6px}
+border-bottom:1px solid #bbb}
 table{border-collapse:collapse;font-size:13px;margin:6px 0}
 th,td{border:1px solid #ccc;padding:3px 7px;text-align:left;vertical-align:top}
 th{background:#f0f0f0}td.num{text-align:right;font-variant-numeric:tabular-nums}
@@ -36,7 +36,7 @@ figcaption{font-size:13px;font-weight:bold;margin-bottom:4px}
 .canvas{overflow:auto;max-width:calc(100vw - 90px);max-height:900px}
 svg text{font-family:"DejaVu Sans",Arial,Helvetica,sans-serif;font-size:11px;fill:#222}
 svg.group text{paint-order:stroke;stroke:#fff;stroke-width:3px;stroke-linejoin:round}
-.terms{margin:0;padding-left:16px}.muted{color:#777})";
+.terms{margin:0;padding-left:16px})";
 
 template <class T>
 std::string Text(T value) {
@@ -100,9 +100,10 @@ std::string Terms(const CheckedRun& run, std::size_t group, const std::vector<Ge
     return cell + "</ul>";
 }
 
-void WriteRun(std::ostream& out, const CheckedRun& run, const HtmlInputs& inputs,
+void WriteRun(std::ostream& out, std::size_t r, const HtmlInputs& inputs,
               const DrawingInputs& drawing) {
-    const std::string letter(1, static_cast<char>('A' + (&run - inputs.runs.data())));
+    const CheckedRun& run = inputs.runs[r];
+    const std::string letter(1, static_cast<char>('A' + r));
     std::vector<const SummaryRow*> ranked;
     for (const SummaryRow& row : run.rows)
         if (row.rank && row.ranked && *row.rank < run.edges.size()) ranked.push_back(&row);
@@ -225,7 +226,7 @@ void WriteHtmlReport(std::ostream& out, const HtmlInvocation& invocation,
     WriteScaleLegend(out, drawing.limit);
     out << "</section>\n";
     if (inputs.runs.empty()) out << "<p>No run was made.</p>\n";
-    for (const CheckedRun& run : inputs.runs) WriteRun(out, run, inputs, drawing);
+    for (std::size_t r = 0; r < inputs.runs.size(); ++r) WriteRun(out, r, inputs, drawing);
     out << "</body>\n</html>\n";
 }
 

@@ -256,7 +256,10 @@ TEST_F(HtmlReport, PageLoadsInChromiumWithoutConsoleMessagesAndIsDrawn) {
         const std::string profile =
             (dir_.path() / ("profile" + std::to_string(++profiles))).string();
         std::filesystem::create_directory(profile);
-        std::vector<std::string> argv{chromium,
+        // A browser that hangs fails the test in two minutes (status 124).
+        std::vector<std::string> argv{"/usr/bin/timeout",
+                                      "120",
+                                      chromium,
                                       "--headless",
                                       "--no-sandbox",
                                       "--disable-gpu",
