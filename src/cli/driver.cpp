@@ -26,14 +26,16 @@
 #include "base/run_error.hpp"
 #include "cli/cytoscape_export.hpp"
 #include "cli/dot_export.hpp"
+#include "cli/graphml_export.hpp"
 #include "cli/report.hpp"
 #include "cli/result_table.hpp"
 #include "network/association_reader.hpp"
 #include "network/gene_sets.hpp"
 #include "network/input_file.hpp"
+#include "network/label_reader.hpp"
 #include "network/mapping_diagnostics.hpp"
+#include "network/network_reader.hpp"
 #include "network/preparation.hpp"
-#include "network/sif_reader.hpp"
 #include "search/annealing.hpp"
 #include "search/score_context.hpp"
 #include "search/scoring.hpp"
@@ -50,6 +52,8 @@ struct Network {
     NodeMap<AssociationList> associations;
     NodeMap<double> nodeScores;
     EdgeMap<float> edgeScores;
+    NodeMap<std::string> labels;  // --labels; "" for a node without one
+    NetworkFormat format = NetworkFormat::sif;
 };
 
 // Opens the input file `name` and reads it with `read`. A read error (a
@@ -90,16 +94,31 @@ FloatList NodeScoreList(const Network& net) {
 
 // Reads the three input files and shapes the graph for the first run.
 void LoadNetwork(const Options& options, Network& net, std::ostream& out) {
+    NetworkRead read;
     ReadInput(options.input, [&](std::istream& in) {
         // Nothing after reading asks for an edge's interaction type: the
         // types (4 bytes an edge) are let go as soon as the file is read.
         EdgeTypes types;
-        SifReader(in, options.input, net.graph, {net.names, types, net.values}, true, out);
+        read = ReadNetwork(in, options.input, net.graph, {net.names, types, net.values},
+                           options.reading, out);
     });
+    net.format = read.format;
     if (net.graph.NumberOfNodes() == 0)
         throw RunError("\nError:G.number_of_nodes() = 0\nError: " + options.input +
-                           " holds no interaction line that could be read\n",
+                           " holds no interaction line that could be read\n" + read.hint,
                        1);
+    if (options.reading.minScore != NetworkReading{}.minScore &&
+        read.format != NetworkFormat::string)
+        out << "NOTE: --min-score applies to STRING links files only; " << options.input
+            << " is not one\n";
+    if (options.reading.biogridTypes != NetworkReading{}.biogridTypes &&
+        read.format != NetworkFormat::biogrid)
+        out << "NOTE: --biogrid-type applies to BioGRID files only; " << options.input
+            << " is not one\n";
+    if (!options.labels.empty())
+        ReadInput(options.labels, [&](std::istream& in) {
+            ReadLabels(in, options.labels, net.graph, net.names, net.labels, out);
+        });
     out << "\nNumber_of_nodes in the graph = " << net.graph.NumberOfNodes() << '\n';
     out << "\nNumber_of_edges in the graph = " << net.graph.NumberOfEdges() << '\n';
     const auto removed = RDE(net.graph, out);
@@ -154,7 +173,8 @@ void LoadNetwork(const Options& options, Network& net, std::ostream& out) {
                        1);
     if (net.graph.NumberOfNodes() == 0 && withData > 0)
         throw RunError("\nError: no node with data and an interaction is left: no interaction of " +
-                           options.input + " joins two different nodes that have data\n",
+                           options.input + " joins two different nodes that have data\n" +
+                           read.hint,
                        1);
     if (net.graph.NumberOfNodes() == 0) {
         const std::string cause = pvalues.first.empty()
@@ -167,7 +187,7 @@ void LoadNetwork(const Options& options, Network& net, std::ostream& out) {
                            "\nError: no node with data and an interaction is left; check that "
                            "the identifiers of " +
                            options.data + " match the node names of " + options.input +
-                           " or the identifiers of " + options.association + "\n",
+                           " or the identifiers of " + options.association + "\n" + read.hint,
                        1);
     }
     // Ranks are taken among the nodes the first run searches.
@@ -214,7 +234,12 @@ void PrepareEdgeScoring(const Options& options, const SeedSource& seeds, Network
                         ScoreContext& context, ProgressBar& progress, std::ostream& out) {
     const FloatList edgeScores = ScoreEdges(net.graph, net.values, net.edgeScores);
     context.nodeOnly = true;
-    if (!edgeScores.empty() && AllEqual(edgeScores)) {
+    if (!edgeScores.empty() && AllEqual(edgeScores) && net.format != NetworkFormat::sif) {
+        // Expected: the database's confidence chose the interactions and
+        // gives them no weight in the score.
+        out << "\nNOTE: every interaction read from the database's file has the same edge "
+               "value; groups are scored with node scores only\n";
+    } else if (!edgeScores.empty() && AllEqual(edgeScores)) {
         out << "\nWarning: all edge scores are equal; groups are scored with node scores "
                "only\n";
     } else if (!edgeScores.empty()) {
@@ -293,14 +318,21 @@ public:
                            1);
 
         // What the report's groups give beyond the report, only when asked for.
-        const ExportInputs exports{run.graph, groups, net_.names, net_.nodeScores, net_.values};
+        const ExportInputs exports{run.graph,       groups,      net_.names,
+                                   net_.nodeScores, net_.values, Labels()};
         if (options_.cytoscape) WriteCytoscapeFiles(name, exports);
         if (options_.dot) WriteDotFiles(name, exports, out_);
+        if (options_.graphml)
+            WriteGraphmlFile(name, exports, {Letter(run.run), options_.search.nmax, nullptr});
         checks_.AfterRun(run.run, seeds_.Next(), name, setup, std::move(groups));
     }
 
 private:
     static char Letter(int run) { return static_cast<char>('A' + run); }
+    // The labels for the exports; none without --labels, which leaves them as they were.
+    const NodeMap<std::string>* Labels() const {
+        return options_.labels.empty() ? nullptr : &net_.labels;
+    }
 
     const Options& options_;
     const SeedSource& seeds_;
@@ -370,6 +402,7 @@ void Run(const Options& options, std::ostream& out, ProgressBar& progress) {
     const std::vector<std::string> outputs = Outputs(options);
     std::vector<std::string> inputs{options.input, options.association, options.data};
     if (!options.geneSets.empty()) inputs.push_back(options.geneSets);
+    if (!options.labels.empty()) inputs.push_back(options.labels);
     RefuseInputsAsOutputs(inputs, outputs);
     Network net;
     ScoreContext edges;
