@@ -17,7 +17,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # zip, xz-utils, bzip2, zstd: the end-to-end tests make files that are refused.
-bash scripts/setup.sh clang libclang-rt-14-dev clang-format-14 valgrind zip xz-utils bzip2 zstd
+# python3-networkx: the GraphML export is read back by an independent reader.
+bash scripts/setup.sh clang libclang-rt-14-dev clang-format-14 valgrind zip xz-utils bzip2 zstd \
+  python3-networkx
 
 # Processor seconds (user and system) of every finished child of this shell,
 # the compilers and tests included: on a machine shared with other work the
