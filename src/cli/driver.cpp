@@ -61,9 +61,9 @@ struct Network {
 // and running out of memory on the way end the run with status 1 and a
 // message naming the file.
 template <class Read>
-void ReadInput(const std::string& name, Read&& read) {
+void ReadInput(const std::string& name, Read&& read, bool allowZip = false) {
     try {
-        const auto in = OpenInput(name);
+        const auto in = OpenInput(name, allowZip);
         read(*in);
     } catch (const std::ios_base::failure& e) {
         const int code = e.code().category() == std::system_category() ||
@@ -95,13 +95,16 @@ FloatList NodeScoreList(const Network& net) {
 // Reads the three input files and shapes the graph for the first run.
 void LoadNetwork(const Options& options, Network& net, std::ostream& out) {
     NetworkRead read;
-    ReadInput(options.input, [&](std::istream& in) {
-        // Nothing after reading asks for an edge's interaction type: the
-        // types (4 bytes an edge) are let go as soon as the file is read.
-        EdgeTypes types;
-        read = ReadNetwork(in, options.input, net.graph, {net.names, types, net.values},
-                           options.reading, out);
-    });
+    ReadInput(
+        options.input,
+        [&](std::istream& in) {
+            // Nothing after reading asks for an edge's interaction type: the
+            // types (4 bytes an edge) are let go as soon as the file is read.
+            EdgeTypes types;
+            read = ReadNetwork(in, options.input, net.graph, {net.names, types, net.values},
+                               options.reading, out);
+        },
+        true);  // the network may be the one file of a zip archive
     net.format = read.format;
     if (net.graph.NumberOfNodes() == 0)
         throw RunError("\nError:G.number_of_nodes() = 0\nError: " + options.input +

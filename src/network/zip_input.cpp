@@ -201,7 +201,9 @@ private:
 
 }  // namespace
 
-bool IsZipStart(std::string_view head) { return head.starts_with("PK\x03\x04"); }
+bool IsZipStart(std::string_view head) {
+    return head.starts_with("PK\x03\x04") || head.starts_with("PK\x05\x06");
+}
 
 std::unique_ptr<std::istream> ZipInput(std::istream& archive, const std::string& fileName) {
     return std::make_unique<ZipStream>(archive, fileName);

@@ -9,8 +9,8 @@
 
 namespace tarnvale {
 
-// Whether a file that begins with these bytes is a zip archive (the local
-// file header "PK\3\4"; an empty archive, "PK\5\6", holds nothing to read).
+// Whether a file that begins with these bytes is a zip archive: a local file
+// header "PK\3\4", or the end record "PK\5\6" that an empty archive starts with.
 bool IsZipStart(std::string_view head);
 
 // A stream of the text of the only file in the zip archive `archive` (which

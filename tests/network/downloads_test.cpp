@@ -250,6 +250,7 @@ TEST(NetworkFormats, ZipArchivesAndWhatIsReadAsSif) {
             "z.writestr('a.txt', 'x')\n"
             "z.writestr('b.txt', 'y')\n"
             "z.close()\n"
+            "zipfile.ZipFile('empty.zip', 'w').close()\n"
             "data = open('links.zip', 'rb').read()\n"
             "open('cut.zip', 'wb').write(data[:len(data) // 2])\" " +
             links,
@@ -277,6 +278,8 @@ TEST(NetworkFormats, ZipArchivesAndWhatIsReadAsSif) {
     EXPECT_EQ(failure("two.zip"),
               "\nError: two.zip holds 2 files (a.txt, b.txt); unpack the one to read, e.g. with "
               "unzip -p two.zip NAME > NAME\n");
+    EXPECT_EQ(failure("empty.zip"),
+              "\nError: empty.zip is not a valid zip file: it holds no file\n");
     EXPECT_EQ(failure("cut.zip").rfind("\nError: cut.zip is not a valid zip file: ", 0), 0u)
         << failure("cut.zip");
 
