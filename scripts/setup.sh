@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, when they are missing.
 set -euo pipefail
 
-packages=(cmake make g++ libtclap-dev libgtest-dev zlib1g-dev python3 bc "$@")  # python3, bc: bench/recovery.sh
+packages=(cmake make g++ libtclap-dev libgtest-dev zlib1g-dev libarchive-dev python3 bc "$@")  # python3, bc: bench/recovery.sh
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

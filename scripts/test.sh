@@ -17,8 +17,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # zip, xz-utils, bzip2, zstd: the end-to-end tests make files that are refused;
-# chromium: the report page is opened in a browser.
-bash scripts/setup.sh clang libclang-rt-14-dev clang-format-14 valgrind zip xz-utils bzip2 zstd chromium
+# chromium: the report page is opened in a browser; python3-networkx: the
+# GraphML export is read back by an independent reader.
+bash scripts/setup.sh clang libclang-rt-14-dev clang-format-14 valgrind zip xz-utils bzip2 zstd \
+  chromium python3-networkx
 
 # Processor seconds (user and system) of every finished child of this shell,
 # the compilers and tests included: on a machine shared with other work the

@@ -56,8 +56,8 @@ NodeMap<std::uint32_t> EnsembleCounts(const PermutedRun& setup, int nmax, Share 
 }
 
 void WriteStabilityTable(std::ostream& out, const SearchGraph& graph,
-                         const NodeMap<std::string>& names, const NodeMap<std::uint32_t>& counts,
-                         int repetitions) {
+                         const NodeMap<std::string>& names, const NodeMap<std::string>* labels,
+                         const NodeMap<std::uint32_t>& counts, int repetitions) {
     std::vector<NodeId> nodes;
     graph.ForEachNode([&](NodeId n) {
         if (counts.get(n) > 0) nodes.push_back(n);
@@ -66,18 +66,23 @@ void WriteStabilityTable(std::ostream& out, const SearchGraph& graph,
         return counts.get(a) != counts.get(b) ? counts.get(a) > counts.get(b)
                                               : names.at(a) < names.at(b);
     });
-    out << "name\tselected_in\trepetitions\tfraction\n";
-    for (NodeId n : nodes)
-        out << names.at(n) << '\t' << counts.get(n) << '\t' << repetitions << '\t'
+    out << (labels != nullptr ? "name\tlabel\t" : "name\t")
+        << "selected_in\trepetitions\tfraction\n";
+    for (NodeId n : nodes) {
+        out << names.at(n) << '\t';
+        if (labels != nullptr) out << labels->at(n) << '\t';
+        out << counts.get(n) << '\t' << repetitions << '\t'
             << static_cast<double>(counts.get(n)) / repetitions << '\n';
+    }
 }
 
 NodeMap<double> ReportStability(const SearchGraph& graph, const NodeMap<std::uint32_t>& counts,
                                 const std::vector<Group>& groups, int nmax, int repetitions,
                                 int run, const NodeMap<std::string>& names,
-                                const std::string& reportName, std::ostream& out) {
+                                const NodeMap<std::string>* labels, const std::string& reportName,
+                                std::ostream& out) {
     WriteExportFile(reportName + ".stability.tsv", [&](std::ostream& file) {
-        WriteStabilityTable(file, graph, names, counts, repetitions);
+        WriteStabilityTable(file, graph, names, labels, counts, repetitions);
     });
     NodeMap<double> fractions(counts.size(), 0.0);
     for (std::size_t n = 0; n < counts.size(); ++n)

@@ -30,8 +30,8 @@ NodeMap<std::uint32_t> EnsembleCounts(const PermutedRun& setup, int nmax, Share 
 // line per node of `graph` counted at least once, by fraction (highest
 // first), then name.
 void WriteStabilityTable(std::ostream& out, const SearchGraph& graph,
-                         const NodeMap<std::string>& names, const NodeMap<std::uint32_t>& counts,
-                         int repetitions);
+                         const NodeMap<std::string>& names, const NodeMap<std::string>* labels,
+                         const NodeMap<std::uint32_t>& counts, int repetitions);
 
 // What the counts of run `run`'s ensemble of `repetitions` searches tell:
 // BASE.stability.tsv (atomically; throws RunError when it cannot be written)
@@ -41,6 +41,7 @@ void WriteStabilityTable(std::ostream& out, const SearchGraph& graph,
 NodeMap<double> ReportStability(const SearchGraph& graph, const NodeMap<std::uint32_t>& counts,
                                 const std::vector<Group>& groups, int nmax, int repetitions,
                                 int run, const NodeMap<std::string>& names,
-                                const std::string& reportName, std::ostream& out);
+                                const NodeMap<std::string>* labels, const std::string& reportName,
+                                std::ostream& out);
 
 }  // namespace tarnvale

@@ -12,6 +12,7 @@
 #include "analysis/ensemble.hpp"
 #include "base/export_file.hpp"
 #include "base/run_error.hpp"
+#include "network/label_reader.hpp"
 
 namespace tarnvale {
 namespace {
@@ -71,7 +72,11 @@ std::vector<const EnrichmentRow*> BestTermRows(const std::vector<EnrichmentRow>&
 
 InvocationChecks::InvocationChecks(const CheckSettings& settings, const NodeMap<std::string>& names,
                                    ProgressBar& progress, std::ostream& out)
-    : settings_(settings), names_(names), progress_(progress), out_(out) {}
+    : settings_(settings),
+      names_(names),
+      display_(DisplayNames(names, settings.labels)),
+      progress_(progress),
+      out_(out) {}
 
 void InvocationChecks::LoadShards(const ShardHeader& header, const std::string& outBase) {
     for (int k = 1; k <= header.count; ++k) {
@@ -99,6 +104,11 @@ void InvocationChecks::AfterRun(int run, std::uint32_t base, const std::string& 
         checked.edges = GroupEdges(setup.graph, checked.groups);
         checked.rows =
             RunRows(static_cast<char>('A' + run), checked.groups, checked.edges, inputs, nmax);
+        for (SummaryRow& row : checked.rows) {
+            if (!row.rank) continue;
+            for (NodeId n : checked.groups[*row.rank].nodes)
+                row.members += (row.members.empty() ? "" : ";") + display_.at(n);
+        }
         if (settings_.sayEdgeShare) WarnOfEdgeShare(checked.rows, out_);
         checked.edges.resize(std::min(checked.edges.size(), static_cast<std::size_t>(nmax)));
     }
@@ -132,7 +142,7 @@ void InvocationChecks::AfterRun(int run, std::uint32_t base, const std::string& 
     if (shard) return;
     const NodeMap<double> fractions =
         ReportStability(setup.graph, checked.ensemble, checked.groups, nmax, analysis.ensemble, run,
-                        names_, reportName, out_);
+                        names_, settings_.labels, reportName, out_);
     for (SummaryRow& row : checked.rows) {
         if (!row.rank) continue;
         double sum = 0;
@@ -218,7 +228,7 @@ void InvocationChecks::AfterRuns(ChainStart start, const ShardHeader& header) {
                 run.enriched[i].empiricalP = empirical[i];
         }
         WriteExportFile(run.reportName + ".enrichment.tsv", [&](std::ostream& file) {
-            WriteEnrichmentTable(file, settings_.enrichment->sets, names_, run.enriched);
+            WriteEnrichmentTable(file, settings_.enrichment->sets, display_, run.enriched);
         });
         for (SummaryRow& row : run.rows)
             if (row.rank && row.ranked)

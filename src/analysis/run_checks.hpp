@@ -39,6 +39,7 @@ struct CheckSettings {
     std::string summaryName;                       // OUTBASE.summary.tsv, or empty
     const EnrichmentInputs* enrichment = nullptr;  // none without gene sets
     Sharding sharding;
+    const NodeMap<std::string>* labels = nullptr;  // --labels; none without
 };
 
 // What the checks keep of a run that was made.
@@ -61,7 +62,8 @@ std::vector<const EnrichmentRow*> BestTermRows(const std::vector<EnrichmentRow>&
 
 class InvocationChecks {
 public:
-    // `names` are the nodes' display names (label or name).
+    // `names` are the nodes' names; tables meant to be read show labels
+    // instead where settings.labels has one.
     InvocationChecks(const CheckSettings& settings, const NodeMap<std::string>& names,
                      ProgressBar& progress, std::ostream& out);
 
@@ -88,6 +90,7 @@ public:
 private:
     CheckSettings settings_;
     const NodeMap<std::string>& names_;
+    NodeMap<std::string> display_;  // DisplayNames
     ProgressBar& progress_;
     std::ostream& out_;
     std::vector<CheckedRun> runs_;

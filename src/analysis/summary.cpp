@@ -53,11 +53,11 @@ std::vector<SummaryRow> RunRows(char run, const std::vector<Group>& groups,
 
 void WriteSummaryTable(std::ostream& out, const std::vector<SummaryRow>& rows) {
     out << "run\trank\tsize\tedges\ts_score\tranked\tpermutation_p\tnull\tstability\tfamilywise_"
-           "p\tnode_evidence\tedge_share\tbest_terms\n";
+           "p\tnode_evidence\tedge_share\tbest_terms\tmembers\n";
     for (const SummaryRow& row : rows) {
         out << row.run << '\t';
         if (!row.rank) {
-            out << "\t0\t0\t\tnone\t\t" << row.null << "\t\t\t\t\t\n";
+            out << "\t0\t0\t\tnone\t\t" << row.null << "\t\t\t\t\t\t\n";
             continue;
         }
         out << *row.rank << '\t' << row.size << '\t' << row.edges << '\t' << row.score << '\t'
@@ -67,7 +67,8 @@ void WriteSummaryTable(std::ostream& out, const std::vector<SummaryRow>& rows) {
         if (row.stability) out << *row.stability;
         out << '\t';
         if (row.familywiseP) out << *row.familywiseP;
-        out << '\t' << row.nodeEvidence << '\t' << row.edgeShare << '\t' << row.bestTerms << '\n';
+        out << '\t' << row.nodeEvidence << '\t' << row.edgeShare << '\t' << row.bestTerms << '\t'
+            << row.members << '\n';
     }
 }
 

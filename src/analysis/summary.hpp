@@ -30,6 +30,7 @@ struct SummaryRow {
     double nodeEvidence = 0;            // Stouffer's z of its node scores
     double edgeShare = 0;               // the share of its score its edge part gives
     std::string bestTerms;              // its most enriched gene sets, "; "-separated
+    std::string members;                // its nodes' display names, ';'-separated
 };
 
 // Where a group's subnetwork score comes from: its node scores as one
@@ -51,7 +52,7 @@ std::vector<SummaryRow> RunRows(char run, const std::vector<Group>& groups,
                                 const ScoreInputs& inputs, int nmax);
 
 // The header "run rank size edges s_score ranked permutation_p null stability
-// familywise_p node_evidence edge_share best_terms" (tab-separated), then one
+// familywise_p node_evidence edge_share best_terms members" (tab-separated), then one
 // line per row; a value not known is an empty field. The row of a run without groups
 // has an empty rank and s-score, size and edges 0, and "none" as ranked.
 void WriteSummaryTable(std::ostream& out, const std::vector<SummaryRow>& rows);

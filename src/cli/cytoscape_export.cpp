@@ -17,13 +17,15 @@ void WriteGroupSif(std::ostream& out, const ExportInputs& inputs) {
 }
 
 void WriteNodeTable(std::ostream& out, const ExportInputs& inputs) {
-    out << "name\tgroup\tgroup_score\tnode_score\tp_value\n";
+    out << (inputs.labels != nullptr ? "name\tlabel\t" : "name\t")
+        << "group\tgroup_score\tnode_score\tp_value\n";
     for (std::size_t g = 0; g < inputs.groups.size(); ++g) {
         const Group& group = inputs.groups[g];
         for (NodeId n : group.nodes) {
             const double score = inputs.nodeScores.get(n);
-            out << inputs.names.at(n) << '\t' << g << '\t' << group.score << '\t' << score << '\t'
-                << NodePValue(score) << '\n';
+            out << inputs.names.at(n) << '\t';
+            if (inputs.labels != nullptr) out << inputs.labels->at(n) << '\t';
+            out << g << '\t' << group.score << '\t' << score << '\t' << NodePValue(score) << '\n';
         }
     }
 }

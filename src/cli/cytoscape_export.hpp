@@ -19,6 +19,9 @@ struct ExportInputs {
     const NodeMap<std::string>& names;
     const NodeMap<double>& nodeScores;
     const EdgeMap<float>& edgeValues;
+    // Each node's label (--labels), "" for none; null when no labels were
+    // asked for, which leaves every file as it is without them.
+    const NodeMap<std::string>* labels = nullptr;
 };
 
 // One line per edge inside a group, groups best first and edges in edge
@@ -27,9 +30,9 @@ struct ExportInputs {
 // network of its own.
 void WriteGroupSif(std::ostream& out, const ExportInputs& inputs);
 
-// The header "name<TAB>group<TAB>group_score<TAB>node_score<TAB>p_value",
-// then one line per node of every group, in the report's order and with the
-// report's numbers.
+// The header "name<TAB>group<TAB>group_score<TAB>node_score<TAB>p_value"
+// ("name<TAB>label<TAB>group..." with labels), then one line per node of
+// every group, in the report's order and with the report's numbers.
 void WriteNodeTable(std::ostream& out, const ExportInputs& inputs);
 
 // Writes BASE.sif and BASE.nodes.tsv, each atomically; throws RunError when

@@ -144,11 +144,14 @@ void WriteDot(std::ostream& out, const ExportInputs& inputs, const std::string& 
         for (NodeId n : group.nodes) {
             const double score = inputs.nodeScores.get(n);
             const std::string& name = inputs.names.at(n);
-            out << "    " << DotId(n) << " [label=" << Quoted({name}) << ", fillcolor=\""
-                << ScoreColour(score, limit) << "\", fontcolor=" << FontColour(score, limit)
-                << ", tooltip="
-                << Quoted({name + ": node score " + Text(score) + ", p-value " +
-                           Text(NodePValue(score))})
+            // A label goes first, the name the network file gives below it.
+            const std::string label = inputs.labels != nullptr ? inputs.labels->at(n) : "";
+            out << "    " << DotId(n)
+                << " [label=" << (label.empty() ? Quoted({name}) : Quoted({label, name}))
+                << ", fillcolor=\"" << ScoreColour(score, limit)
+                << "\", fontcolor=" << FontColour(score, limit) << ", tooltip="
+                << Quoted({(label.empty() ? name : label + " (" + name + ")") + ": node score " +
+                           Text(score) + ", p-value " + Text(NodePValue(score))})
                 << "];\n";
         }
         for (const GroupEdge& e : edges[g]) {

@@ -26,15 +26,17 @@
 #include "base/run_error.hpp"
 #include "cli/cytoscape_export.hpp"
 #include "cli/dot_export.hpp"
+#include "cli/graphml_export.hpp"
 #include "cli/html_report.hpp"
 #include "cli/report.hpp"
 #include "cli/result_table.hpp"
 #include "network/association_reader.hpp"
 #include "network/gene_sets.hpp"
 #include "network/input_file.hpp"
+#include "network/label_reader.hpp"
 #include "network/mapping_diagnostics.hpp"
+#include "network/network_reader.hpp"
 #include "network/preparation.hpp"
-#include "network/sif_reader.hpp"
 #include "search/annealing.hpp"
 #include "search/score_context.hpp"
 #include "search/scoring.hpp"
@@ -51,6 +53,8 @@ struct Network {
     NodeMap<AssociationList> associations;
     NodeMap<double> nodeScores;
     EdgeMap<float> edgeScores;
+    NodeMap<std::string> labels;  // --labels; "" for a node without one
+    NetworkFormat format = NetworkFormat::sif;
 };
 
 // Opens the input file `name` and reads it with `read`. A read error (a
@@ -58,9 +62,9 @@ struct Network {
 // and running out of memory on the way end the run with status 1 and a
 // message naming the file.
 template <class Read>
-void ReadInput(const std::string& name, Read&& read) {
+void ReadInput(const std::string& name, Read&& read, bool allowZip = false) {
     try {
-        const auto in = OpenInput(name);
+        const auto in = OpenInput(name, allowZip);
         read(*in);
     } catch (const std::ios_base::failure& e) {
         const int code = e.code().category() == std::system_category() ||
@@ -91,16 +95,34 @@ FloatList NodeScoreList(const Network& net) {
 
 // Reads the three input files and shapes the graph for the first run.
 void LoadNetwork(const Options& options, Network& net, std::ostream& out) {
-    ReadInput(options.input, [&](std::istream& in) {
-        // Nothing after reading asks for an edge's interaction type: the
-        // types (4 bytes an edge) are let go as soon as the file is read.
-        EdgeTypes types;
-        SifReader(in, options.input, net.graph, {net.names, types, net.values}, true, out);
-    });
+    NetworkRead read;
+    ReadInput(
+        options.input,
+        [&](std::istream& in) {
+            // Nothing after reading asks for an edge's interaction type: the
+            // types (4 bytes an edge) are let go as soon as the file is read.
+            EdgeTypes types;
+            read = ReadNetwork(in, options.input, net.graph, {net.names, types, net.values},
+                               options.reading, out);
+        },
+        true);  // the network may be the one file of a zip archive
+    net.format = read.format;
     if (net.graph.NumberOfNodes() == 0)
         throw RunError("\nError:G.number_of_nodes() = 0\nError: " + options.input +
-                           " holds no interaction line that could be read\n",
+                           " holds no interaction line that could be read\n" + read.hint,
                        1);
+    if (options.reading.minScore != NetworkReading{}.minScore &&
+        read.format != NetworkFormat::string)
+        out << "NOTE: --min-score applies to STRING links files only; " << options.input
+            << " is not one\n";
+    if (options.reading.biogridTypes != NetworkReading{}.biogridTypes &&
+        read.format != NetworkFormat::biogrid)
+        out << "NOTE: --biogrid-type applies to BioGRID files only; " << options.input
+            << " is not one\n";
+    if (!options.labels.empty())
+        ReadInput(options.labels, [&](std::istream& in) {
+            ReadLabels(in, options.labels, net.graph, net.names, net.labels, out);
+        });
     out << "\nNumber_of_nodes in the graph = " << net.graph.NumberOfNodes() << '\n';
     out << "\nNumber_of_edges in the graph = " << net.graph.NumberOfEdges() << '\n';
     const auto removed = RDE(net.graph, out);
@@ -155,7 +177,8 @@ void LoadNetwork(const Options& options, Network& net, std::ostream& out) {
                        1);
     if (net.graph.NumberOfNodes() == 0 && withData > 0)
         throw RunError("\nError: no node with data and an interaction is left: no interaction of " +
-                           options.input + " joins two different nodes that have data\n",
+                           options.input + " joins two different nodes that have data\n" +
+                           read.hint,
                        1);
     if (net.graph.NumberOfNodes() == 0) {
         const std::string cause = pvalues.first.empty()
@@ -168,7 +191,7 @@ void LoadNetwork(const Options& options, Network& net, std::ostream& out) {
                            "\nError: no node with data and an interaction is left; check that "
                            "the identifiers of " +
                            options.data + " match the node names of " + options.input +
-                           " or the identifiers of " + options.association + "\n",
+                           " or the identifiers of " + options.association + "\n" + read.hint,
                        1);
     }
     // Ranks are taken among the nodes the first run searches.
@@ -215,7 +238,12 @@ void PrepareEdgeScoring(const Options& options, const SeedSource& seeds, Network
                         ScoreContext& context, ProgressBar& progress, std::ostream& out) {
     const FloatList edgeScores = ScoreEdges(net.graph, net.values, net.edgeScores);
     context.nodeOnly = true;
-    if (!edgeScores.empty() && AllEqual(edgeScores)) {
+    if (!edgeScores.empty() && AllEqual(edgeScores) && net.format != NetworkFormat::sif) {
+        // Expected: the database's confidence chose the interactions and
+        // gives them no weight in the score.
+        out << "\nNOTE: every interaction read from the database's file has the same edge "
+               "value; groups are scored with node scores only\n";
+    } else if (!edgeScores.empty() && AllEqual(edgeScores)) {
         out << "\nWarning: all edge scores are equal; groups are scored with node scores "
                "only\n";
     } else if (!edgeScores.empty()) {
@@ -294,14 +322,34 @@ public:
                            1);
 
         // What the report's groups give beyond the report, only when asked for.
-        const ExportInputs exports{run.graph, groups, net_.names, net_.nodeScores, net_.values};
+        const ExportInputs exports{run.graph,       groups,      net_.names,
+                                   net_.nodeScores, net_.values, Labels()};
         if (options_.cytoscape) WriteCytoscapeFiles(name, exports);
         if (options_.dot) WriteDotFiles(name, exports, out_);
         checks_.AfterRun(run.run, seeds_.Next(), name, setup, std::move(groups));
+        // After the ensemble, so that the GraphML file carries its stabilities.
+        if (options_.graphml) {
+            const CheckedRun& checked = checks_.runs().back();
+            const int repetitions = options_.analysis.ensemble;
+            NodeMap<double> stability;
+            if (repetitions > 0)
+                for (std::size_t n = 0; n < checked.ensemble.size(); ++n)
+                    stability[static_cast<NodeId>(n)] =
+                        checked.ensemble.get(static_cast<NodeId>(n)) /
+                        static_cast<double>(repetitions);
+            WriteGraphmlFile(
+                name,
+                {run.graph, checked.groups, net_.names, net_.nodeScores, net_.values, Labels()},
+                {Letter(run.run), options_.search.nmax, repetitions > 0 ? &stability : nullptr});
+        }
     }
 
 private:
     static char Letter(int run) { return static_cast<char>('A' + run); }
+    // The labels for the exports; none without --labels, which leaves them as they were.
+    const NodeMap<std::string>* Labels() const {
+        return options_.labels.empty() ? nullptr : &net_.labels;
+    }
 
     const Options& options_;
     const SeedSource& seeds_;
@@ -318,7 +366,7 @@ std::string FingerprintOf(const Options& options) {
     Fingerprint fingerprint;
     fingerprint.AddField("tarnvale 1.0");
     for (const std::string& name :
-         {options.input, options.data, options.association, options.geneSets}) {
+         {options.input, options.data, options.association, options.geneSets, options.labels}) {
         if (name.empty()) {
             fingerprint.AddField("");
             continue;
@@ -335,7 +383,8 @@ std::string FingerprintOf(const Options& options) {
              << s.heuristic << ' ' << s.quenching << ' ' << s.hub << ' ' << options.repeat << ' '
              << options.kmax << ' ' << options.imax << ' ' << options.seed.value_or(0) << ' '
              << options.analysis.permutations << ' ' << NullName(options.analysis.null) << ' '
-             << options.analysis.ensemble << ' ' << static_cast<int>(options.scoring);
+             << options.analysis.ensemble << ' ' << static_cast<int>(options.scoring) << ' '
+             << options.reading.minScore << ' ' << BiogridTypesName(options.reading.biogridTypes);
     fingerprint.AddField(settings.str());
     return fingerprint.Hex();
 }
@@ -371,6 +420,7 @@ void Run(const Options& options, std::ostream& out, ProgressBar& progress) {
     const std::vector<std::string> outputs = Outputs(options);
     std::vector<std::string> inputs{options.input, options.association, options.data};
     if (!options.geneSets.empty()) inputs.push_back(options.geneSets);
+    if (!options.labels.empty()) inputs.push_back(options.labels);
     RefuseInputsAsOutputs(inputs, outputs);
     Network net;
     ScoreContext edges;
@@ -387,10 +437,12 @@ void Run(const Options& options, std::ostream& out, ProgressBar& progress) {
     // needed again.
     const SearchGraph first(net.graph, edges.nodeOnly ? nullptr : &net.edgeScores);
     net.graph = Graph();
+    const NodeMap<std::string>* labels = options.labels.empty() ? nullptr : &net.labels;
     std::optional<EnrichmentInputs> enrichment;
     if (!options.geneSets.empty())
         enrichment.emplace(EnrichmentInputs{
-            sets, EnrichmentKeys(first.Nodes(), net.names, net.associations), options.geneSets});
+            sets, EnrichmentKeys(first.Nodes(), net.names, net.associations, labels),
+            options.geneSets});
     ShardHeader header;
     if (options.sharding.count > 0)
         header = {FingerprintOf(options), options.sharding.count,
@@ -401,7 +453,8 @@ void Run(const Options& options, std::ostream& out, ProgressBar& progress) {
                                       options.summary || options.analysis.permutations > 0,
                                       options.summary ? options.out + ".summary.tsv" : "",
                                       enrichment ? &*enrichment : nullptr,
-                                      options.sharding};
+                                      options.sharding,
+                                      labels};
     InvocationChecks checks(checkSettings, net.names, progress, out);
     if (options.sharding.merge) checks.LoadShards(header, options.out);
     // A shard leaves every other file alone: its merge may be writing them.
@@ -428,10 +481,11 @@ void Run(const Options& options, std::ostream& out, ProgressBar& progress) {
         WriteExportFile(outputs.front(),
                         [&](std::ostream& file) { WriteShard(file, checks.shard()); });
     if (options.quiet && !options.sharding.IsShard())
-        PrintResults(out, checks.runs(), net.names, options.analysis.permutations);
+        PrintResults(out, checks.runs(), DisplayNames(net.names, labels),
+                     options.analysis.permutations);
     if (options.html && !options.sharding.IsShard())
         WriteHtmlFile(options.out + ".html", options,
-                      {checks.runs(), net.names, net.nodeScores, net.values, sets});
+                      {checks.runs(), net.names, net.nodeScores, net.values, sets, labels});
 
     out << "\nProgram finished";
     out << "\nTime taken = " << std::difftime(std::time(nullptr), start) << " seconds";

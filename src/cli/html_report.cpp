@@ -196,6 +196,8 @@ HtmlInvocation DescribeInvocation(const Options& options) {
                          CountInputLines("association (-a)", options.association)};
     if (!options.geneSets.empty())
         invocation.inputs.push_back(CountInputLines("gene sets (--gene-sets)", options.geneSets));
+    if (!options.labels.empty())
+        invocation.inputs.push_back(CountInputLines("labels (--labels)", options.labels));
     invocation.permutations = options.analysis.permutations;
     return invocation;
 }

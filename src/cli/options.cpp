@@ -94,6 +94,10 @@ std::vector<std::string> Options::validate() const {
         errors.push_back(ArgError(
             "shards and their merge must draw the same random numbers: give --seed as well", "",
             sharding.merge ? "merge" : "shard"));
+    if (!(reading.minScore >= 0.0 && reading.minScore <= 1.0))  // NaN fails both
+        errors.push_back(ArgError(
+            "value " + ToText(reading.minScore) + " lies outside [0, 1] (STRING's scores / 1000)",
+            "", "min-score"));
     // A background model draws k scores imax times for every even k up to
     // kmax: beyond the bound it would run for hours, or for ever.
     if (kmax >= 4 && imax >= 2) {
@@ -117,6 +121,7 @@ std::vector<std::string> RunOutputs(const Options& options, int r) {
     std::vector<std::string> names{report};
     if (options.cytoscape) names.insert(names.end(), {report + ".sif", report + ".nodes.tsv"});
     if (options.dot) names.insert(names.end(), {report + ".dot", report + ".svg"});
+    if (options.graphml) names.push_back(report + ".graphml");
     if (options.analysis.permutations > 0) names.push_back(report + ".significance.tsv");
     if (options.analysis.ensemble > 0) names.push_back(report + ".stability.tsv");
     if (!options.geneSets.empty()) names.push_back(report + ".enrichment.tsv");
@@ -142,8 +147,8 @@ std::vector<std::string> OutputFamily(const std::string& out) {
     for (int r = 0; r < kMaxRepeat; ++r) {
         const std::string report = out + static_cast<char>('A' + r);
         names.push_back(report);
-        for (const char* suffix : {".sif", ".nodes.tsv", ".dot", ".svg", ".significance.tsv",
-                                   ".stability.tsv", ".enrichment.tsv"})
+        for (const char* suffix : {".sif", ".nodes.tsv", ".dot", ".svg", ".graphml",
+                                   ".significance.tsv", ".stability.tsv", ".enrichment.tsv"})
             names.push_back(report + suffix);
     }
     names.push_back(out + ".summary.tsv");
@@ -183,6 +188,10 @@ std::vector<std::pair<std::string, std::string>> OptionValues(const Options& opt
         {"--threads", ToText(options.analysis.threads)},
         {"--quiet", onOff(options.quiet)},
         {"--html", onOff(options.html)},
+        {"--min-score", ToText(options.reading.minScore)},
+        {"--biogrid-type", BiogridTypesName(options.reading.biogridTypes)},
+        {"--labels", options.labels.empty() ? "none" : options.labels},
+        {"--graphml", onOff(options.graphml)},
         {"network", options.input},
         {"output base", options.out}};
     return values;
@@ -298,6 +307,30 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         "Run the permutations and ensemble searches on this many threads (1 to 1024; the "
         "default is every core); the results are the same for every number",
         false, defaults.analysis.threads, "integer", cmd);
+    TCLAP::SwitchArg graphml(
+        "", "graphml",
+        "Also write OUT<letter>.graphml, the groups as GraphML for Cytoscape, Gephi, igraph or "
+        "networkx (nodes with name, label, z-score, p-value, group, rank; edges with their "
+        "value)",
+        cmd, defaults.graphml);
+    TCLAP::ValueArg<std::string> labels(
+        "", "labels",
+        "Node labels shown beside the node names in every export: lines 'node name<TAB>label', "
+        "or STRING's protein.info file (its preferred names)",
+        false, defaults.labels, "file", cmd);
+    TCLAP::ValueArg<double> minScore(
+        "", "min-score",
+        "A STRING links file read as downloaded keeps the interactions with a combined score of "
+        "at least this (0 to 1; default " +
+            ToText(defaults.reading.minScore) + ", STRING's medium confidence)",
+        false, defaults.reading.minScore, "number", cmd);
+    std::vector<std::string> typeNames{"physical", "genetic", "both"};
+    TCLAP::ValuesConstraint<std::string> typeAllowed(typeNames);
+    TCLAP::ValueArg<std::string> biogridType(
+        "", "biogrid-type",
+        "Which interactions of a BioGRID file are read, by their Experimental System Type "
+        "(default physical)",
+        false, BiogridTypesName(defaults.reading.biogridTypes), &typeAllowed, cmd);
 
     ParseResult result;
     try {
@@ -368,6 +401,12 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
     options.summary = summary.getValue();
     options.html = html.getValue();
     options.analysis.threads = threads.getValue();
+    options.graphml = graphml.getValue();
+    options.labels = labels.getValue();
+    options.reading.minScore = minScore.getValue();
+    options.reading.biogridTypes = biogridType.getValue() == "genetic" ? BiogridTypes::genetic
+                                   : biogridType.getValue() == "both"  ? BiogridTypes::both
+                                                                       : BiogridTypes::physical;
     if (seed.isSet()) {
         const long long value = seed.getValue();
         if (value < 0 ||

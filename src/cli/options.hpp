@@ -12,6 +12,7 @@
 
 #include "analysis/analysis_options.hpp"
 #include "analysis/shards.hpp"
+#include "network/network_reader.hpp"
 #include "search/annealing.hpp"
 #include "search/scoring.hpp"
 
@@ -37,6 +38,9 @@ struct Options {
     Sharding sharding;                     // --shard K/N or --merge N
     bool quiet = false;                    // --quiet: messages and a result table only
     bool html = false;                     // --html: OUT.html
+    NetworkReading reading;                // --min-score (STRING), --biogrid-type (BioGRID)
+    std::string labels;                    // --labels: node labels file, "" for none
+    bool graphml = false;                  // --graphml: OUT<letter>.graphml
 
     // Every value out of range, each as the driver's error line
     // "error: TEXT for arg Argument: -x (--name)"; empty when all are fine.

@@ -232,7 +232,7 @@ void RefuseUnreadable(const std::string& name, InputFormat format, bool insideGz
 
 }  // namespace
 
-std::unique_ptr<std::istream> OpenInput(const std::string& name) {
+std::unique_ptr<std::istream> OpenInput(const std::string& name, bool allowZip) {
     auto file = std::make_unique<std::ifstream>();
     std::error_code ignored;
     // A directory opens as a stream on Linux but reads nothing.
@@ -241,7 +241,7 @@ std::unique_ptr<std::istream> OpenInput(const std::string& name) {
         throw RunError("\nWarning: File opening failed. Check name of the file " + name + "\n", 1);
     const std::string head = Head(*file);
     const InputFormat format = DetectFormat(head);
-    RefuseUnreadable(name, format, false);
+    if (!(allowZip && format == InputFormat::zip)) RefuseUnreadable(name, format, false);
     std::unique_ptr<std::istream> raw;
     if (std::filesystem::is_regular_file(name, ignored)) {
         file->clear();

@@ -34,7 +34,8 @@ std::unique_ptr<std::istream> GzipInput(std::unique_ptr<std::istream> compressed
 // plainly or inside gzip. The readers rewind their stream, so input that
 // cannot seek (a pipe, a process substitution) is read into memory first.
 // Formats are known by their first bytes, whatever the name; a gzip file is
-// read decompressed.
-std::unique_ptr<std::istream> OpenInput(const std::string& name);
+// read decompressed. With allowZip a zip archive is handed out as it is, for
+// a reader that reads the file inside (the network's, see zip_input.hpp).
+std::unique_ptr<std::istream> OpenInput(const std::string& name, bool allowZip = false);
 
 }  // namespace tarnvale

@@ -77,13 +77,13 @@ TEST_F(CarelessUse, FilesOfAnEarlierInvocationDoNotPassForThisOnes) {
     EXPECT_EQ(Outputs(), (std::set<std::string>{"res.summary.tsv"}));
     const std::string header =
         "run\trank\tsize\tedges\ts_score\tranked\tpermutation_p\tnull\tstability\tfamilywise_"
-        "p\tnode_evidence\tedge_share\tbest_terms\n";
+        "p\tnode_evidence\tedge_share\tbest_terms\tmembers\n";
     EXPECT_EQ(dir_.Read("res.summary.tsv"), header);
     // A run made without finding a group has its row.
     dir_.Write("two.sif", "A\tpp\tB\t0.6\n");
     r = Run({"-n", "0", "-q", "0", "-r", "1", "--summary"}, "two", "two.sif");
     ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_EQ(dir_.Read("two.summary.tsv"), header + "A\t\t0\t0\t\tnone\t\t\t\t\t\t\t\n");
+    EXPECT_EQ(dir_.Read("two.summary.tsv"), header + "A\t\t0\t0\t\tnone\t\t\t\t\t\t\t\t\n");
 }
 
 // Every output name is known at start: one that cannot be written is refused

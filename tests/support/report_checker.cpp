@@ -310,9 +310,10 @@ std::vector<std::string> CheckSummary(const std::filesystem::path& dir,
         return rows;
     };
     std::vector<std::string> rows = Split(read("out.summary.tsv"));
-    if (rows.empty() || rows[0] !=
-                            "run\trank\tsize\tedges\ts_score\tranked\tpermutation_p\tnull\t"
-                            "stability\tfamilywise_p\tnode_evidence\tedge_share\tbest_terms")
+    if (rows.empty() ||
+        rows[0] !=
+            "run\trank\tsize\tedges\ts_score\tranked\tpermutation_p\tnull\t"
+            "stability\tfamilywise_p\tnode_evidence\tedge_share\tbest_terms\tmembers")
         problems.push_back("summary header is wrong");
     auto near = [](const std::string& text, double expected) {
         const auto x = ParseDouble(text);
@@ -335,7 +336,7 @@ std::vector<std::string> CheckSummary(const std::filesystem::path& dir,
                 problems.push_back("summary row \"" + line + "\" of group " + number + " of run " +
                                    runLetter + ": " + what);
             };
-            if (f.size() != 13 || f[0] != std::string(1, letter) || f[1] != number ||
+            if (f.size() != 14 || f[0] != std::string(1, letter) || f[1] != number ||
                 f[2] != std::to_string(group.nodes.size()) || ParseDouble(f[4]) != group.score ||
                 f[5] != (group.number < nmax ? "yes" : "no")) {
                 wrong("not the report's group");
@@ -357,6 +358,11 @@ std::vector<std::string> CheckSummary(const std::filesystem::path& dir,
             if (!near(f[10], evidence / std::sqrt(static_cast<double>(group.nodes.size()))))
                 wrong("node evidence");
             if (letter != 'A' && f[11] != "0") wrong("edge share after the first run");
+            std::vector<std::string> members = Split(f[13] + ";", ';'), names;
+            for (const ReportNode& node : group.nodes) names.push_back(node.name);
+            std::sort(members.begin(), members.end());
+            std::sort(names.begin(), names.end());
+            if (members != names) wrong("members");
         }
     }
     if (r < rows.size()) problems.push_back("summary has extra line \"" + rows[r] + "\"");

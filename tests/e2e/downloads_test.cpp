@@ -1,0 +1,308 @@
+// The databases' files as downloaded, end to end: every form (plain, gzip,
+// zip) of a STRING or BioGRID file gives the reports that a SIF of the
+// interactions it should give gives; labels and the GraphML export agree with
+// the report, read back by an independent GraphML reader; a file that lost
+// its header says how to read it.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/run_binary.hpp"
+
+namespace tarnvale::testing {
+namespace {
+
+const std::string kData = std::string(TARNVALE_TEST_DATA) + "/downloads/";
+const std::string kLinks = "9606.protein.links.v12.0.txt";
+const std::string kDetailed = "9606.protein.links.detailed.v12.0.txt";
+const std::string kPhysical = "9606.protein.physical.links.v12.0.txt";
+const std::string kBiogrid = "BIOGRID-ORGANISM-Homo_sapiens-4.4.230.tab3.txt";
+
+const std::vector<std::string> kOptions{"--seed", "77",  "-k", "6", "-i", "50",
+                                        "-n",     "300", "-r", "1", "-g", "1"};
+
+// The STRING excerpts' proteins by letter, and p-values for them and for the
+// BioGRID excerpt's genes.
+const std::map<char, std::string> kProtein{
+    {'a', "9606.ENSP00000000233"}, {'b', "9606.ENSP00000000412"}, {'c', "9606.ENSP00000001008"},
+    {'d', "9606.ENSP00000001146"}, {'e', "9606.ENSP00000002125"}, {'f', "9606.ENSP00000002165"}};
+const char* const kPValues =
+    "9606.ENSP00000000233\t0.001\n9606.ENSP00000000412\t0.002\n9606.ENSP00000001008\t0.0004\n"
+    "9606.ENSP00000001146\t0.3\n9606.ENSP00000002125\t0.6\n9606.ENSP00000002165\t0.05\n"
+    "TP53\t0.001\nMDM2\t0.004\nEP300\t0.02\nCREBBP\t0.03\nBRCA1\t0.002\nBARD1\t0.01\n"
+    "ATM\t0.5\nCHEK2\t0.02\n";
+
+// SIF lines "x pp y 1" for "xy" pairs of letters (STRING) or for pairs of names.
+std::string Sif(const std::vector<std::string>& pairs) {
+    std::string sif;
+    for (const std::string& pair : pairs) {
+        const std::size_t space = pair.find(' ');
+        sif += space == std::string::npos
+                   ? kProtein.at(pair[0]) + " pp " + kProtein.at(pair[1]) + " 1\n"
+                   : pair.substr(0, space) + " pp " + pair.substr(space + 1) + " 1\n";
+    }
+    return sif;
+}
+
+class Downloads : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Each file as downloaded: plain, gzip-compressed, and zipped.
+        const RunResult made =
+            Shell("cp " + kData +
+                  "*.txt . && for f in *.txt; do gzip -c $f > $f.gz; done && "
+                  "python3 -c \"import sys, zipfile\n"
+                  "for name in sys.argv[1:]:\n"
+                  "    with zipfile.ZipFile(name[:-4] + '.zip', 'w', zipfile.ZIP_DEFLATED) as z:\n"
+                  "        z.write(name)\" *.txt");
+        ASSERT_EQ(made.status, 0) << made.out;
+        dir_.Write("p.txt", kPValues);
+        dir_.Write("a.txt", "X\tX\n");
+    }
+    RunResult Run(const std::string& network, const std::string& out,
+                  const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> args{"-d", "p.txt", "-a", "a.txt"};
+        args.insert(args.end(), kOptions.begin(), kOptions.end());
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.insert(args.end(), {network, out});
+        return RunTarnvale(args, dir_.path());
+    }
+    RunResult Shell(const std::string& command) { return RunShell(command, dir_.path()); }
+
+    ScratchDir dir_;
+};
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST_F(Downloads, EveryFormGivesTheReportOfItsInteractionsAsSif) {
+    struct Case {
+        std::string file;
+        std::vector<std::string> options;
+        std::vector<std::string> interactions;  // in the order they are read
+        int nodes;
+    };
+    const std::vector<std::string> medium{"ab", "ac", "bc", "de", "ef"};
+    const std::vector<std::string> physicalGenes{"TP53 MDM2", "TP53 EP300", "BRCA1 BARD1",
+                                                 "EP300 CREBBP"};
+    const std::string links = kLinks.substr(0, kLinks.size() - 4);
+    const std::string biogrid = kBiogrid.substr(0, kBiogrid.size() - 4);
+    const Case cases[] = {
+        {kLinks, {}, medium, 6},
+        {kLinks + ".gz", {}, medium, 6},
+        {links + ".zip", {}, medium, 6},
+        {kDetailed + ".gz", {}, medium, 6},
+        {kLinks, {"--min-score", "0.9"}, {"ac", "de"}, 4},
+        {kPhysical, {}, {"ab", "bc"}, 3},
+        {kBiogrid, {}, physicalGenes, 6},
+        {kBiogrid + ".gz", {}, physicalGenes, 6},
+        {biogrid + ".zip", {}, physicalGenes, 6},
+        {kBiogrid,
+         {"--biogrid-type", "both"},
+         {"TP53 MDM2", "TP53 EP300", "BRCA1 BARD1", "BRCA1 TP53", "EP300 CREBBP", "ATM CHEK2"},
+         8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file + (c.options.empty() ? "" : " " + c.options[1]));
+        const RunResult r = Run(c.file, "file", c.options);
+        ASSERT_EQ(r.status, 0) << r.out;
+        const auto edges = std::to_string(c.interactions.size());
+        EXPECT_TRUE(Has(r.out, "\nNumber_of_nodes in the graph = " + std::to_string(c.nodes) +
+                                   "\n\nNumber_of_edges in the graph = " + edges + "\nRDE: " +
+                                   edges + "RDE: " + edges + "\nNumber of edges removed 0\n"))
+            << r.out;
+        EXPECT_TRUE(Has(r.out,
+                        "\nNOTE: every interaction read from the database's file has the same "
+                        "edge value; groups are scored with node scores only\n"))
+            << r.out;
+        EXPECT_FALSE(Has(r.out, "Warning: all edge scores are equal"));
+        dir_.Write("same.sif", Sif(c.interactions));
+        ASSERT_EQ(Run("same.sif", "sif").status, 0);
+        EXPECT_TRUE(Has(dir_.Read("fileA"), "Group No. 0: size("));
+        EXPECT_EQ(dir_.Read("fileA"), dir_.Read("sifA"));
+    }
+}
+
+// The report "Group No. g" blocks as rows "name z p group score".
+std::vector<std::vector<std::string>> ReportRows(const std::string& report) {
+    std::vector<std::vector<std::string>> rows;
+    std::string group, score;
+    for (const std::string& line : Split(report)) {
+        if (line.rfind("Group No. ", 0) == 0) {
+            group = line.substr(10, line.find(':') - 10);
+        } else if (line.rfind("Group s-score = ", 0) == 0) {
+            score = line.substr(16);
+        } else if (!line.empty()) {
+            std::vector<std::string> row = Split(line + '\t', '\t');
+            row.insert(row.end(), {group, score});
+            rows.push_back(row);
+        }
+    }
+    return rows;
+}
+
+// Prints, by networkx, every node's attributes and then every edge's, tab-separated.
+constexpr const char* kReadGraphml = R"(import sys
+import networkx as nx
+g = nx.read_graphml(sys.argv[1])
+for n, d in g.nodes(data=True):
+    print('\t'.join(['node', d['name'], d.get('label', '-'), repr(d['z_score']), repr(d['p_value']),
+                     d['group'], str(d['group_rank']), repr(d['group_score']), str(d['ranked']),
+                     str('stability' in d)]))
+for a, b, d in g.edges(data=True):
+    print('\t'.join(['edge', g.nodes[a]['name'], g.nodes[b]['name'], repr(d['edge_value']),
+                     d['group'], str(d['group_rank'])]))
+)";
+
+TEST_F(Downloads, LabelsAndGraphmlAgreeWithTheReport) {
+    // STRING's protein.info: its preferred names in the node table, the
+    // drawing, the summary's member lists, the stability table and the
+    // result table; the report and the rest of the node table stay as they are.
+    ASSERT_EQ(Run(kLinks, "plain", {"--min-score", "0", "--cytoscape"}).status, 0);
+    const RunResult info =
+        Run(kLinks, "info",
+            {"--min-score", "0", "--cytoscape", "--dot", "--labels",
+             "9606.protein.info.v12.0.txt.gz", "--summary", "--ensemble", "2", "--quiet"});
+    ASSERT_EQ(info.status, 0) << info.out;
+    EXPECT_EQ(dir_.Read("infoA"), dir_.Read("plainA"));
+    const std::map<std::string, std::string> preferred{
+        {kProtein.at('a'), "ARF5"},    {kProtein.at('b'), "M6PR"},    {kProtein.at('c'), "FKBP4"},
+        {kProtein.at('d'), "CYP26B1"}, {kProtein.at('e'), "NDUFAF7"}, {kProtein.at('f'), "FUCA2"}};
+    std::string labelled;
+    for (const std::string& line : Split(dir_.Read("plainA.nodes.tsv"))) {
+        const std::size_t tab = line.find('\t');
+        const std::string name = line.substr(0, tab);
+        labelled +=
+            name + '\t' + (name == "name" ? "label" : preferred.at(name)) + line.substr(tab) + '\n';
+        if (name != "name") {
+            EXPECT_TRUE(
+                Has(dir_.Read("infoA.dot"), "[label=\"" + preferred.at(name) + "\\n" + name + "\""))
+                << name;
+        }
+    }
+    EXPECT_EQ(dir_.Read("infoA.nodes.tsv"), labelled);
+    std::size_t members = 0;
+    for (const std::string& line : Split(dir_.Read("info.summary.tsv"))) {
+        const std::vector<std::string> f = Split(line, '\t');
+        if (f[0] == "run" || f[1].empty()) continue;
+        ASSERT_EQ(f.size(), 14u) << line;
+        for (const std::string& label : Split(f[13], ';')) {
+            EXPECT_EQ(std::count_if(preferred.begin(), preferred.end(),
+                                    [&](const auto& p) { return p.second == label; }),
+                      1)
+                << line;
+            if (f[5] == "yes") {
+                EXPECT_TRUE(Has(info.out, label)) << "the result table names " << label;
+            }
+            ++members;
+        }
+    }
+    EXPECT_GT(members, 0u);
+    const std::vector<std::string> stability = Split(dir_.Read("infoA.stability.tsv"));
+    ASSERT_GT(stability.size(), 1u);
+    EXPECT_EQ(stability[0], "name\tlabel\tselected_in\trepetitions\tfraction");
+    for (std::size_t i = 1; i < stability.size(); ++i) {
+        const std::vector<std::string> f = Split(stability[i], '\t');
+        ASSERT_EQ(f.size(), 5u) << stability[i];
+        EXPECT_EQ(f[1], preferred.at(f[0]));
+    }
+    EXPECT_TRUE(Has(info.out, "Warning: 9606.protein.info.v12.0.txt.gz:9: "));
+
+    // GraphML of the BioGRID network (two components), labels with markup.
+    dir_.Write("labels.tsv", "TP53\ttumor protein <p53> & \"friends\"\nBRCA1\tBRCA1, DNA repair\n");
+    const RunResult r = Run(
+        kBiogrid, "bio", {"--labels", "labels.tsv", "--cytoscape", "--graphml", "--ensemble", "2"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    const RunResult check = Shell("python3 -c 'import networkx'");
+    if (check.status != 0)
+        GTEST_SKIP() << "NOTICE: python3-networkx is not installed (bash scripts/test.sh installs "
+                        "it); bioA.graphml is not read back: "
+                     << check.out;
+    dir_.Write("read.py", kReadGraphml);
+    const RunResult read = Shell("python3 read.py bioA.graphml");
+    ASSERT_EQ(read.status, 0) << read.out;
+
+    const auto rows = ReportRows(dir_.Read("bioA"));
+    ASSERT_GE(rows.size(), 4u);
+    const std::map<std::string, std::string> labels{{"TP53", "tumor protein <p53> & \"friends\""},
+                                                    {"BRCA1", "BRCA1, DNA repair"}};
+    std::size_t node = 0;
+    std::map<std::string, std::string> groupOf;
+    std::set<std::string> groups;
+    std::set<std::pair<std::string, std::string>> edges;
+    for (const std::string& line : Split(read.out)) {
+        const std::vector<std::string> f = Split(line + '\t', '\t');
+        if (f[0] == "node") {
+            ASSERT_EQ(f.size(), 10u) << line;
+            ASSERT_LT(node, rows.size()) << line;
+            const std::vector<std::string>& row = rows[node++];  // name z p group score
+            EXPECT_EQ(f[1], row[0]);
+            EXPECT_EQ(f[2], labels.count(row[0]) > 0 ? labels.at(row[0]) : "-");
+            EXPECT_DOUBLE_EQ(std::stod(f[3]), std::stod(row[1])) << line;
+            EXPECT_DOUBLE_EQ(std::stod(f[4]), std::stod(row[2])) << line;
+            EXPECT_EQ(f[5], "A" + row[3]);
+            EXPECT_EQ(f[6], row[3]);
+            EXPECT_DOUBLE_EQ(std::stod(f[7]), std::stod(row[4])) << line;
+            EXPECT_EQ(f[8], row[3] == "0" ? "True" : "False");  // -g 1
+            EXPECT_EQ(f[9], "True");                            // the ensemble's stability
+            groupOf[f[1]] = row[3];
+            groups.insert(row[3]);
+        } else if (f[0] == "edge") {
+            ASSERT_EQ(f.size(), 6u) << line;
+            EXPECT_EQ(f[4], "A" + groupOf.at(f[1]));
+            EXPECT_EQ(f[5], groupOf.at(f[2]));
+            const std::string sif = dir_.Read("bioA.sif");
+            EXPECT_TRUE(Has(sif, f[1] + '\t' + f[5] + '\t' + f[2] + '\t' + f[3] + '\n') ||
+                        Has(sif, f[2] + '\t' + f[5] + '\t' + f[1] + '\t' + f[3] + '\n'))
+                << line;
+            edges.insert(std::minmax(f[1], f[2]));
+        }
+    }
+    EXPECT_EQ(node, rows.size());
+    EXPECT_GE(groups.size(), 2u) << "a ranked and an unranked group";
+    // Every interaction of the file inside a group, and no other.
+    std::set<std::pair<std::string, std::string>> inside;
+    for (const auto& [a, b] : std::vector<std::pair<std::string, std::string>>{
+             {"TP53", "MDM2"}, {"TP53", "EP300"}, {"BRCA1", "BARD1"}, {"EP300", "CREBBP"}})
+        if (groupOf.count(a) > 0 && groupOf.count(b) > 0 && groupOf[a] == groupOf[b])
+            inside.insert(std::minmax(a, b));
+    EXPECT_EQ(edges, inside);
+}
+
+// (The readers' own messages have exact unit tests.)
+TEST_F(Downloads, AFileThatLostItsHeaderSaysHowToReadItAndOptionsThatDoNotApplyAreNamed) {
+    ASSERT_EQ(Shell("tail -n +2 " + kLinks + " > headless.txt").status, 0);
+    const RunResult r = Run("headless.txt", "out");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Has(r.out,
+                    "Error: headless.txt holds no interaction line that could be read\nError: "
+                    "headless.txt looks like a STRING links file without its header line "
+                    "\"protein1 protein2 ... combined_score\"; to read it as such, give it back "
+                    "the first line of the downloaded file\n"))
+        << r.out;
+    EXPECT_FALSE(dir_.Exists("outA"));
+    const RunResult range = Run(kLinks, "out", {"--min-score", "1.5"});
+    EXPECT_EQ(range.status, 1);
+    EXPECT_TRUE(Has(range.err,
+                    "error: value 1.5 lies outside [0, 1] (STRING's scores / 1000) for arg "
+                    "Argument: --min-score\n"))
+        << range.err;
+    dir_.Write("net.sif", kRingSif);
+    dir_.Write("p.txt", kRingPValues);
+    const RunResult sif = Run("net.sif", "sif", {"--min-score", "0.7", "--biogrid-type", "both"});
+    ASSERT_EQ(sif.status, 0) << sif.out;
+    EXPECT_TRUE(Has(sif.out,
+                    "NOTE: --min-score applies to STRING links files only; net.sif is not one\n"
+                    "NOTE: --biogrid-type applies to BioGRID files only; net.sif is not one\n"))
+        << sif.out;
+}
+
+}  // namespace
+}  // namespace tarnvale::testing
