@@ -112,13 +112,19 @@ def extremes(rng, adjacent, nodes, module, count=5):
 
 def parse_cell(cell):
     """Cell name -> (data name, settings). A cell's data depend only on its
-    data name: noise-const and noise-conf share theirs, and so do mSIZE-aA and
-    xSIZE-aA (the same module; x adds the extremes), whatever the suffix."""
+    data name: noise-const and noise-conf share theirs, and so do the cells
+    of one module whatever the suffix; mSIZE-aA and xSIZE-aA have data of
+    their own but the same modules and module p-values (see seed_name)."""
     tokens = cell.split("-")
     if tokens[0] == "noise":
         return "noise", {"size": 0, "a": None, "extremes": False}
     kind, size, a = tokens[0][0], int(tokens[0][1:]), float(tokens[1][1:])
-    return f"{size}-a{tokens[1][1:]}", {"size": size, "a": a, "extremes": kind == "x"}
+    return f"{kind}{size}-a{tokens[1][1:]}", {"size": size, "a": a, "extremes": kind == "x"}
+
+
+def seed_name(data):
+    """The random stream of a data name: x and m data of one size and a share it."""
+    return data[1:] if data[0] in "mx" else data
 
 
 def command_replicates(outdir, cell, first, last, root):
@@ -128,7 +134,7 @@ def command_replicates(outdir, cell, first, last, root):
     for rep in range(first, last + 1):
         dirname = os.path.join(root, str(rep))
         os.makedirs(dirname, exist_ok=True)
-        rng = random.Random(f"{data}:{rep}")
+        rng = random.Random(f"{seed_name(data)}:{rep}")
         module = grow(rng, adjacent, nodes, spec["size"]) if spec["size"] else set()
         values = {n: rng.betavariate(spec["a"], 1) if n in module else rng.random() for n in nodes}
         extreme = extremes(rng, adjacent, nodes, module) if spec["extremes"] else []
@@ -169,6 +175,8 @@ def read_significance(path, legacy):
 
 def command_score(dirname, letters, legacy):
     planted = set(open(os.path.join(dirname, "planted.txt")).read().split())
+    path = os.path.join(dirname, "extremes.txt")
+    extreme = set(open(path).read().split()) if os.path.exists(path) else None
     for letter in letters:
         report = os.path.join(dirname, "out" + letter)
         groups = read_report(report) if os.path.exists(report) else []
@@ -184,7 +192,11 @@ def command_score(dirname, letters, legacy):
             rw, fw = sig.get(best, (None, None))
             size = len(groups[best])
         ranked_overlap = max((len(groups[k] & planted) for k in sig if k < len(groups)), default=0)
-        fields = [letter, len(groups), len(sig), rw0, fw0, best, size, overlap, len(planted), rw, fw, ranked_overlap]
+        min_rw = min((v[0] for v in sig.values()), default=None)
+        size0 = len(groups[0]) if groups else 0
+        extremes0 = None if extreme is None else len(groups[0] & extreme) if groups else 0
+        fields = [letter, len(groups), len(sig), rw0, fw0, best, size, overlap, len(planted), rw, fw, ranked_overlap,
+                  min_rw, size0, extremes0]
         print(" ".join("NA" if v is None else str(v) for v in fields))
 
 
@@ -217,35 +229,74 @@ def command_table(path):
         if not f:
             continue
         key = tuple(f[:4])  # binary, cell, null, run
-        rows.setdefault(key, []).append([None if v == "NA" else v for v in f[4:]])
-    print("95% intervals: Wilson score intervals. 'found': the group of the run that overlaps the planted")
-    print("module most has a p-value <= 0.05 (a group without a p-value, i.e. not ranked, counts as not found).")
+        r = [None if v == "NA" else v for v in f[4:]]
+        if len(r) == 12:  # an older line without the last three fields
+            r = r[:11] + [None, None, None] + r[11:]
+        rows.setdefault(key, []).append(r)
+    # r: groups, ranked, rw0, fw0, best, size, overlap, planted, rw, fw, ranked_overlap, min_rw, size0,
+    #    extremes0, seconds
+    print("95% intervals: Wilson score intervals. Noise cells: the share of replicates whose rank-0 group has")
+    print("p <= 0.05 (for rank 0 the rank-wise and family-wise p are the same comparison), and whose smallest")
+    print("rank-wise p over the ranked groups is <= 0.05. Planted cells, 'found': the group of the run that")
+    print("overlaps the planted module most has p <= 0.05 (a group without a p-value, i.e. not ranked, counts")
+    print("as not found).")
     print()
     print("| binary | cell | null | run | reps | rank 0 family-wise p <= 0.05 | rank 0 rank-wise p <= 0.05 |"
-          " found, family-wise | found, rank-wise | best group ranked | recall | precision |")
-    print("|---|---|---|---|---|---|---|---|---|---|---|---|")
-    for key in sorted(rows):
+          " any rank-wise p <= 0.05 | found, family-wise | found, rank-wise |")
+    print("|---|---|---|---|---|---|---|---|---|---|")
+    diagnostics = []
+    def order(key):
+        binary, cell, null, run = key
+        nulls = ["scores", "degree", "network"]
+        kind = 0 if cell.startswith("noise") else 1 if cell.startswith("m") else 2
+        data, spec = parse_cell(cell)
+        return (binary, kind, spec["size"], spec["a"] or 0, cell, nulls.index(null) if null in nulls else 9, run)
+
+    for key in sorted(rows, key=order):
         binary, cell, null, run = key
         reps = rows[key]
-        # fields: groups, ranked, rw0, fw0, best, size, overlap, planted, rw, fw, ranked_overlap
-        rw0 = [None if r[2] is None else float(r[2]) for r in reps]
-        fw0 = [None if r[3] is None else float(r[3]) for r in reps]
+        pv = lambda i: [None if r[i] is None else float(r[i]) for r in reps]
         planted = int(reps[0][7])
-        legacy = all(v is None for v in fw0)
-        fw_cell = "n/a" if legacy else share(fw0)
+        legacy = all(v is None for v in pv(3))
+        known = [r[11] for r in reps if r[11] is not None or r[1] == "0"]  # lines that carry the field
+        anyrw = share([None if v is None else float(v) for v in known]) if known else "n/a"
+        cells = [binary, cell, null, run, str(len(reps)), "n/a" if legacy else share(pv(3)), share(pv(2)), anyrw]
         if planted:
-            rw = [None if r[8] is None else float(r[8]) for r in reps]
-            fw = [None if r[9] is None else float(r[9]) for r in reps]
-            found_fw = "n/a" if legacy else share(fw)
-            found_rw = share(rw)
+            cells += ["n/a" if legacy else share(pv(9)), share(pv(8))]
             ranked = sum(1 for r in reps if r[8] is not None)
+            at0 = sum(1 for r in reps if r[4] == "0")
             recall = mean([int(r[6]) / planted for r in reps])
             precision = mean([int(r[6]) / int(r[5]) if r[5] and int(r[5]) else 0.0 for r in reps])
-            extra = [found_fw, found_rw, f"{ranked}/{len(reps)}", f"{recall:.2f}", f"{precision:.2f}"]
+            size = mean([int(r[5]) for r in reps])
         else:
-            extra = [""] * 5
-        cells = [binary, cell, null, run, str(len(reps)), fw_cell, share(rw0)] + extra
+            cells += ["", ""]
+            ranked = at0 = None
+            recall = precision = size = float("nan")
         print("| " + " | ".join(cells) + " |")
+        with_x = [r for r in reps if r[13] is not None]
+        with_size = [int(r[12]) for r in reps if r[12] is not None]
+        diagnostics.append([binary, cell, null, run,
+                            f"{mean([int(r[1]) for r in reps]):.1f}",
+                            f"{mean([int(r[0]) for r in reps]):.0f}",
+                            f"{mean(with_size):.1f}" if with_size else "",
+                            "" if ranked is None else f"{at0}/{len(reps)}",
+                            "" if ranked is None else f"{ranked}/{len(reps)}",
+                            "" if ranked is None else f"{size:.1f}",
+                            "" if ranked is None else f"{recall:.2f}",
+                            "" if ranked is None else f"{precision:.2f}",
+                            f"{sum(1 for r in with_x if int(r[13]) > 0)}/{len(with_x)}" if with_x and cell.startswith("x") else "",
+                            f"{mean([float(r[14]) for r in reps]):.1f}"])
+    print()
+    print("Diagnostics: mean ranked groups and groups per report, mean size of group 0; for planted cells the")
+    print("group that overlaps the module most: how often it is group 0, how often it is ranked, its mean size,")
+    print("recall (planted nodes in it / module size) and precision (planted nodes in it / its size); for")
+    print("cells with extreme nodes, how often group 0 holds one; mean wall seconds per invocation.")
+    print()
+    print("| binary | cell | null | run | ranked | groups | size 0 | best is 0 | best ranked | best size | recall |"
+          " precision | extreme in 0 | seconds |")
+    print("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|")
+    for d in diagnostics:
+        print("| " + " | ".join(d) + " |")
 
 
 def main():

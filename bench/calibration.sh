@@ -22,6 +22,7 @@
 #   --cells "LIST"        cells to run (default: every cell listed below)
 #   --noise-reps N        replicates of a noise cell (100)
 #   --planted-reps N      replicates of a planted cell (50)
+#   --first R             start at replicate R (1): a bench cut short goes on where it stopped
 #   --nulls "LIST"        nulls (default "scores degree"; with LEGACY=1 "scores network")
 #   -p P, -n N            search settings (5 and 10000); --extra "ARGS" adds more
 #   --permutations K      permutation chains per invocation (19)
@@ -32,12 +33,14 @@
 # Example, quick: bench/calibration.sh --cells "noise-const m25-a0.1" --noise-reps 20 --planted-reps 10
 # Run on demand only: the full bench takes hours on 2 cores.
 set -euo pipefail
+export PYTHONDONTWRITEBYTECODE=1
 cd "$(dirname "$0")/.."
 root=$PWD
 binary=${BIN:-build/tarnvale}
 legacy=${LEGACY:-0}
 noise_reps=100
 planted_reps=50
+first=1
 p=5
 n=10000
 perms=19
@@ -59,6 +62,7 @@ while [ $# -gt 0 ]; do
     --cells) cells=$2 ;;
     --noise-reps) noise_reps=$2 ;;
     --planted-reps) planted_reps=$2 ;;
+    --first) first=$2 ;;
     --nulls) nulls=$2 ;;
     -p) p=$2 ;;
     -n) n=$2 ;;
@@ -77,17 +81,20 @@ tag=$([ "$legacy" = 1 ] && echo before || echo after)
 start=$(date +%s)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-python3 bench/calibration.py network examples/string "$work"
+# The job scripts run from a copy, so that editing them cannot touch a bench in progress.
+cp bench/calibration.py "$work/"
+py=$work/calibration.py
+python3 "$py" network examples/string "$work"
 
 # One job per line: cell, replicate, null.
 for cell in $cells; do
     reps=$([[ $cell = noise-* ]] && echo "$noise_reps" || echo "$planted_reps")
-    data=$(python3 -c 'import sys; sys.path.insert(0, "bench"); import calibration; print(calibration.parse_cell(sys.argv[1])[0])' "$cell")
+    data=$(python3 -c 'import sys; sys.path.insert(0, sys.argv[2]); import calibration; print(calibration.parse_cell(sys.argv[1])[0])' "$cell" "$work")
     if [ ! -d "$work/data/$data" ]; then
         mkdir -p "$work/data/$data"
-        python3 bench/calibration.py replicates "$work" "$cell" 1 "$reps" "$work/data/$data"
+        python3 "$py" replicates "$work" "$cell" "$first" "$reps" "$work/data/$data"
     fi
-    for rep in $(seq 1 "$reps"); do
+    for rep in $(seq "$first" "$reps"); do
         for null in $nulls; do echo "$cell $rep $null"; done
     done
 done >"$work/jobs"
@@ -97,7 +104,7 @@ echo "$(wc -l <"$work/jobs") invocations: binary $binary ($tag), -p $p -n $n --p
 run_one() {
     local cell=$1 rep=$2 null=$3
     local data edges scores=()
-    data=$(python3 -c 'import sys; sys.path.insert(0, "bench"); import calibration; print(calibration.parse_cell(sys.argv[1])[0])' "$cell")
+    data=$(python3 -c 'import sys; sys.path.insert(0, sys.argv[2]); import calibration; print(calibration.parse_cell(sys.argv[1])[0])' "$cell" "$work")
     edges=const
     [[ $cell = *-conf ]] && edges=conf
     [[ $cell = *-rank ]] && scores=(--node-scores rank)
@@ -111,20 +118,20 @@ run_one() {
         --seed "$rep" --permutations "$perms" --null "$null" --threads 1 "${scores[@]}" $extra \
         "$work/$edges.sif" out >log 2>&1) || { echo "failed: $cell $rep $null (see $dir/log)" >&2; tail -3 "$dir/log" >&2; return 1; }
     t1=$(date +%s.%N)
-    cp "$work/data/$data/$rep/planted.txt" "$dir/"
+    cp "$work/data/$data/$rep/planted.txt" "$work/data/$data/$rep/extremes.txt" "$dir/"
     local letters
     letters=$(cd "$dir" && ls out? | sed 's/^out//' | tr -d '\n')
-    python3 bench/calibration.py score "$dir" "$letters" "$legacy" |
+    python3 "$py" score "$dir" "$letters" "$legacy" |
         awk -v pre="$tag $cell $null" -v s="$(echo "$t1 - $t0" | bc)" '{ print pre, $0, s }' >"$work/res/$cell-$null-$rep"
     rm -rf "$dir"
 }
 export -f run_one
-export work binary legacy p n perms extra tag
+export work py binary legacy p n perms extra tag
 mkdir -p "$work/res"
 xargs -P "$jobs" -L 1 bash -c 'run_one "$@"' _ <"$work/jobs"
 cat "$work"/res/* >"$work/results"
 [ -z "$results" ] || cp "$work/results" "$results"
-python3 bench/calibration.py table "$work/results"
+python3 "$py" table "$work/results"
 echo
 awk '{ s += $NF; k++ } END { printf "mean seconds per invocation (wall, %d jobs side by side): %.2f\n", '"$jobs"', s / k }' "$work/results"
 echo "total time: $(($(date +%s) - start)) s"
