@@ -7,27 +7,18 @@
 
 #include "base/run_error.hpp"
 #include "network/input_text.hpp"
+#include "network/tables.hpp"
 
 namespace tarnvale {
 
 namespace {
-
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-std::string_view Trimmed(std::string_view field) {
-    while (!field.empty() && IsSpace(field.front())) field.remove_prefix(1);
-    while (!field.empty() && IsSpace(field.back())) field.remove_suffix(1);
-    return field;
-}
 
 // The tab-separated fields of a line, each trimmed.
 void Fields(std::string_view line, std::vector<std::string_view>& fields) {
     fields.clear();
     for (std::size_t start = 0;;) {
         const std::size_t tab = line.find('\t', start);
-        fields.push_back(Trimmed(line.substr(start, tab - start)));
+        fields.push_back(TrimView(line.substr(start, tab - start)));
         if (tab == std::string_view::npos) return;
         start = tab + 1;
     }
@@ -50,7 +41,7 @@ std::vector<GeneSet> ReadGeneSets(std::istream& in, const std::string& fileName,
             skips.Skip(lineNo, "holds a NUL byte, which no text line has");
             continue;
         }
-        if (Trimmed(line).empty()) continue;
+        if (TrimView(line).empty()) continue;
         Fields(line, fields);
         if (fields.size() < 3) {
             skips.Skip(lineNo, "has " + std::to_string(fields.size()) +

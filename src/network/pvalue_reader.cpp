@@ -7,13 +7,10 @@
 #include <string_view>
 
 #include "network/input_text.hpp"
+#include "network/tables.hpp"
 
 namespace tarnvale {
 namespace {
-
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
 
 // Splits a line into its tokens (views into the line). A line holding a tab
 // is split at tabs, each field trimmed, so that an identifier with a space in
@@ -26,28 +23,20 @@ void Tokens(std::string_view line, std::vector<std::string_view>& tokens) {
         while (start <= line.size()) {
             std::size_t end = line.find('\t', start);
             if (end == std::string_view::npos) end = line.size();
-            std::string_view field = line.substr(start, end - start);
-            while (!field.empty() && IsSpace(field.front())) field.remove_prefix(1);
-            while (!field.empty() && IsSpace(field.back())) field.remove_suffix(1);
+            const std::string_view field = TrimView(line.substr(start, end - start));
             if (!field.empty()) tokens.push_back(field);
             start = end + 1;
         }
         return;
     }
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && IsSpace(line[i])) ++i;
-        const std::size_t start = i;
-        while (i < line.size() && !IsSpace(line[i])) ++i;
-        if (i > start) tokens.push_back(line.substr(start, i - start));
-    }
+    SplitWords(line, tokens);
 }
 
 // Why a line of one field is no record: a CSV line, or an identifier
 // without its value.
 std::string LoneFieldReason(std::string_view line, std::string_view field) {
     std::size_t first = 0;
-    while (first < line.size() && IsSpace(line[first])) ++first;
+    while (first < line.size() && IsFieldSpace(line[first])) ++first;
     if (first < line.size() && line[first] == '"' && line.find(',') != std::string_view::npos)
         return "is a quoted CSV line; save the file as tab-delimited text";
     // Built by appending: prepending a literal to a temporary string makes

@@ -19,15 +19,14 @@ namespace tarnvale {
 namespace {
 
 // Byte classes for splitting a line: a separator ends a field, a NUL byte
-// stays in its field but marks the line. Separators are the white space
-// that formatted stream input skips, so a CR before the line break ends the
-// fourth field instead of joining it.
+// stays in its field but marks the line. Separators are the input files'
+// white space, so a CR before the line break ends the fourth field instead
+// of joining it.
 constexpr unsigned char kPlain = 0, kSeparator = 1, kNul = 2;
 constexpr std::array<unsigned char, 256> kByteClass = [] {
     std::array<unsigned char, 256> classes{};
     classes.fill(kPlain);
-    for (const char c : {' ', '\t', '\r', '\v', '\f'})
-        classes[static_cast<unsigned char>(c)] = kSeparator;
+    for (const char c : kFieldSpace) classes[static_cast<unsigned char>(c)] = kSeparator;
     classes[0] = kNul;
     return classes;
 }();

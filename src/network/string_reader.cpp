@@ -8,24 +8,11 @@
 #include "base/run_error.hpp"
 #include "network/input_text.hpp"
 #include "network/named_interactions.hpp"
+#include "network/tables.hpp"
 
 namespace tarnvale {
 
 namespace {
-
-// Splits at runs of spaces and tabs; a CR (of a CR LF line end) separates too.
-void SplitWords(std::string_view line, std::vector<std::string_view>& words) {
-    words.clear();
-    std::size_t pos = 0;
-    const auto separator = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    while (pos < line.size()) {
-        while (pos < line.size() && separator(line[pos])) ++pos;
-        if (pos == line.size()) break;
-        const std::size_t begin = pos;
-        while (pos < line.size() && !separator(line[pos])) ++pos;
-        words.push_back(line.substr(begin, pos - begin));
-    }
-}
 
 // A STRING score: a whole number from 0 to 1000, digits only.
 std::optional<int> Score(std::string_view text) {

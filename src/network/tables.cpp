@@ -5,10 +5,20 @@
 namespace tarnvale {
 
 std::string_view TrimView(std::string_view text) {
-    constexpr std::string_view kTrimmed = " \t\r";
-    const auto first = text.find_first_not_of(kTrimmed);
+    const auto first = text.find_first_not_of(kFieldSpace);
     if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(kTrimmed) - first + 1);
+    return text.substr(first, text.find_last_not_of(kFieldSpace) - first + 1);
+}
+
+void SplitWords(std::string_view line, std::vector<std::string_view>& words) {
+    words.clear();
+    std::size_t pos = 0;
+    while (pos < line.size()) {
+        while (pos < line.size() && IsFieldSpace(line[pos])) ++pos;
+        const std::size_t begin = pos;
+        while (pos < line.size() && !IsFieldSpace(line[pos])) ++pos;
+        if (pos > begin) words.push_back(line.substr(begin, pos - begin));
+    }
 }
 
 std::string trim(const std::string& text) { return std::string(TrimView(text)); }

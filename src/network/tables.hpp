@@ -11,7 +11,17 @@ namespace tarnvale {
 using Row = std::vector<std::string>;
 using Matrix = std::vector<Row>;
 
-// Text without its leading and trailing spaces, tabs and carriage returns.
+// The white space around and between the fields of every input file: what
+// formatted stream input skips. A carriage return left by a Windows line end
+// is white space like the others.
+inline constexpr std::string_view kFieldSpace = " \t\r\n\v\f";
+constexpr bool IsFieldSpace(char c) { return kFieldSpace.find(c) != std::string_view::npos; }
+
+// The words of a line: its pieces between runs of white space (kFieldSpace),
+// as views into the line.
+void SplitWords(std::string_view line, std::vector<std::string_view>& words);
+
+// Text without its leading and trailing white space (kFieldSpace).
 std::string trim(const std::string& text);
 // The same, as a view into text.
 std::string_view TrimView(std::string_view text);
