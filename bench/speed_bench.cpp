@@ -27,7 +27,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <limits>
 #include <map>
 #include <random>
@@ -36,10 +35,8 @@
 #include <utility>
 #include <vector>
 
+#include "cli/network_loading.hpp"
 #include "cli/report.hpp"
-#include "network/association_reader.hpp"
-#include "network/preparation.hpp"
-#include "network/sif_reader.hpp"
 #include "search/annealing.hpp"
 #include "search/scoring.hpp"
 #include "stats/background_model.hpp"
@@ -51,51 +48,24 @@ constexpr std::uint32_t kSeed = 2026;
 constexpr int kKmax = 100;
 constexpr int kImax = 10000;
 
-// A network read and prepared as the program's first run sees it, with both
-// background models built from kSeed.
-struct Loaded {
-    Graph graph;
-    NodeMap<std::string> names;
-    EdgeTypes types;
-    EdgeMap<float> values;
-    NodeMap<AssociationList> associations;
-    NodeMap<double> nodeScores;
-    EdgeMap<float> edgeScores;
+// A network read and prepared as the program's first run sees it (by the
+// program's own loader), with both background models built from kSeed.
+struct Loaded : LoadedNetwork {
     ScoreContext context;
     FloatList nodeScoreList;
 };
 
 void Load(const std::string& dir, Loaded& net) {
     std::ostringstream sink;
-    {
-        std::ifstream in(dir + "/network.sif", std::ios::binary);
-        SifReader(in, dir + "/network.sif", net.graph, {net.names, net.types, net.values}, true,
-                  sink);
-    }
-    RDE(net.graph, sink);
-    {
-        std::ifstream in(dir + "/association.txt", std::ios::binary);
-        AssociationReader(in, net.names, net.associations, net.graph.Nodes(), "name",
-                          dir + "/association.txt", sink);
-    }
-    PValueTable pvalues;
-    {
-        std::ifstream in(dir + "/pvalues.txt", std::ios::binary);
-        pvalues = ReadPValues(in, dir + "/pvalues.txt", sink);
-    }
-    ScoreNodes(net.graph.Nodes(), net.associations, pvalues, net.nodeScores);
-    DeleteIsolatedNodes(net.graph);
-    for (NodeId n : net.graph.Nodes())
-        if (net.nodeScores.get(n) == kNoData) net.graph.DelNode(n);
-    net.graph.Compact();
-    MergeByAssociation(net.graph, net.associations, net.values);
-    DeleteIsolatedNodes(net.graph);
-
-    const FloatList edgeScores = ScoreEdges(net.graph, net.values, net.edgeScores);
-    Random edgeRng(kSeed);
-    net.context.edgeModel =
-        ModelFromBackground(CalculateBackground(edgeScores, kKmax, kImax, edgeRng, sink));
-    net.context.nodeOnly = !IsUsable(net.context.edgeModel);
+    Options options;
+    options.input = dir + "/network.sif";
+    options.association = dir + "/association.txt";
+    options.data = dir + "/pvalues.txt";
+    options.kmax = kKmax;
+    options.imax = kImax;
+    LoadNetwork(options, net, sink);
+    ProgressBar quiet(sink, false);
+    PrepareEdgeScoring(options, SeedSource{kSeed}, net, net.context, quiet, sink);
     net.graph.ForEachNode(
         [&](NodeId n) { net.nodeScoreList.push_back(static_cast<float>(net.nodeScores.get(n))); });
     Random nodeRng(kSeed);

@@ -39,12 +39,17 @@ std::int64_t ReadLabels(std::istream& in, const std::string& fileName, const Gra
         }
         const auto found = nodes.find(name);
         if (found == nodes.end()) {
-            unknown.Add(lines.number(),
-                        [&] { return "'" + Shown(name) + "' names no node of the network"; });
+            unknown.Add(lines.number(), [&] {
+                return std::string("'")
+                    .append(Shown(name))
+                    .append("' names no node of the network");
+            });
             continue;
         }
         if (given[found->second]) {
-            again.Add(lines.number(), [&] { return "'" + Shown(name) + "' is labelled again"; });
+            again.Add(lines.number(), [&] {
+                return std::string("'").append(Shown(name)).append("' is labelled again");
+            });
             continue;
         }
         given[found->second] = true;
