@@ -27,6 +27,7 @@
 #include "cli/graphml_export.hpp"
 #include "cli/html_report.hpp"
 #include "cli/network_loading.hpp"
+#include "cli/output_names.hpp"
 #include "cli/report.hpp"
 #include "cli/result_table.hpp"
 #include "network/gene_sets.hpp"

@@ -55,16 +55,6 @@ inline constexpr const char* kVersion = "1.0";
 // the network file and the output base name.
 std::vector<std::pair<std::string, std::string>> OptionValues(const Options& options);
 
-// The files run `r` writes: its report and the exports and tables asked for.
-std::vector<std::string> RunOutputs(const Options& options, int r);
-
-// Every file this invocation may write: those of each run and the summary.
-std::vector<std::string> Outputs(const Options& options);
-
-// Every file an invocation with the output base name `out` may write,
-// whatever its options.
-std::vector<std::string> OutputFamily(const std::string& out);
-
 // The highest repeat count: run letters go from 'A' up to '~'.
 inline constexpr int kMaxRepeat = '~' - 'A' + 1;
 
