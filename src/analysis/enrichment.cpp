@@ -161,6 +161,22 @@ std::vector<SetStatistic> EnrichmentStatistics(const UniverseSets& matched,
     return statistics;
 }
 
+std::vector<SetStatistic> BestStatistics(const UniverseSets& matched,
+                                         const std::vector<std::vector<NodeId>>& groups) {
+    std::vector<SetStatistic> best;
+    for (const std::vector<NodeId>& group : groups)
+        for (const SetStatistic& s : EnrichmentStatistics(matched, group)) best.push_back(s);
+    // Per set, the largest value: sorted by set, then value, largest first.
+    std::sort(best.begin(), best.end(), [](const SetStatistic& a, const SetStatistic& b) {
+        return a.set != b.set ? a.set < b.set : a.value > b.value;
+    });
+    best.erase(
+        std::unique(best.begin(), best.end(),
+                    [](const SetStatistic& a, const SetStatistic& b) { return a.set == b.set; }),
+        best.end());
+    return best;
+}
+
 std::vector<double> EmpiricalPValues(const std::vector<EnrichmentRow>& rows,
                                      const std::vector<std::vector<SetStatistic>>& chains) {
     // Each set's non-zero chain values, sorted, for a binary search per row.

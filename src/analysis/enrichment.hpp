@@ -94,6 +94,15 @@ struct SetStatistic {
 std::vector<SetStatistic> EnrichmentStatistics(const UniverseSets& matched,
                                                const std::vector<NodeId>& group);
 
+// Each set's best statistic over the groups, in set order: what a
+// permutation chain's run holds against every ranked group of the real run.
+// Comparing each real group with the best of the chain's ranked groups (not
+// with its best group alone) keeps the empirical p-value of a group of any
+// rank valid: the real run's own best over its ranked groups is exchangeable
+// with a chain's under the null, and no group's statistic exceeds it.
+std::vector<SetStatistic> BestStatistics(const UniverseSets& matched,
+                                         const std::vector<std::vector<NodeId>>& groups);
+
 // For each row, (1 + the chains whose statistic for the row's set reaches
 // the row's -logP) / (chains + 1), where chains[c] is EnrichmentStatistics
 // of chain c's group (a set it does not list has statistic 0). A chain's

@@ -39,8 +39,9 @@ public:
         const std::size_t ranked =
             std::min(groups.size(), static_cast<std::size_t>(start_.settings.search.nmax));
         for (std::size_t g = 0; g < ranked; ++g) found.ranked.push_back(groups[g].score);
-        if (!groups.empty() && start_.enrich)
-            found.enrichment = start_.enrich(run.graph, groups.front().nodes);
+        if (ranked > 0 && start_.enrich)
+            found.enrichment = start_.enrich(
+                run.graph, std::vector<Group>(groups.begin(), groups.begin() + ranked));
     }
     ChainResult Take() { return std::move(result_); }
 

@@ -24,8 +24,8 @@ namespace tarnvale {
 // What run r of one permutation chain found.
 struct ChainRun {
     std::vector<float> ranked;  // its first nmax group scores, best first
-    // The gene sets its best group is enriched in, with their statistics,
-    // when gene sets are given.
+    // The gene sets its ranked groups are enriched in, each with its best
+    // statistic over those groups, when gene sets are given.
     std::vector<SetStatistic> enrichment;
 };
 // One chain: its runs in order (fewer when its runs ended early).
@@ -45,10 +45,12 @@ struct ChainStart {
     const ChainSettings& settings;
     NullModel null = NullModel::Scores;
     std::uint32_t base = 0;  // chain k's seeds derive from it
-    // The enrichment of a run's best group among that run's nodes; empty
-    // without gene sets. Called from several threads at once.
+    // The enrichment of a run's ranked groups among that run's nodes: each
+    // set once, with its best statistic over the groups (see
+    // BestStatistics); empty without gene sets. Called from several threads
+    // at once.
     std::function<std::vector<SetStatistic>(const SearchGraph& run,
-                                            const std::vector<NodeId>& best)>
+                                            const std::vector<Group>& ranked)>
         enrich = {};
 };
 

@@ -155,16 +155,18 @@ void InvocationChecks::AfterRuns(ChainStart start, const ShardHeader& header) {
     const AnalysisOptions& analysis = settings_.analysis;
     const auto permutations = static_cast<std::uint64_t>(std::max(analysis.permutations, 0));
     if (settings_.enrichment != nullptr) {
-        // A chain's best group is measured against its own run's nodes, as
-        // the invocation's groups are; the first run's nodes are everyone's.
+        // A chain's ranked groups are measured against its own run's nodes,
+        // as the invocation's groups are; the first run's nodes are everyone's.
         const UniverseSets* first =
             runs_.empty() || !runs_.front().sets ? nullptr : &*runs_.front().sets;
         const EnrichmentInputs& inputs = *settings_.enrichment;
         start.enrich = [first, &inputs, &start](const SearchGraph& run,
-                                                const std::vector<NodeId>& best) {
+                                                const std::vector<Group>& ranked) {
+            std::vector<std::vector<NodeId>> groups;
+            for (const Group& group : ranked) groups.push_back(group.nodes);
             if (first != nullptr && run.NumberOfNodes() == start.first.NumberOfNodes())
-                return EnrichmentStatistics(*first, best);
-            return EnrichmentStatistics(MatchGeneSets(inputs.sets, run.Nodes(), inputs.keys), best);
+                return BestStatistics(*first, groups);
+            return BestStatistics(MatchGeneSets(inputs.sets, run.Nodes(), inputs.keys), groups);
         };
     }
     std::vector<ChainResult> chains;

@@ -105,6 +105,20 @@ TEST_F(Enrichment, GroupRowsQValuesAndTheTable) {
     EXPECT_EQ(statistics[0].value, -second[1].logP);
     EXPECT_EQ(statistics[1].set, 5u);
     EXPECT_EQ(statistics[1].value, -second[0].logP);
+    // A chain holds each set once, at its best over the ranked groups: set
+    // C (5) from the second group, set A (3) from the first, B (4) from the
+    // second, whatever the groups' order.
+    for (const auto& groups :
+         {std::vector<std::vector<NodeId>>{{1, 3, 4, 20, 3, 10, 11, 7}, {13, 12, 11, 10, 2, 1}},
+          std::vector<std::vector<NodeId>>{{13, 12, 11, 10, 2, 1}, {1, 3, 4, 20, 3, 10, 11, 7}}}) {
+        const std::vector<SetStatistic> best = BestStatistics(matched, groups);
+        ASSERT_EQ(best.size(), 3u);
+        EXPECT_EQ(best[0].set, 3u);
+        EXPECT_EQ(best[0].value, -first[0].logP);
+        EXPECT_EQ(best[1].set, 4u);
+        EXPECT_EQ(best[2].set, 5u);
+        EXPECT_EQ(best[2].value, std::max(-first[1].logP, -second[0].logP));
+    }
 
     second[1].empiricalP = 0.25;
     std::vector<EnrichmentRow> rows = {second[1], first[1], first[0], second[0]};
