@@ -5,8 +5,9 @@
 #      "no significant module" is the right answer there;
 #   2. synthetic p-values with modules planted in real GO sets
 #      (examples/planted/PLANTED.md), which must come out on top.
-# Each ends with a table of the last run's ranked groups. Everything lands in
-# out/: the reports, tables, logs (out/*.log) and summaries.
+# Each ends with a table of the last run's ranked groups, gene symbols as
+# labels. Everything lands in out/: the reports, tables, logs (out/*.log),
+# summaries and a report page each (out/*.html).
 # Extra arguments are passed to both runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,7 +22,7 @@ bash scripts/build.sh -DTARNVALE_TESTS=OFF > out/build.log 2>&1 || {
 awk -F'\t' 'BEGIN { OFS = "\t" } { $4 = 1; print }' examples/string/network.sif \
   > out/network.sif
 settings=(-p 5 --permutations 99 --ensemble 20 --summary --seed 2026
-  --gene-sets examples/string/go_bp.gmt.gz)
+  --gene-sets examples/string/go_bp.gmt.gz --labels examples/string/labels.tsv --html)
 
 run() {
   local name=$1 pvalues=$2
@@ -46,4 +47,5 @@ echo "groups with the smallest family-wise p-values, and their GO sets the best 
 run planted examples/planted/pvalues.txt "$@"
 echo
 echo "Logs: out/string.log, out/planted.log; summaries: out/string.summary.tsv,"
-echo "out/planted.summary.tsv; enrichment: out/*.enrichment.tsv"
+echo "out/planted.summary.tsv; enrichment: out/*.enrichment.tsv; one page each to look at:"
+echo "out/string.html, out/planted.html"
