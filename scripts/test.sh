@@ -18,9 +18,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 # zip, xz-utils, bzip2, zstd: the end-to-end tests make files that are refused;
 # chromium: the report page is opened in a browser; python3-networkx: the
-# GraphML export is read back by an independent reader.
+# GraphML export is read back by an independent reader; snakemake: the
+# workflow test (tests/e2e/workflow_test.cpp) runs workflow/Snakefile.
 bash scripts/setup.sh clang libclang-rt-14-dev clang-format-14 valgrind zip xz-utils bzip2 zstd \
-  chromium python3-networkx
+  chromium python3-networkx snakemake
 
 # Processor seconds (user and system) of every finished child of this shell,
 # the compilers and tests included: on a machine shared with other work the
@@ -75,8 +76,9 @@ BUILD_DIR=build-clang bash scripts/build.sh -DCMAKE_CXX_COMPILER=clang++ -DTARNV
   -DTARNVALE_FUZZ=ON -DTARNVALE_WERROR=ON "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1" \
   -DTARNVALE_TEST_FLAGS=-O0
 # A million nodes under the sanitizers would take minutes; the scale tests
-# ran in stage 2.
-ctest --test-dir build-clang --output-on-failure -j"$(nproc)" --timeout 600 -E '^e2e\.Scale\.'
+# ran in stage 2, and so did the workflow test, which tests Snakemake's
+# handling of the jobs more than the program.
+ctest --test-dir build-clang --output-on-failure -j"$(nproc)" --timeout 600 -E '^e2e\.(Scale|Workflow)\.'
 # Each kept input (corpus and regressions) run once by the libFuzzer target
 # itself, which then makes no input of its own.
 shopt -s nullglob

@@ -1,0 +1,142 @@
+// The Snakemake workflow in workflow/, run locally on two cores: for two
+// traits it scatters each invocation over shards and gathers it with the
+// merge, and every file the merges write must be what a single invocation
+// with the same options writes, byte for byte, every one of them declared to
+// Snakemake. Skipped, saying so, where snakemake is not installed.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/planted_network.hpp"
+#include "support/run_binary.hpp"
+
+namespace tarnvale::testing {
+namespace {
+namespace fs = std::filesystem;
+
+constexpr int kShards = 3;
+
+// The program's path as found on PATH, or empty.
+std::string FindOnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    for (const std::string& folder : Split(path ? path : "", ':')) {
+        const fs::path candidate = fs::path(folder.empty() ? "." : folder) / program;
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
+    }
+    return "";
+}
+
+std::string WithoutTime(const std::string& out) { return out.substr(0, out.rfind("\nTime taken")); }
+
+TEST(Workflow, ShardedTraitsGiveWhatSingleInvocationsGiveAndDeclareEveryFile) {
+    const std::string snakemake = FindOnPath("snakemake");
+    if (snakemake.empty())
+        GTEST_SKIP() << "snakemake is not on PATH (Debian package snakemake; scripts/test.sh "
+                        "installs it), so the workflow is not tested";
+
+    ScratchDir dir;
+    const fs::path work = dir.path() / "work";
+    fs::create_directories(work);
+    const PlantedNetwork net = MakePlantedNetwork(20240917u, 120, 10);
+    dir.Write("work/net.sif", net.sif);
+    dir.Write("work/a.txt", net.association);
+    dir.Write("work/planted.txt", net.pvalues);
+    // The second trait: each identifier takes the next line's p-value, so
+    // the module's signal is scattered.
+    const std::vector<std::string> lines = Split(net.pvalues);
+    std::string rotated;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string& next = lines[(i + 1) % lines.size()];
+        rotated += lines[i].substr(0, lines[i].find('\t')) + next.substr(next.find('\t')) + "\n";
+    }
+    dir.Write("work/rotated.txt", rotated);
+    std::string module;
+    for (const std::string& n : net.module) module += "\t" + n;
+    dir.Write("work/sets.gmt", "planted\tthe module" + module + "\n");
+
+    // Every output the options can give: reports, Cytoscape files, both
+    // tables, enrichment and the summary.
+    dir.Write("config.yaml", std::string("program: '") + TARNVALE_BINARY +
+                                 "'\nnetwork: net.sif\nassociation: a.txt\n"
+                                 "traits:\n  planted: planted.txt\n  rotated: rotated.txt\n"
+                                 "seed: 11\nshards: " +
+                                 std::to_string(kShards) +
+                                 "\nthreads: 1\noutput: results\n"
+                                 "options:\n  n: 1500\n  kmax: 10\n  imax: 100\n  degree: 2\n"
+                                 "  nmax: 3\n  permutations: 7\n  ensemble: 4\n  summary: true\n"
+                                 "  cytoscape: true\n  gene-sets: sets.gmt\n");
+    // Snakemake writes .snakemake/ in its working folder and caches under
+    // HOME: both stay in the scratch folder.
+    const std::string scratch = dir.path().string();
+    const std::string command = "HOME='" + scratch + "/home' XDG_CACHE_HOME='" + scratch +
+                                "/cache' XDG_CONFIG_HOME='" + scratch + "/config' '" + snakemake +
+                                "' -s '" + TARNVALE_SNAKEFILE +
+                                "' --configfile ../config.yaml --cores 2 ";
+    const RunResult flow = RunShell(command + "--quiet", work);
+    ASSERT_EQ(flow.status, 0) << flow.out;
+
+    // A file the merge writes but the rule does not declare would be
+    // unknown to Snakemake (neither rerun nor moved by a remote executor).
+    const RunResult untracked = RunShell(command + "--list-untracked", work);
+    ASSERT_EQ(untracked.status, 0) << untracked.out;
+    for (const std::string& line : Split(untracked.out))
+        EXPECT_EQ(line.find('/'), std::string::npos) << "not declared: " << line;
+
+    for (const std::string trait : {"planted", "rotated"}) {
+        SCOPED_TRACE(trait);
+        fs::create_directories(work / "single");
+        const RunResult single = RunTarnvale({"-d",
+                                              trait + ".txt",
+                                              "-a",
+                                              "a.txt",
+                                              "-n",
+                                              "1500",
+                                              "-k",
+                                              "10",
+                                              "-i",
+                                              "100",
+                                              "-p",
+                                              "2",
+                                              "-g",
+                                              "3",
+                                              "--permutations",
+                                              "7",
+                                              "--ensemble",
+                                              "4",
+                                              "--summary",
+                                              "--cytoscape",
+                                              "--gene-sets",
+                                              "sets.gmt",
+                                              "--seed",
+                                              "11",
+                                              "--threads",
+                                              "2",
+                                              "net.sif",
+                                              "single/" + trait},
+                                             work);
+        ASSERT_EQ(single.status, 0) << single.out << single.err;
+        const fs::path merged = work / "results" / trait;
+        EXPECT_EQ(WithoutTime(ReadFile(merged / (trait + ".log"))), WithoutTime(single.out));
+
+        std::set<std::string> expected = Entries(work / "single"), found;
+        for (const std::string& name : expected) {
+            EXPECT_EQ(ReadFile(merged / name), ReadFile(work / "single" / name)) << name;
+            fs::remove(work / "single" / name);
+        }
+        expected.insert(trait + ".log");
+        for (int k = 1; k <= kShards; ++k)
+            for (const char* suffix : {".tsv", ".log"})
+                expected.insert(trait + ".shard-" + std::to_string(k) + "-of-" +
+                                std::to_string(kShards) + suffix);
+        EXPECT_EQ(Entries(merged), expected);
+    }
+}
+
+}  // namespace
+}  // namespace tarnvale::testing
