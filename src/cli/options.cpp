@@ -141,11 +141,6 @@ std::vector<std::pair<std::string, std::string>> OptionValues(const Options& opt
         {"--ensemble", ToText(options.analysis.ensemble)},
         {"--summary", onOff(options.summary)},
         {"--gene-sets", options.geneSets.empty() ? "none" : options.geneSets},
-        {"--shard", options.sharding.IsShard()
-                        ? ToText(options.sharding.shard) + "/" + ToText(options.sharding.count)
-                        : "none"},
-        {"--merge", options.sharding.merge ? ToText(options.sharding.count) : "none"},
-        {"--threads", ToText(options.analysis.threads)},
         {"--quiet", onOff(options.quiet)},
         {"--html", onOff(options.html)},
         {"--min-score", ToText(options.reading.minScore)},

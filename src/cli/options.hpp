@@ -52,7 +52,9 @@ inline constexpr const char* kVersion = "1.0";
 
 // Every option of the command line with the value this invocation takes,
 // defaults included, as pairs such as {"-n (--iterations)", "10000"}, then
-// the network file and the output base name.
+// the network file and the output base name. --threads, --shard and --merge
+// are left out: they change no result, and every output, the report page
+// too, is the same for any number of threads and for a merge of shards.
 std::vector<std::pair<std::string, std::string>> OptionValues(const Options& options);
 
 // The highest repeat count: run letters go from 'A' up to '~'.

@@ -132,6 +132,9 @@ TEST_F(HtmlReport, PageHoldsTheInvocationAndEveryRankedGroupAndChangesNothingEls
         const std::string name = help.out.substr(at, end - at);
         if (name.size() < 3 || name == "--help" || name == "--version" || name == "--ignore_rest")
             continue;
+        // These change no result, so that a page is the same for any number
+        // of threads and for a merge of shards (tests/e2e/shards_test.cpp).
+        if (name == "--threads" || name == "--shard" || name == "--merge") continue;
         ++options;
         EXPECT_TRUE(page.find(name + "</dt>") != std::string::npos ||
                     page.find(name + ")</dt>") != std::string::npos)

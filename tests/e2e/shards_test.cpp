@@ -29,8 +29,13 @@ protected:
         dir_.Write("sets.gmt", "planted\tthe module" + module + "\nhalf\thalf of it" +
                                    module.substr(0, module.size() / 2) + "\nnoise\tnone" + noise +
                                    "\n");
+        // Labels for the module's nodes.
+        std::string labels;
+        for (const std::string& n : net.module) labels += n + "\tL-" + n + "\n";
+        dir_.Write("labels.tsv", labels);
     }
-    // The common command line with `more`, run in `folder`.
+    // The common command line, every output of a run asked for, with `more`,
+    // run in `folder`.
     RunResult Run(const std::string& folder, std::vector<std::string> more) {
         fs::create_directories(dir_.path() / folder);
         std::vector<std::string> args{"-d",
@@ -56,8 +61,10 @@ protected:
                                       "--summary",
                                       "--gene-sets",
                                       "../sets.gmt",
-                                      "--threads",
-                                      "2"};
+                                      "--labels",
+                                      "../labels.tsv",
+                                      "--graphml",
+                                      "--html"};
         args.insert(args.end(), more.begin(), more.end());
         args.insert(args.end(), {"../net.sif", "o"});
         RunResult r = RunTarnvale(args, dir_.path() / folder);
@@ -68,20 +75,24 @@ protected:
 };
 
 TEST_F(Shards, AMergeWritesWhatOneInvocationWritesAndRefusesShardsThatDoNotBelong) {
-    const RunResult single = Run("single", {});
+    const RunResult single = Run("single", {"--threads", "2"});
     ASSERT_EQ(single.status, 0) << single.out;
     const auto files = Entries(dir_.path() / "single");
-    EXPECT_EQ(files.size(), 9u);  // two reports and their tables, one summary
-    for (int n : {1, 2, 3}) {
+    // Two reports with their tables and GraphML files, the summary, the page.
+    EXPECT_EQ(files.size(), 12u);
+    // One shard holding everything; blocks of unequal size; more shards than
+    // ensemble searches, so that some blocks hold none.
+    for (int n : {1, 3, 5}) {
         const std::string folder = "merge" + std::to_string(n);
         // Shards run in any order; a shard writes its shard file only.
         for (int k = n; k >= 1; --k) {
-            const RunResult shard =
-                Run(folder, {"--shard", std::to_string(k) + "/" + std::to_string(n)});
+            const RunResult shard = Run(
+                folder, {"--threads", "2", "--shard", std::to_string(k) + "/" + std::to_string(n)});
             ASSERT_EQ(shard.status, 0) << shard.out;
         }
         EXPECT_EQ(Entries(dir_.path() / folder).size(), static_cast<std::size_t>(n));
-        const RunResult merged = Run(folder, {"--merge", std::to_string(n)});
+        // Another number of threads changes no file, the page included.
+        const RunResult merged = Run(folder, {"--threads", "1", "--merge", std::to_string(n)});
         ASSERT_EQ(merged.status, 0) << merged.out;
         EXPECT_EQ(merged.out, single.out) << n;
         for (const std::string& name : files)
