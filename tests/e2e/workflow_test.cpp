@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -59,9 +60,13 @@ TEST(Workflow, ShardedTraitsGiveWhatSingleInvocationsGiveAndDeclareEveryFile) {
     std::string module;
     for (const std::string& n : net.module) module += "\t" + n;
     dir.Write("work/sets.gmt", "planted\tthe module" + module + "\n");
+    std::string labels;
+    for (const std::string& n : net.module) labels += n + "\tL-" + n + "\n";
+    dir.Write("work/labels.tsv", labels);
 
-    // Every output the options can give: reports, Cytoscape files, both
-    // tables, enrichment and the summary.
+    // Every output the options can give but the drawing (whose SVG depends
+    // on Graphviz): reports, Cytoscape and GraphML files, both tables,
+    // enrichment, the summary and the page.
     dir.Write("config.yaml", std::string("program: '") + TARNVALE_BINARY +
                                  "'\nnetwork: net.sif\nassociation: a.txt\n"
                                  "traits:\n  planted: planted.txt\n  rotated: rotated.txt\n"
@@ -70,7 +75,8 @@ TEST(Workflow, ShardedTraitsGiveWhatSingleInvocationsGiveAndDeclareEveryFile) {
                                  "\nthreads: 1\noutput: results\n"
                                  "options:\n  n: 1500\n  kmax: 10\n  imax: 100\n  degree: 2\n"
                                  "  nmax: 3\n  permutations: 7\n  ensemble: 4\n  summary: true\n"
-                                 "  cytoscape: true\n  gene-sets: sets.gmt\n");
+                                 "  cytoscape: true\n  graphml: true\n  html: true\n"
+                                 "  gene-sets: sets.gmt\n  labels: labels.tsv\n");
     // Snakemake writes .snakemake/ in its working folder and caches under
     // HOME: both stay in the scratch folder.
     const std::string scratch = dir.path().string();
@@ -88,9 +94,27 @@ TEST(Workflow, ShardedTraitsGiveWhatSingleInvocationsGiveAndDeclareEveryFile) {
     for (const std::string& line : Split(untracked.out))
         EXPECT_EQ(line.find('/'), std::string::npos) << "not declared: " << line;
 
+    // Each trait's invocation made again in one process, with the same
+    // output base, in place of the merge's files, which it must give back.
     for (const std::string trait : {"planted", "rotated"}) {
         SCOPED_TRACE(trait);
-        fs::create_directories(work / "single");
+        const fs::path folder = work / "results" / trait;
+        const std::string base = "results/" + trait + "/" + trait;
+        const std::set<std::string> made = Entries(folder);
+        std::map<std::string, std::string> merged;
+        for (const std::string& name : made) merged[name] = ReadFile(folder / name);
+        std::string names;
+        for (const std::string& name : made) names += name + ' ';
+        // Two runs, each with its report and six files; the summary, the page,
+        // the merge's log and every shard's file and log.
+        EXPECT_EQ(made.size(), static_cast<std::size_t>(2 * 7 + 2 + 1 + 2 * kShards)) << names;
+        for (const std::string& name : {trait + ".html", trait + ".log",
+                                        trait + ".shard-" + std::to_string(kShards) + "-of-" +
+                                            std::to_string(kShards) + ".log"})
+            EXPECT_EQ(made.count(name), 1u) << names;
+        for (const std::string& name : made)
+            if (name.find(".shard-") == std::string::npos && name != trait + ".log")
+                fs::remove(folder / name);
         const RunResult single = RunTarnvale({"-d",
                                               trait + ".txt",
                                               "-a",
@@ -111,30 +135,25 @@ TEST(Workflow, ShardedTraitsGiveWhatSingleInvocationsGiveAndDeclareEveryFile) {
                                               "4",
                                               "--summary",
                                               "--cytoscape",
+                                              "--graphml",
+                                              "--html",
                                               "--gene-sets",
                                               "sets.gmt",
+                                              "--labels",
+                                              "labels.tsv",
                                               "--seed",
                                               "11",
                                               "--threads",
                                               "2",
                                               "net.sif",
-                                              "single/" + trait},
+                                              base},
                                              work);
         ASSERT_EQ(single.status, 0) << single.out << single.err;
-        const fs::path merged = work / "results" / trait;
-        EXPECT_EQ(WithoutTime(ReadFile(merged / (trait + ".log"))), WithoutTime(single.out));
-
-        std::set<std::string> expected = Entries(work / "single"), found;
-        for (const std::string& name : expected) {
-            EXPECT_EQ(ReadFile(merged / name), ReadFile(work / "single" / name)) << name;
-            fs::remove(work / "single" / name);
-        }
-        expected.insert(trait + ".log");
-        for (int k = 1; k <= kShards; ++k)
-            for (const char* suffix : {".tsv", ".log"})
-                expected.insert(trait + ".shard-" + std::to_string(k) + "-of-" +
-                                std::to_string(kShards) + suffix);
-        EXPECT_EQ(Entries(merged), expected);
+        EXPECT_EQ(WithoutTime(merged[trait + ".log"]), WithoutTime(single.out));
+        // The single invocation wrote every file the merge wrote, no other.
+        EXPECT_EQ(Entries(folder), made);
+        for (const std::string& name : made)
+            EXPECT_EQ(ReadFile(folder / name), merged[name]) << name;
     }
 }
 
