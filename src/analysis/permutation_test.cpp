@@ -1,6 +1,7 @@
 #include "analysis/permutation_test.hpp"
 
 #include <algorithm>
+#include <cstddef>
 #include <utility>
 
 #include "analysis/null_model.hpp"
@@ -41,7 +42,9 @@ public:
         for (std::size_t g = 0; g < ranked; ++g) found.ranked.push_back(groups[g].score);
         if (ranked > 0 && start_.enrich)
             found.enrichment = start_.enrich(
-                run.graph, std::vector<Group>(groups.begin(), groups.begin() + ranked));
+                run.graph,
+                std::vector<Group>(groups.begin(),
+                                   groups.begin() + static_cast<std::ptrdiff_t>(ranked)));
     }
     ChainResult Take() { return std::move(result_); }
 

@@ -25,6 +25,23 @@ class ZipBuffer : public std::streambuf {
 public:
     ZipBuffer(std::istream& source, std::string fileName)
         : source_(source), fileName_(std::move(fileName)), input_(kBlock), output_(kBlock) {
+        // A constructor that throws runs no destructor: the archive is
+        // freed here then.
+        try {
+            Begin();
+        } catch (...) {
+            Close();
+            throw;
+        }
+    }
+    ~ZipBuffer() override { Close(); }
+    ZipBuffer(const ZipBuffer&) = delete;
+    ZipBuffer& operator=(const ZipBuffer&) = delete;
+
+    const std::string& member() const { return member_; }
+
+private:
+    void Begin() {
         // Every file first, so that an archive of several is refused before
         // any of it is read; then back to the start for the one.
         std::vector<std::string> files;
@@ -49,11 +66,6 @@ public:
         member_ = files.front();
         Start();
     }
-    ~ZipBuffer() override { Close(); }
-    ZipBuffer(const ZipBuffer&) = delete;
-    ZipBuffer& operator=(const ZipBuffer&) = delete;
-
-    const std::string& member() const { return member_; }
 
 protected:
     int_type underflow() override {
