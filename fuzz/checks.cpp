@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
-#include <optional>
 #include <set>
 #include <sstream>
 #include <unordered_map>
@@ -22,6 +21,7 @@
 #include "network/preparation.hpp"
 #include "network/sif_reader.hpp"
 #include "search/scoring.hpp"
+#include "tests/support/report_parser.hpp"
 
 namespace tarnvale::fuzz {
 namespace {
@@ -83,54 +83,22 @@ std::string CheckPrintedNumbers(const std::string& out) {
     return {};
 }
 
-std::optional<double> Number(const std::string& text) {
-    if (text.empty()) return std::nullopt;
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size()) return std::nullopt;
-    return value;
-}
-
-// A report file: groups of "", "Group No. g: size(k)", "Group s-score = x"
-// and k node lines "name<TAB>score<TAB>p-value", numbers finite, names
-// among `names`.
+// A report file that the tests' parser reads without a problem: groups
+// numbered from 0 of at least two nodes each, as many as their "size(k)"
+// says, numbers finite, names among `names`.
 std::string CheckReport(const std::string& text, const std::unordered_set<std::string>& names) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const auto end = text.find('\n', start);
-        if (end == std::string::npos) return "report does not end with a line end";
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    std::size_t i = 0;
-    for (long group = 0; i < lines.size(); ++group) {
-        if (lines[i] != "" || i + 2 >= lines.size())
-            return "report group " + std::to_string(group) + " malformed";
-        const std::string head = "Group No. " + std::to_string(group) + ": size(";
-        if (lines[i + 1].rfind(head, 0) != 0 || lines[i + 1].back() != ')')
-            return "bad group header: " + lines[i + 1];
-        const auto size =
-            Number(lines[i + 1].substr(head.size(), lines[i + 1].size() - head.size() - 1));
-        if (!size || *size < 2) return "bad group size: " + lines[i + 1];
-        if (lines[i + 2].rfind("Group s-score = ", 0) != 0)
-            return "bad score line: " + lines[i + 2];
-        const auto score = Number(lines[i + 2].substr(16));
-        if (!score || !std::isfinite(*score)) return "score not finite: " + lines[i + 2];
-        i += 3;
-        for (long k = 0; k < static_cast<long>(*size); ++k, ++i) {
-            if (i >= lines.size()) return "group " + std::to_string(group) + " is cut short";
-            const std::string& line = lines[i];
-            const auto tab2 = line.rfind('\t');
-            const auto tab1 = tab2 == std::string::npos || tab2 == 0 ? std::string::npos
-                                                                     : line.rfind('\t', tab2 - 1);
-            if (tab1 == std::string::npos) return "bad node line: " + line;
-            const auto nodeScore = Number(line.substr(tab1 + 1, tab2 - tab1 - 1));
-            const auto pvalue = Number(line.substr(tab2 + 1));
-            if (!nodeScore || !pvalue || !std::isfinite(*nodeScore) || !std::isfinite(*pvalue))
-                return "node numbers not finite: " + line;
-            if (names.count(line.substr(0, tab1)) == 0) return "unknown node: " + line;
-        }
+    std::vector<std::string> problems;
+    const auto groups = testing::ParseReport(text, problems);
+    if (!problems.empty()) return problems.front();
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        const testing::ReportGroup& group = groups[g];
+        if (group.number != static_cast<long>(g) || group.nodes.size() < 2 ||
+            group.declaredSize != group.nodes.size() || !std::isfinite(group.score))
+            return "bad group " + std::to_string(g) + " on line " + std::to_string(group.line);
+        for (const testing::ReportNode& node : group.nodes)
+            if (!std::isfinite(node.score) || !std::isfinite(node.pvalue) ||
+                names.count(node.name) == 0)
+                return "bad node line: " + node.line;
     }
     return {};
 }
@@ -310,27 +278,10 @@ std::string CheckPipeline(std::string_view data) {
     const std::string heuristic = std::to_string(1 + data.size() % 7);
     const std::string quench = data.size() % 2 == 0 ? "1" : "0";
     const std::string base = (dir / "out").string();
-    const std::string args[] = {"tarnvale",
-                                "-d",
-                                (dir / "p.txt").string(),
-                                "-a",
-                                (dir / "a.txt").string(),
-                                "--seed",
-                                "7",
-                                "-k",
-                                "4",
-                                "-i",
-                                "6",
-                                "-n",
-                                "12",
-                                "-r",
-                                "2",
-                                "-q",
-                                quench,
-                                "-p",
-                                heuristic,
-                                (dir / "net.sif").string(),
-                                base};
+    std::vector<std::string> args = testing::Split(
+        "tarnvale --seed 7 -k 4 -i 6 -n 12 -r 2 -q " + quench + " -p " + heuristic, ' ');
+    args.insert(args.end(), {"-d", (dir / "p.txt").string(), "-a", (dir / "a.txt").string(),
+                             (dir / "net.sif").string(), base});
     std::vector<const char*> argv;
     for (const auto& a : args) argv.push_back(a.c_str());
     std::ostringstream out, err;

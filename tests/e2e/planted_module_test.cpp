@@ -104,24 +104,20 @@ void ExpectStabilityAgrees(const std::string& table, const std::string& out, cha
                            const std::string& report, std::size_t ranked) {
     std::map<std::string, double> fraction;
     std::pair<double, std::string> previous{2.0, ""};
-    for (const std::string& line : Split(table)) {
-        const auto f = Split(line, '\t');
-        if (f.size() != 4 || f[0] == "name") continue;
-        const std::pair<double, std::string> row{std::atof(f[3].c_str()), f[0]};
+    for (auto& f : ReadTable(table)) {
+        const std::pair<double, std::string> row{std::stod(f["fraction"]), f["name"]};
         EXPECT_TRUE(row.first < previous.first ||
                     (row.first == previous.first && row.second > previous.second))
-            << line;
+            << row.second;
         previous = row;
-        fraction[f[0]] = row.first;
+        fraction[row.second] = row.first;
     }
-    std::size_t nodes = 0, stable = 0, group = 0;
-    for (const std::string& line : Split(report)) {
-        if (line.rfind("Group No. ", 0) == 0) ++group;
-        const auto f = Split(line, '\t');
-        if (f.size() != 3 || group == 0 || group > ranked) continue;
-        ++nodes;
-        stable += fraction[f[0]] >= 0.5;
-    }
+    std::vector<std::string> problems;
+    const auto groups = ParseReport(report, problems);
+    std::size_t nodes = 0, stable = 0;
+    for (std::size_t g = 0; g < std::min(ranked, groups.size()); ++g)
+        for (const ReportNode& node : groups[g].nodes)
+            ++nodes, stable += fraction[node.name] >= 0.5;
     EXPECT_NE(out.find(std::string("\nStability of run ") + run + ": " + std::to_string(stable) +
                        " of the " + std::to_string(nodes) + " nodes of its ranked groups"),
               std::string::npos)
@@ -208,9 +204,8 @@ TEST_F(PlantedModule, PermutationsStabilityAndExportsOnAnyThreads) {
         });
     EXPECT_GE(4 * planted, 3 * kModuleNodes) << report;
     std::map<std::string, double> fraction;
-    for (const std::string& line : Split(dir.Read("outA.stability.tsv")))
-        if (const auto f = Split(line, '\t'); f.size() == 4)
-            fraction[f[0]] = std::atof(f[3].c_str());
+    for (auto& f : ReadTable(dir.Read("outA.stability.tsv")))
+        fraction[f["name"]] = std::stod(f["fraction"]);
     for (const auto& n : net_.module) EXPECT_GE(fraction[n], 0.9) << n;
     ExpectStabilityAgrees(dir.Read("outA.stability.tsv"), r.out, 'A', report, 3);
     // In both runs the module's group has the smallest family-wise p-value
@@ -246,19 +241,16 @@ TEST_F(PlantedModule, PermutationsStabilityAndExportsOnAnyThreads) {
             inputEdges.emplace(std::minmax(f[0], f[2]), f[3]);
     for (const std::string run : {"outA", "outB"}) {
         SCOPED_TRACE(run);
-        std::string nodes = "name\tgroup\tgroup_score\tnode_score\tp_value\n", number, score;
+        std::vector<std::string> unread;  // judged by the checker above
+        const auto groups = ParseReport(dir.Read(run), unread);
+        std::string nodes = "name\tgroup\tgroup_score\tnode_score\tp_value\n";
         std::map<std::string, std::string> groupOf;
-        std::size_t groups = 0;
-        for (const std::string& line : Split(dir.Read(run))) {
-            if (line.rfind("Group No. ", 0) == 0)
-                number = line.substr(10, line.find(':') - 10), ++groups;
-            else if (line.rfind("Group s-score = ", 0) == 0)
-                score = line.substr(16);
-            else if (const auto tab = line.find('\t'); tab != std::string::npos)
-                nodes +=
-                    line.substr(0, tab) + "\t" + number + "\t" + score + line.substr(tab) + "\n",
-                    groupOf[line.substr(0, tab)] = number;
-        }
+        for (const ReportGroup& group : groups)
+            for (const ReportNode& node : group.nodes) {
+                groupOf[node.name] = std::to_string(group.number);
+                nodes += node.name + "\t" + groupOf[node.name] + "\t" + group.scoreText +
+                         node.line.substr(node.name.size()) + "\n";
+            }
         EXPECT_EQ(dir.Read(run + ".nodes.tsv"), nodes);
         std::multiset<std::string> inside, listed;  // "a b group value", names in order
         for (const auto& [ends, value] : inputEdges)
@@ -274,7 +266,7 @@ TEST_F(PlantedModule, PermutationsStabilityAndExportsOnAnyThreads) {
                 ADD_FAILURE() << line;
         EXPECT_EQ(listed, inside);
         EXPECT_NE(dir.Read(run + ".dot")
-                      .find("label=\"" + run + ": " + std::to_string(groups) + " groups, "),
+                      .find("label=\"" + run + ": " + std::to_string(groups.size()) + " groups, "),
                   std::string::npos);
         EXPECT_TRUE(!haveDot || dir.Read(run + ".svg").rfind("<?xml", 0) == 0);
     }

@@ -1,12 +1,10 @@
 #include "support/report_checker.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <deque>
 #include <fstream>
 #include <iomanip>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -33,15 +31,6 @@ std::string Num(double value) {
     std::ostringstream text;
     text << std::setprecision(9) << value;
     return text.str();
-}
-
-// The whole token as a number (inf and nan included), or nothing.
-std::optional<double> ParseDouble(const std::string& token) {
-    double value = 0;
-    const char* last = token.data() + token.size();
-    const auto [end, ec] = std::from_chars(token.data(), last, value);
-    if (token.empty() || ec != std::errc() || end != last) return std::nullopt;
-    return value;
 }
 
 bool Close(double written, double expected, double relative, double floor) {
@@ -74,46 +63,6 @@ std::string CheckResult::Describe() const {
     std::string text = problems.empty() ? "report is valid" : "problems:";
     for (const auto& p : problems) text += "\n  - " + p;
     return text;
-}
-
-// Reads a report strictly; the first line that the format does not allow
-// ends the reading with a problem naming it. A report is a sequence of
-// groups: an empty line, "Group No. g: size(k)", "Group s-score = x", then
-// name<TAB>node score<TAB>p-value lines.
-static std::vector<ReportGroup> ParseReport(const std::string& text,
-                                            std::vector<std::string>& problems) {
-    std::vector<ReportGroup> report;
-    if (text.empty()) return report;  // a run without groups writes nothing
-    if (text.back() != '\n') problems.push_back("the file does not end with a line end");
-    static const std::regex head("Group No\\. (0|[1-9][0-9]*): size\\((0|[1-9][0-9]*)\\)");
-    enum { kOpening, kHead, kScore, kNode } next = kOpening;  // what the next line may be
-    const std::vector<std::string> lines = Split(text);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        const std::vector<std::string> f = Split(line, '\t');
-        std::optional<double> x, y;
-        std::smatch m;
-        if ((next == kOpening || next == kNode) && line.empty()) {
-            next = kHead;
-        } else if (next == kHead && std::regex_match(line, m, head)) {
-            report.push_back({std::stol(m[1]), std::stoul(m[2]), 0, i + 1, {}});
-            next = kScore;
-        } else if (next == kScore && line.rfind("Group s-score = ", 0) == 0 &&
-                   (x = ParseDouble(line.substr(16)))) {
-            report.back().score = *x;
-            next = kNode;
-        } else if (next == kNode && f.size() == 3 && !f[0].empty() &&
-                   f[0].find_first_of(" \r\v\f") == std::string::npos && (x = ParseDouble(f[1])) &&
-                   (y = ParseDouble(f[2]))) {
-            report.back().nodes.push_back({f[0], *x, *y});
-        } else {
-            problems.push_back("line " + std::to_string(i + 1) + ": the format allows no '" + line +
-                               "' here");
-            return report;
-        }
-    }
-    if (next == kHead || next == kScore) problems.push_back("the report ends inside a group");
-    return report;
 }
 
 ReportChecker::ReportChecker(const InputFiles& files, const FirstRunSettings& settings)
@@ -302,70 +251,72 @@ std::vector<std::string> CheckSummary(const std::filesystem::path& dir,
         text << in.rdbuf();
         return in ? text.str() : std::string();
     };
-    // Tab-separated rows of a file, without its header when it has one.
-    auto table = [&](const std::string& name, bool header = true) {
-        std::vector<std::vector<std::string>> rows;
-        for (const std::string& line : Split(read(name))) rows.push_back(Split(line + "\t", '\t'));
-        if (header && !rows.empty()) rows.erase(rows.begin());
-        return rows;
-    };
-    std::vector<std::string> rows = Split(read("out.summary.tsv"));
-    if (rows.empty() ||
-        rows[0] !=
-            "run\trank\tsize\tedges\ts_score\tranked\tpermutation_p\tnull\t"
-            "stability\tfamilywise_p\tnode_evidence\tedge_share\tbest_terms\tmembers")
+    const std::string summary = read("out.summary.tsv");
+    if (summary.rfind("run\trank\tsize\tedges\ts_score\tranked\tpermutation_p\tnull\tstability\t"
+                      "familywise_p\tnode_evidence\tedge_share\tbest_terms\tmembers\n",
+                      0) != 0)
         problems.push_back("summary header is wrong");
+    const auto rows = ReadTable(summary);
     auto near = [](const std::string& text, double expected) {
         const auto x = ParseDouble(text);
         return x && std::abs(*x - expected) <= 1e-4 * std::max(1.0, std::abs(expected));
     };
-    std::size_t r = 1;
+    std::size_t r = 0;
     for (const auto& [letter, text] : reports) {
         const std::string run = std::string("out") + letter;
         std::map<std::string, std::size_t> edges;  // by group number, from the exported network
-        for (const auto& f : table(run + ".sif", false)) ++edges[f.at(1)];
+        for (const std::string& line : Split(read(run + ".sif"))) ++edges[Split(line, '\t').at(1)];
         std::map<std::string, double> fraction;
-        for (const auto& f : table(run + ".stability.tsv")) fraction[f.at(0)] = std::stod(f.at(3));
-        const auto significance = table(run + ".significance.tsv");
+        for (auto& row : ReadTable(read(run + ".stability.tsv")))
+            fraction[row["name"]] = std::stod(row["fraction"]);
+        const auto significance = ReadTable(read(run + ".significance.tsv"));
         for (const ReportGroup& group : ParseReport(text, problems)) {
-            const std::string line = r < rows.size() ? rows[r++] : "";
-            const std::vector<std::string> f = Split(line + "\t", '\t');
+            if (r == rows.size()) {
+                problems.push_back("the summary has no row for group " +
+                                   std::to_string(group.number) + " of run " + letter);
+                break;
+            }
+            auto f = rows[r++];
             const std::string number = std::to_string(group.number);
             // Named anew: Clang 14 cannot capture a structured binding.
             auto wrong = [&, runLetter = letter](const std::string& what) {
-                problems.push_back("summary row \"" + line + "\" of group " + number + " of run " +
-                                   runLetter + ": " + what);
+                problems.push_back("summary row " + std::to_string(r) + " of group " + number +
+                                   " of run " + runLetter + ": " + what);
             };
-            if (f.size() != 14 || f[0] != std::string(1, letter) || f[1] != number ||
-                f[2] != std::to_string(group.nodes.size()) || ParseDouble(f[4]) != group.score ||
-                f[5] != (group.number < nmax ? "yes" : "no")) {
+            if (f.count("(line)") || f["run"] != std::string(1, letter) || f["rank"] != number ||
+                f["size"] != std::to_string(group.nodes.size()) ||
+                ParseDouble(f["s_score"]) != group.score ||
+                f["ranked"] != (group.number < nmax ? "yes" : "no")) {
                 wrong("not the report's group");
                 continue;
             }
-            if (!edges.empty() && f[3] != std::to_string(edges[number])) wrong("edges");
+            if (!edges.empty() && f["edges"] != std::to_string(edges[number])) wrong("edges");
             const auto rank = static_cast<std::size_t>(group.number);
             const bool tested = rank < significance.size();
-            if (f[6] != (tested ? significance[rank].at(5) : "") ||
-                f[9] != (tested ? significance[rank].at(7) : ""))
+            if (f["permutation_p"] != (tested ? significance[rank].at("p_value") : "") ||
+                f["familywise_p"] != (tested ? significance[rank].at("familywise_p") : ""))
                 wrong("p-values");
             double stability = 0, evidence = 0;
+            std::vector<std::string> members = Split(f["members"], ';'), names;
             for (const ReportNode& node : group.nodes) {
                 stability += fraction.count(node.name) ? fraction[node.name] : 0.0;
                 evidence += node.score;
+                names.push_back(node.name);
             }
             stability /= static_cast<double>(group.nodes.size());
-            if (fraction.empty() ? !f[8].empty() : !near(f[8], stability)) wrong("stability");
-            if (!near(f[10], evidence / std::sqrt(static_cast<double>(group.nodes.size()))))
+            if (fraction.empty() ? !f["stability"].empty() : !near(f["stability"], stability))
+                wrong("stability");
+            if (!near(f["node_evidence"],
+                      evidence / std::sqrt(static_cast<double>(group.nodes.size()))))
                 wrong("node evidence");
-            if (letter != 'A' && f[11] != "0") wrong("edge share after the first run");
-            std::vector<std::string> members = Split(f[13] + ";", ';'), names;
-            for (const ReportNode& node : group.nodes) names.push_back(node.name);
+            if (letter != 'A' && f["edge_share"] != "0") wrong("edge share after the first run");
             std::sort(members.begin(), members.end());
             std::sort(names.begin(), names.end());
             if (members != names) wrong("members");
         }
     }
-    if (r < rows.size()) problems.push_back("summary has extra line \"" + rows[r] + "\"");
+    if (r < rows.size())
+        problems.push_back("the summary has " + std::to_string(rows.size() - r) + " rows too many");
     return problems;
 }
 

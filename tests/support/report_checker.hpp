@@ -19,6 +19,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "support/report_parser.hpp"
+
 namespace tarnvale::testing {
 
 // The three input files of a run, as given to -d, -a and the SIF argument.
@@ -33,19 +35,6 @@ struct FirstRunSettings {
     // False when the program scores groups by their nodes only (its warning
     // "all edge scores are equal", or a network without edges).
     bool edgesTakePart = true;
-};
-
-struct ReportNode {
-    std::string name;
-    double score = 0, pvalue = 0;
-};
-
-struct ReportGroup {
-    long number = -1;
-    std::size_t declaredSize = 0;  // the k of "size(k)"
-    double score = 0;
-    std::size_t line = 0;  // line of "Group No."
-    std::vector<ReportNode> nodes;
 };
 
 struct CheckResult {

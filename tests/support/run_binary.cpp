@@ -104,11 +104,4 @@ std::vector<std::string> TemporaryFiles(const fs::path& dir) {
     return found;
 }
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> pieces;
-    std::istringstream in(text);
-    for (std::string piece; std::getline(in, piece, separator);) pieces.push_back(piece);
-    return pieces;
-}
-
 }  // namespace tarnvale::testing

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/report_parser.hpp"
+
 namespace tarnvale::testing {
 
 // A ring of eight nodes with two chords; A..D carry small p-values, so that
@@ -71,7 +73,5 @@ inline RunResult RunShell(const std::string& command, const std::filesystem::pat
 // leaves while it is written.
 std::set<std::string> Entries(const std::filesystem::path& dir);
 std::vector<std::string> TemporaryFiles(const std::filesystem::path& dir);
-// The text cut at every `separator`; a last one ends the last piece.
-std::vector<std::string> Split(const std::string& text, char separator = '\n');
 
 }  // namespace tarnvale::testing
