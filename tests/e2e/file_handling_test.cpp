@@ -74,17 +74,15 @@ TEST_F(FileHandling, InputsThatCannotBeReadStopWithTheirName) {
         "it is not "
         "a text file\n");
 #endif
-    for (const std::string path : {"no-such-file", "folder", "locked"}) {
-        for (int which = 0; which < 3; ++which) {
-            SCOPED_TRACE(path + " as input " + std::to_string(which));
-            const auto args = Args(which == 0 ? path : "net.sif", which == 1 ? path : "p.txt",
-                                   which == 2 ? path : "a.txt");
-            const RunResult r =
-                path == "locked" ? RunChild(Unprivileged(args), dir_.path()) : Run(args);
-            SKIP_IF_NOT_STARTED(r);
-            ExpectFailure(r,
-                          "\nWarning: File opening failed. Check name of the file " + path + "\n");
-        }
+    // A missing network, a folder for the p-values, an unreadable association.
+    const std::string paths[] = {"no-such-file", "folder", "locked"};
+    for (int which = 0; which < 3; ++which) {
+        const std::string& path = paths[which];
+        const auto args = Args(which == 0 ? path : "net.sif", which == 1 ? path : "p.txt",
+                               which == 2 ? path : "a.txt");
+        const RunResult r = which == 2 ? RunChild(Unprivileged(args), dir_.path()) : Run(args);
+        SKIP_IF_NOT_STARTED(r);
+        ExpectFailure(r, "\nWarning: File opening failed. Check name of the file " + path + "\n");
     }
     EXPECT_FALSE(dir_.Exists("outA"));
 }
@@ -168,6 +166,13 @@ TEST_F(FileHandling, ReportsThatCannotBeWrittenStopWithTheirNameAndKeepWhatWasTh
         "write the output file ";
     ExpectFailure(Run(Args("net.sif", "p.txt", "a.txt", "no/such/dir/out")),
                   refused + "no/such/dir/outA: No such file or directory; no run was made\n");
+    // So is a name longer than the system allows, of an export too.
+    const std::string longName(240, 'x');
+    auto permutations = Args("net.sif", "p.txt", "a.txt", longName);
+    permutations.insert(permutations.begin(), {"--permutations", "9"});
+    ExpectFailure(Run(permutations), refused + longName +
+                                         "A.significance.tsv: its name is longer than the 255 "
+                                         "bytes");
     // An output that is an input is refused before any run.
     dir_.Write("dataA", kRingPValues);
     ExpectFailure(
