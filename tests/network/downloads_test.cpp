@@ -232,29 +232,24 @@ TEST(NetworkFormats, ZipArchivesAndWhatIsReadAsSif) {
     const std::string links = kData + kLinks;
     // A folder, a resource fork beside the file and a stored (uncompressed)
     // copy; two files; a cut archive.
-    const auto made = testing::RunShell(
-        "python3 -c \"import zipfile, sys\n"
-        "z = zipfile.ZipFile('links.zip', 'w', zipfile.ZIP_DEFLATED)\n"
-        "z.writestr('string/', '')\n"
-        "z.write(sys.argv[1], 'string/" +
-            kLinks +
-            "')\n"
-            "z.writestr('__MACOSX/string/._" +
-            kLinks +
-            "', 'fork')\n"
-            "z.close()\n"
-            "z = zipfile.ZipFile('stored.zip', 'w', zipfile.ZIP_STORED)\n"
-            "z.write(sys.argv[1], 'links.txt')\n"
-            "z.close()\n"
-            "z = zipfile.ZipFile('two.zip', 'w')\n"
-            "z.writestr('a.txt', 'x')\n"
-            "z.writestr('b.txt', 'y')\n"
-            "z.close()\n"
-            "zipfile.ZipFile('empty.zip', 'w').close()\n"
-            "data = open('links.zip', 'rb').read()\n"
-            "open('cut.zip', 'wb').write(data[:len(data) // 2])\" " +
-            links,
-        dir.path());
+    const std::string script = R"(import zipfile, sys
+z = zipfile.ZipFile('links.zip', 'w', zipfile.ZIP_DEFLATED)
+z.writestr('string/', '')
+z.write(sys.argv[1], 'string/' + sys.argv[2])
+z.writestr('__MACOSX/string/._' + sys.argv[2], 'fork')
+z.close()
+z = zipfile.ZipFile('stored.zip', 'w', zipfile.ZIP_STORED)
+z.write(sys.argv[1], 'links.txt')
+z.close()
+z = zipfile.ZipFile('two.zip', 'w')
+z.writestr('a.txt', 'x')
+z.writestr('b.txt', 'y')
+z.close()
+zipfile.ZipFile('empty.zip', 'w').close()
+data = open('links.zip', 'rb').read()
+open('cut.zip', 'wb').write(data[:len(data) // 2]))";
+    const auto made =
+        testing::RunShell("python3 -c \"" + script + "\" " + links + " " + kLinks, dir.path());
     ASSERT_EQ(made.status, 0) << made.out;
 
     const Network plain = FromFile(links, "links");
@@ -283,18 +278,11 @@ TEST(NetworkFormats, ZipArchivesAndWhatIsReadAsSif) {
     EXPECT_EQ(failure("cut.zip").rfind("\nError: cut.zip is not a valid zip file: ", 0), 0u)
         << failure("cut.zip");
 
-    // A SIF file reads exactly as the SIF reader reads it.
-    std::istringstream ring(testing::kRingSif);
-    Graph graph;
-    NodeMap<std::string> names;
-    EdgeTypes types;
-    EdgeMap<float> values;
-    std::ostringstream out;
-    SifReader(ring, "net.txt", graph, {names, types, values}, true, out);
+    // A SIF file is read as SIF (what the SIF reader prints for it is judged
+    // end to end, in the binary's exact output).
     const Network sif = FromText(testing::kRingSif);
     EXPECT_EQ(sif.read.format, NetworkFormat::sif);
-    EXPECT_EQ(sif.output, out.str());
-    EXPECT_EQ(sif.graph.NumberOfEdges(), graph.NumberOfEdges());
+    EXPECT_EQ(sif.graph.NumberOfEdges(), 10u);
     EXPECT_EQ(sif.read.hint, "");
     // Numbers as node names do not make a SIF look like STRING's lines.
     EXPECT_EQ(FromText("TP53 pp 672 1\n672 pp 7157 1\n").output.find("Warning"), std::string::npos);
