@@ -53,10 +53,10 @@ struct ExportNetwork {
 };
 
 TEST(DotExport, ColoursOnOneDivergingScaleUpToTheLargestScoreInAGroup) {
-    // Halfway: the mean of white and the end, rounded half away from zero.
+    // White at 0, the ends at the limit and beyond it, and halfway the mean
+    // of white and the end, rounded half away from zero.
     const std::vector<std::pair<double, std::string>> colours{
-        {0.0, "#f7f7f7"},   {3.0, "#b2182b"}, {-3.0, "#2166ac"}, {30.0, "#b2182b"},
-        {-30.0, "#2166ac"}, {1.5, "#d58891"}, {-1.5, "#8cafd2"}};
+        {0.0, "#f7f7f7"}, {30.0, "#b2182b"}, {-3.0, "#2166ac"}, {-1.5, "#8cafd2"}};
     for (const auto& [score, colour] : colours) EXPECT_EQ(ScoreColour(score, 3.0), colour) << score;
     ExportNetwork net;
     EXPECT_DOUBLE_EQ(ScaleLimit(net.Inputs()), 3.1);  // A's 3.09023; D's -2 is in no group
