@@ -4,7 +4,7 @@
 // must fill the best group, stand out from the permutation test's shuffles
 // and be stable over repeated searches; the exported files must read back
 // into the reports' groups; and neither the threads nor the extra outputs
-// may change a report. On pure noise the permutation p-values spread out.
+// may change a report. On pure noise nothing passes for a finding.
 
 #include <gtest/gtest.h>
 
@@ -272,12 +272,9 @@ TEST_F(PlantedModule, PermutationsStabilityAndExportsOnAnyThreads) {
     }
 }
 
-// Calibration in miniature. Under the degree null the module stands out as
-// well; on pure noise under either null, no group of either run has a
-// family-wise p-value that would pass for a finding, and over three searches
-// the rank-wise p-values reach both ends of the scale instead of piling up at
-// the smallest one. These are chances: every noise seed from 77 to 80 meets
-// the bounds.
+// Under the degree null the module stands out as well; on pure noise under
+// either null the best group is no finding. (How the p-values spread on
+// noise, over many replicates, is the calibration bench's: bench/CALIBRATION.md.)
 TEST_F(PlantedModule, DegreeNullFindsTheModuleAndNoiseIsNoFinding) {
     ScratchDir work;
     const RunResult r = RunIn(work, files_, kRunSeed,
@@ -292,25 +289,20 @@ TEST_F(PlantedModule, DegreeNullFindsTheModuleAndNoiseIsNoFinding) {
     const InputFiles noise = Write(work, MakePlantedNetwork(kNoiseSeed, 120, 0));
     for (const char* null : {"scores", "degree"}) {
         SCOPED_TRACE(null);
-        std::vector<double> all;
-        for (std::uint32_t seed : {1u, 2u, 3u}) {
-            const RunResult noiseRun =
-                RunIn(work, noise, seed,
-                      {"-k", "10", "-i", "100", "-n", "1000", "-p", "2", "-r", "2", "-g", "5",
-                       "--null", null, "--permutations", "19", "--ensemble", "2"});
-            // Two repeated searches give fractions of exactly one half.
-            ExpectStabilityAgrees(work.Read("outB.stability.tsv"), noiseRun.out, 'B',
-                                  work.Read("outB"), 5);
-            for (const char* run : {"outA", "outB"}) {
-                const auto lines = Significance(work, run);
-                ASSERT_GE(lines.size(), 1u);
-                EXPECT_GT(lines[0].familywiseP, 0.1) << seed << run;
-                for (const auto& line : lines) all.push_back(line.pValue);
-            }
+        const RunResult noiseRun =
+            RunIn(work, noise, 1,
+                  Split("-k 10 -i 100 -n 1000 -p 2 -r 2 -g 5 --permutations 19 "
+                        "--ensemble 2 --null " +
+                            std::string(null),
+                        ' '));
+        // Two repeated searches give fractions of exactly one half.
+        ExpectStabilityAgrees(work.Read("outB.stability.tsv"), noiseRun.out, 'B', work.Read("outB"),
+                              5);
+        for (const char* run : {"outA", "outB"}) {
+            const auto lines = Significance(work, run);
+            ASSERT_GE(lines.size(), 1u);
+            EXPECT_GT(lines[0].familywiseP, 0.1) << run;
         }
-        EXPECT_LE(*std::min_element(all.begin(), all.end()), 0.25);
-        EXPECT_GE(*std::max_element(all.begin(), all.end()), 0.75);
-        EXPECT_GE(std::set<double>(all.begin(), all.end()).size(), 5u);
     }
 }
 
