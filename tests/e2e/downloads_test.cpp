@@ -256,6 +256,11 @@ TEST_F(Downloads, AFileThatLostItsHeaderSaysHowToReadItAndOptionsThatDoNotApplyA
     const RunResult r = Run("headless.txt", "out");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Has(r.out,
+                    "Warning: headless.txt:1: the file looks like a STRING links file without its "
+                    "header line \"protein1 protein2 ... combined_score\"; it is read as SIF "
+                    "(source, type, target, edge value)\n"))
+        << r.out;
+    EXPECT_TRUE(Has(r.out,
                     "Error: headless.txt holds no interaction line that could be read\nError: "
                     "headless.txt looks like a STRING links file without its header line "
                     "\"protein1 protein2 ... combined_score\"; to read it as such, give it back "
