@@ -1,5 +1,7 @@
-// The Graphviz drawing written beside a report, and its SVG rendering by an
-// outside program. (The Cytoscape files are judged end to end.)
+// The Graphviz drawing written beside a report, its SVG rendering by an
+// outside program, and the GraphML text, which any XML reader must accept
+// whatever bytes a name holds. (The Cytoscape files and the GraphML file as
+// a whole are judged end to end.)
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,6 +10,7 @@
 #include <string>
 
 #include "cli/dot_export.hpp"
+#include "cli/graphml_export.hpp"
 #include "support/run_binary.hpp"
 
 namespace tarnvale {
@@ -124,6 +127,26 @@ TEST_F(DrawSvgTest, TheProgramDrawsTheDotFileOrItsFailureIsToldAndLeavesNothing)
     ASSERT_EQ(DrawSvg("-xA.dot", svgFile_, (dir_.path() / "fake-dot").string()).status,
               SvgResult::Status::drawn);
     EXPECT_EQ(dir_.Read("outA.svg"), "-Tsvg|./-xA.dot|");
+}
+
+TEST(GraphmlExport, TextIsEscapedAndAlwaysValidXml) {
+    const std::string replacement = "\xEF\xBF\xBD";
+    const std::pair<std::string, std::string> cases[] = {
+        {"a&b<c>\"d'e", "a&amp;b&lt;c&gt;&quot;d&apos;e"},
+        {"M\xC3\xBCller \xE2\x82\xAC \xF0\x9F\xA7\xAC",
+         "M\xC3\xBCller \xE2\x82\xAC \xF0\x9F\xA7\xAC"},
+        {"tab\tand\nline", "tab\tand\nline"},
+        {"M\xFCller", "M" + replacement + "ller"},  // Latin-1
+        {"a\x01"
+         "b\rc",
+         "a" + replacement + "b" + replacement + "c"},              // control bytes
+        {"\xC0\xAF", replacement + replacement},                    // overlong '/'
+        {"\xED\xA0\x80", replacement + replacement + replacement},  // a UTF-16 surrogate
+        {"\xEF\xBF\xBE", replacement + replacement + replacement},  // U+FFFE
+        {"\xF4\x90\x80\x80", replacement + replacement + replacement + replacement},
+        {"cut \xE2\x82", "cut " + replacement + replacement},
+    };
+    for (const auto& [text, xml] : cases) EXPECT_EQ(XmlText(text), xml) << text;
 }
 
 }  // namespace
