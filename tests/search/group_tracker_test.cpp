@@ -89,5 +89,23 @@ TEST(GroupTracker, EveryMoveRanksAsTheFromScratchEvaluation) {
     }
 }
 
+// Only selected nodes with a selected neighbour (a loop counts) make up the
+// components: two ends of a path without their middle are none, a selected
+// node with a loop is one, and a selected pair is one with a group.
+TEST(Evaluate, ComponentsHoldOnlyNodesWithASelectedNeighbour) {
+    std::mt19937 rng(kSeed);
+    ScoredNetwork net = Build(8, {{1, 2}, {2, 3}, {4, 4}, {5, 6}}, Scores::Normal, false, rng);
+    NodeMap<bool> selection;
+    selection[1] = selection[3] = true;
+    EXPECT_EQ(Evaluate(net.search, selection, net.Inputs()).components, 0u);
+    selection[4] = true;
+    EXPECT_EQ(Evaluate(net.search, selection, net.Inputs()).components, 1u);
+    selection[5] = selection[6] = true;
+    const Evaluation both = Evaluate(net.search, selection, net.Inputs());
+    EXPECT_EQ(both.components, 2u);
+    ASSERT_EQ(both.groups.size(), 1u);
+    EXPECT_EQ(both.groups[0].nodes.size(), 2u);
+}
+
 }  // namespace
 }  // namespace tarnvale
