@@ -130,14 +130,14 @@ def seed_name(data):
 def command_replicates(outdir, cell, first, last, root):
     adjacent = adjacency(outdir)
     nodes = sorted(adjacent)
-    data, spec = parse_cell(cell)
+    data, params = parse_cell(cell)
     for rep in range(first, last + 1):
         dirname = os.path.join(root, str(rep))
         os.makedirs(dirname, exist_ok=True)
         rng = random.Random(f"{seed_name(data)}:{rep}")
-        module = grow(rng, adjacent, nodes, spec["size"]) if spec["size"] else set()
-        values = {n: rng.betavariate(spec["a"], 1) if n in module else rng.random() for n in nodes}
-        extreme = extremes(rng, adjacent, nodes, module) if spec["extremes"] else []
+        module = grow(rng, adjacent, nodes, params["size"]) if params["size"] else set()
+        values = {n: rng.betavariate(params["a"], 1) if n in module else rng.random() for n in nodes}
+        extreme = extremes(rng, adjacent, nodes, module) if params["extremes"] else []
         values.update(zip(extreme, (1e-50, 1e-100, 1e-150, 1e-200, 1e-300)))
         with open(os.path.join(dirname, "pvalues.txt"), "w") as p:
             for n in nodes:
@@ -249,8 +249,8 @@ def command_table(path):
         binary, cell, null, run = key
         nulls = ["scores", "degree", "network"]
         kind = 0 if cell.startswith("noise") else 1 if cell.startswith("m") else 2
-        data, spec = parse_cell(cell)
-        return (binary, kind, spec["size"], spec["a"] or 0, cell, nulls.index(null) if null in nulls else 9, run)
+        data, params = parse_cell(cell)
+        return (binary, kind, params["size"], params["a"] or 0, cell, nulls.index(null) if null in nulls else 9, run)
 
     for key in sorted(rows, key=order):
         binary, cell, null, run = key
