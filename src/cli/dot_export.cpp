@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "base/export_file.hpp"
+#include "base/number_text.hpp"
 #include "base/output_file.hpp"
 #include "cli/report.hpp"
 #include "search/group_edges.hpp"
@@ -64,14 +65,6 @@ std::string Quoted(std::initializer_list<std::string> lines) {
     return quoted + '"';
 }
 
-template <class T>
-std::string Text(T value, int precision = 6) {
-    std::ostringstream s;
-    s.precision(precision);
-    s << value;
-    return s.str();
-}
-
 std::string DotId(NodeId n) { return std::string("n").append(std::to_string(n)); }
 
 std::string FontColour(double score, double limit) {
@@ -86,7 +79,7 @@ void WriteLegend(std::ostream& out, double limit) {
     for (int i = 0; i < kLegendSteps; ++i) {
         const double z = limit * (2.0 * i / (kLegendSteps - 1) - 1.0);
         out << "    legend" << i
-            << " [label=" << Quoted({Text(z, 3), "p = " + Text(NodePValue(z), 2)})
+            << " [label=" << Quoted({NumberText(z, 3), "p = " + NumberText(NodePValue(z), 2)})
             << ", fillcolor=\"" << ScoreColour(z, limit) << "\", fontcolor=" << FontColour(z, limit)
             << "];\n";
     }
@@ -139,7 +132,7 @@ void WriteDot(std::ostream& out, const ExportInputs& inputs, const std::string& 
         const Group& group = inputs.groups[g];
         out << "  subgraph cluster_" << g << " {\n"
             << "    label="
-            << Quoted({"Group No. " + std::to_string(g) + ": s-score = " + Text(group.score)})
+            << Quoted({"Group No. " + std::to_string(g) + ": s-score = " + NumberText(group.score)})
             << ";\n    style=rounded; color=\"#888888\";\n";
         for (NodeId n : group.nodes) {
             const double score = inputs.nodeScores.get(n);
@@ -151,13 +144,13 @@ void WriteDot(std::ostream& out, const ExportInputs& inputs, const std::string& 
                 << ", fillcolor=\"" << ScoreColour(score, limit)
                 << "\", fontcolor=" << FontColour(score, limit) << ", tooltip="
                 << Quoted({(label.empty() ? name : label + " (" + name + ")") + ": node score " +
-                           Text(score) + ", p-value " + Text(NodePValue(score))})
+                           NumberText(score) + ", p-value " + NumberText(NodePValue(score))})
                 << "];\n";
         }
         for (const GroupEdge& e : edges[g]) {
             const float value = inputs.edgeValues.get(e.edge);
             out << "    " << DotId(e.source) << " -- " << DotId(e.target)
-                << " [tooltip=" << Quoted({"edge value " + Text(value)}) << "];\n";
+                << " [tooltip=" << Quoted({"edge value " + NumberText(value)}) << "];\n";
         }
         out << "  }\n";
     }

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <unordered_map>
 
+#include "base/number_text.hpp"
 #include "cli/dot_export.hpp"
 #include "cli/layout.hpp"
 #include "cli/report.hpp"
@@ -28,14 +29,6 @@ std::string Fixed(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", value);
     return text;
-}
-
-template <class T>
-std::string Text(T value, int precision = 6) {
-    std::ostringstream s;
-    s.precision(precision);
-    s << value;
-    return s.str();
 }
 
 bool StartsCodePoint(char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }
@@ -126,7 +119,7 @@ void WriteGroupSvg(std::ostream& out, const std::string& id, const std::string& 
             << Fixed(q.x) << "\" y2=\"" << Fixed(circleY(b->second)) << "\" stroke-width=\""
             << Fixed(0.5 + 3.5 * std::clamp(value, 0.0f, 1.0f)) << "\"><title>"
             << HtmlText(DisplayName(inputs, e.source) + " \xE2\x80\x93 " +
-                        DisplayName(inputs, e.target) + ": edge value " + Text(value))
+                        DisplayName(inputs, e.target) + ": edge value " + NumberText(value))
             << "</title></line>\n";
     }
     out << "</g>\n<g class=\"nodes\">\n";
@@ -136,7 +129,8 @@ void WriteGroupSvg(std::ostream& out, const std::string& id, const std::string& 
         const std::string& display = DisplayName(inputs, n);
         std::string tooltip = display;
         if (display != inputs.names.at(n)) tooltip += " (" + inputs.names.at(n) + ")";
-        tooltip += ": node score " + Text(score) + ", p-value " + Text(NodePValue(score));
+        tooltip +=
+            ": node score " + NumberText(score) + ", p-value " + NumberText(NodePValue(score));
         const LayoutPoint& p = layout.positions[i];
         out << "<g class=\"node\"><title>" << HtmlText(tooltip) << "</title><circle cx=\""
             << Fixed(p.x) << "\" cy=\"" << Fixed(circleY(i)) << "\" r=\"" << Fixed(kRadius)
@@ -157,8 +151,8 @@ void WriteScaleLegend(std::ostream& out, double limit) {
         const double x = 10 + 90 * i;
         out << "<circle cx=\"" << Fixed(x) << "\" cy=\"36\" r=\"8\" fill=\""
             << ScoreColour(z, limit) << "\" stroke=\"#444444\" stroke-width=\"0.8\"/><text x=\""
-            << Fixed(x + 12) << "\" y=\"33\">" << Text(z, 3) << "</text><text x=\"" << Fixed(x + 12)
-            << "\" y=\"47\">p = " << Text(NodePValue(z), 2) << "</text>\n";
+            << Fixed(x + 12) << "\" y=\"33\">" << NumberText(z, 3) << "</text><text x=\""
+            << Fixed(x + 12) << "\" y=\"47\">p = " << NumberText(NodePValue(z), 2) << "</text>\n";
     }
     out << "<text x=\"480\" y=\"13\">edge value</text>\n";
     for (int i = 0; i < 3; ++i) {
@@ -166,7 +160,7 @@ void WriteScaleLegend(std::ostream& out, double limit) {
         const double x = 480 + 75 * i;
         out << "<line x1=\"" << Fixed(x) << "\" y1=\"36\" x2=\"" << Fixed(x + 40)
             << "\" y2=\"36\" stroke=\"#606060\" stroke-width=\"" << Fixed(0.5 + 3.5 * value)
-            << "\"/><text x=\"" << Fixed(x) << "\" y=\"54\">" << Text(value) << "</text>\n";
+            << "\"/><text x=\"" << Fixed(x) << "\" y=\"54\">" << NumberText(value) << "</text>\n";
     }
     out << "</svg>\n";
 }

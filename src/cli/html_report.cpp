@@ -9,6 +9,7 @@
 
 #include "analysis/enrichment_table.hpp"
 #include "base/export_file.hpp"
+#include "base/number_text.hpp"
 #include "base/run_error.hpp"
 #include "cli/dot_export.hpp"
 #include "cli/group_drawing.hpp"
@@ -38,15 +39,8 @@ svg text{font-family:"DejaVu Sans",Arial,Helvetica,sans-serif;font-size:11px;fil
 svg.group text{paint-order:stroke;stroke:#fff;stroke-width:3px;stroke-linejoin:round}
 .terms{margin:0;padding-left:16px})";
 
-template <class T>
-std::string Text(T value) {
-    std::ostringstream s;
-    s << value;
-    return s.str();
-}
-
 std::string Optional(const std::optional<double>& value) {
-    return value ? Text(*value) : std::string();
+    return value ? NumberText(*value) : std::string();
 }
 
 std::string Cell(const std::string& text, bool number = false) {
@@ -61,7 +55,7 @@ void WriteInvocation(std::ostream& out, const HtmlInvocation& invocation) {
         out << "<div><dt>" << HtmlText(option) << "</dt><dd>" << HtmlText(value) << "</dd></div>\n";
     out << "</dl>\n<table class=\"inputs\">\n<tr><th>input</th><th>file</th><th>lines</th></tr>\n";
     for (const InputFileFacts& file : invocation.inputs) {
-        std::string lines = file.lines ? Text(*file.lines) : "not counted: " + file.error;
+        std::string lines = file.lines ? NumberText(*file.lines) : "not counted: " + file.error;
         if (file.compressed) lines += " (gzip-compressed; lines of the decompressed text)";
         out << "<tr>" << Cell(HtmlText(file.role)) << Cell(HtmlText(file.name))
             << Cell(HtmlText(lines), file.lines.has_value() && !file.compressed) << "</tr>\n";
@@ -77,7 +71,7 @@ void WriteReading(std::ostream& out, int permutations) {
            "the rank-wise p compares a group only with groups of its own rank.</p>\n<p>";
     if (permutations > 0)
         out << "The smallest p-value is 1/(K+1): these " << permutations
-            << " permutation chains resolve " << Text(1.0 / (permutations + 1.0))
+            << " permutation chains resolve " << NumberText(1.0 / (permutations + 1.0))
             << "; more chains (--permutations) resolve smaller ones.";
     else
         out << "This invocation made no permutation chains, so no group has a p-value; "
@@ -92,9 +86,9 @@ std::string Terms(const CheckedRun& run, std::size_t group, const std::vector<Ge
     for (const EnrichmentRow* row : best) {
         const GeneSet& set = sets.at(row->set);
         cell += "<li>" + HtmlText(set.description.empty() ? set.name : set.description) + " (" +
-                Text(row->overlap) + " of " + Text(row->groupSize) +
+                NumberText(row->overlap) + " of " + NumberText(row->groupSize) +
                 "; p = " + ProbabilityText(row->logP) + ", q = " + ProbabilityText(row->logQ);
-        if (row->empiricalP) cell += "; empirical p = " + Text(*row->empiricalP);
+        if (row->empiricalP) cell += "; empirical p = " + NumberText(*row->empiricalP);
         cell += ")</li>";
     }
     return cell + "</ul>";
@@ -120,22 +114,22 @@ void WriteRun(std::ostream& out, std::size_t r, const HtmlInputs& inputs,
            "<th>stability</th><th>best terms (overlap; hypergeometric p, q; empirical p)</th>"
            "</tr>\n";
     for (const SummaryRow* row : ranked) {
-        const std::string id = letter + "-" + Text(*row->rank);
-        out << "<tr id=\"row-" << id << "\">" << Cell(Text(*row->rank), true)
-            << Cell(Text(row->size), true) << Cell(Text(row->score), true)
-            << Cell(Text(row->nodeEvidence), true) << Cell(Optional(row->pValue), true)
+        const std::string id = letter + "-" + NumberText(*row->rank);
+        out << "<tr id=\"row-" << id << "\">" << Cell(NumberText(*row->rank), true)
+            << Cell(NumberText(row->size), true) << Cell(NumberText(row->score), true)
+            << Cell(NumberText(row->nodeEvidence), true) << Cell(Optional(row->pValue), true)
             << Cell(Optional(row->familywiseP), true) << Cell(Optional(row->stability), true)
             << Cell(Terms(run, *row->rank, inputs.sets)) << "</tr>\n";
     }
     out << "</table>\n<div class=\"drawings\">\n";
     for (const SummaryRow* row : ranked) {
         const std::size_t g = *row->rank;
-        const std::string caption = "Run " + letter + ", group " + Text(g) + ": " +
-                                    Text(row->size) + " nodes, " + Text(row->edges) +
-                                    " edges, s-score " + Text(row->score);
+        const std::string caption = "Run " + letter + ", group " + NumberText(g) + ": " +
+                                    NumberText(row->size) + " nodes, " + NumberText(row->edges) +
+                                    " edges, s-score " + NumberText(row->score);
         out << "<figure id=\"figure-" << letter << '-' << g << "\"><figcaption>"
             << HtmlText(caption) << "</figcaption><div class=\"canvas\">\n";
-        WriteGroupSvg(out, "group-" + letter + "-" + Text(g), caption, run.groups[g].nodes,
+        WriteGroupSvg(out, "group-" + letter + "-" + NumberText(g), caption, run.groups[g].nodes,
                       run.edges[g], drawing);
         out << "</div></figure>\n";
     }
@@ -187,7 +181,7 @@ HtmlInvocation DescribeInvocation(const Options& options) {
     HtmlInvocation invocation;
     invocation.outBase = options.out;
     invocation.version = kVersion;
-    invocation.seed = options.seed ? Text(*options.seed)
+    invocation.seed = options.seed ? NumberText(*options.seed)
                                    : "not given: every generator took the calendar time, so "
                                      "another invocation gives other results";
     invocation.options = OptionValues(options);

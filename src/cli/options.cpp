@@ -7,6 +7,8 @@
 #include <limits>
 #include <sstream>
 
+#include "base/number_text.hpp"
+
 namespace tarnvale {
 namespace {
 
@@ -20,13 +22,6 @@ std::string ArgError(const std::string& text, const std::string& flag, const std
     // The same identification TCLAP gives an argument in its own exceptions.
     const std::string id = flag.empty() ? "--" + name : "-" + flag + " (--" + name + ")";
     return "error: " + text + " for arg Argument: " + id;
-}
-
-template <class T>
-std::string ToText(T value) {
-    std::ostringstream s;
-    s << value;
-    return s.str();
 }
 
 // An option given an empty value ("--seed ''", "-r ''", "--seed=") would
@@ -58,20 +53,21 @@ std::vector<std::string> Options::validate() const {
     auto atLeast = [&](std::int64_t value, std::int64_t low, const char* flag, const char* name) {
         if (value < low)
             errors.push_back(ArgError(
-                "value " + ToText(value) + " is below the smallest allowed, " + ToText(low), flag,
-                name));
+                "value " + NumberText(value) + " is below the smallest allowed, " + NumberText(low),
+                flag, name));
     };
     auto positive = [&](float value, const char* flag, const char* name) {
         if (!(value > 0.0f) || !std::isfinite(value))
-            errors.push_back(ArgError("value " + ToText(value) + " must be a finite number above 0",
-                                      flag, name));
+            errors.push_back(ArgError(
+                "value " + NumberText(value) + " must be a finite number above 0", flag, name));
     };
     atLeast(search.iterations, 0, "n", "iterations");
     atLeast(search.nmax, 1, "g", "nmax");
     atLeast(repeat, 0, "r", "repeat");
     if (repeat > kMaxRepeat)
-        errors.push_back(ArgError("value " + ToText(repeat) + " is above the largest allowed, " +
-                                      ToText(kMaxRepeat) + " (run letters go from A to ~)",
+        errors.push_back(ArgError("value " + NumberText(repeat) +
+                                      " is above the largest allowed, " + NumberText(kMaxRepeat) +
+                                      " (run letters go from A to ~)",
                                   "r", "repeat"));
     positive(search.tStart, "s", "Tstart");
     positive(search.tEnd, "e", "Tend");
@@ -81,8 +77,8 @@ std::vector<std::string> Options::validate() const {
         atLeast(value, low, "", name);
         if (value > high)
             errors.push_back(ArgError(
-                "value " + ToText(value) + " is above the largest allowed, " + ToText(high), "",
-                name));
+                "value " + NumberText(value) + " is above the largest allowed, " + NumberText(high),
+                "", name));
     };
     within(analysis.permutations, 0, kMaxRepetitions, "permutations");
     within(analysis.ensemble, 0, kMaxRepetitions, "ensemble");
@@ -95,9 +91,9 @@ std::vector<std::string> Options::validate() const {
             "shards and their merge must draw the same random numbers: give --seed as well", "",
             sharding.merge ? "merge" : "shard"));
     if (!(reading.minScore >= 0.0 && reading.minScore <= 1.0))  // NaN fails both
-        errors.push_back(ArgError(
-            "value " + ToText(reading.minScore) + " lies outside [0, 1] (STRING's scores / 1000)",
-            "", "min-score"));
+        errors.push_back(ArgError("value " + NumberText(reading.minScore) +
+                                      " lies outside [0, 1] (STRING's scores / 1000)",
+                                  "", "min-score"));
     // A background model draws k scores imax times for every even k up to
     // kmax: beyond the bound it would run for hours, or for ever.
     if (kmax >= 4 && imax >= 2) {
@@ -122,28 +118,28 @@ std::vector<std::pair<std::string, std::string>> OptionValues(const Options& opt
     std::vector<std::pair<std::string, std::string>> values{
         {"-d (--data)", options.data},
         {"-a (--association)", options.association},
-        {"-n (--iterations)", ToText(s.iterations)},
-        {"-g (--nmax)", ToText(s.nmax)},
-        {"-r (--repeat)", ToText(options.repeat)},
-        {"-b (--hub)", ToText(s.hub)},
-        {"-s (--Tstart)", ToText(s.tStart)},
-        {"-e (--Tend)", ToText(s.tEnd)},
-        {"-k (--kmax)", ToText(options.kmax)},
-        {"-i (--imax)", ToText(options.imax)},
-        {"-q (--quenching)", ToText(s.quenching)},
-        {"-p (--degree)", ToText(s.heuristic)},
-        {"--seed", options.seed ? ToText(*options.seed) : "none: the clock"},
+        {"-n (--iterations)", NumberText(s.iterations)},
+        {"-g (--nmax)", NumberText(s.nmax)},
+        {"-r (--repeat)", NumberText(options.repeat)},
+        {"-b (--hub)", NumberText(s.hub)},
+        {"-s (--Tstart)", NumberText(s.tStart)},
+        {"-e (--Tend)", NumberText(s.tEnd)},
+        {"-k (--kmax)", NumberText(options.kmax)},
+        {"-i (--imax)", NumberText(options.imax)},
+        {"-q (--quenching)", NumberText(s.quenching)},
+        {"-p (--degree)", NumberText(s.heuristic)},
+        {"--seed", options.seed ? NumberText(*options.seed) : "none: the clock"},
         {"--cytoscape", onOff(options.cytoscape)},
         {"--dot", onOff(options.dot)},
-        {"--permutations", ToText(options.analysis.permutations)},
+        {"--permutations", NumberText(options.analysis.permutations)},
         {"--null", NullName(options.analysis.null)},
         {"--node-scores", options.scoring == NodeScoring::Rank ? "rank" : "z"},
-        {"--ensemble", ToText(options.analysis.ensemble)},
+        {"--ensemble", NumberText(options.analysis.ensemble)},
         {"--summary", onOff(options.summary)},
         {"--gene-sets", options.geneSets.empty() ? "none" : options.geneSets},
         {"--quiet", onOff(options.quiet)},
         {"--html", onOff(options.html)},
-        {"--min-score", ToText(options.reading.minScore)},
+        {"--min-score", NumberText(options.reading.minScore)},
         {"--biogrid-type", BiogridTypesName(options.reading.biogridTypes)},
         {"--labels", options.labels.empty() ? "none" : options.labels},
         {"--graphml", onOff(options.graphml)},
@@ -277,7 +273,7 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         "", "min-score",
         "A STRING links file read as downloaded keeps the interactions with a combined score of "
         "at least this (0 to 1; default " +
-            ToText(defaults.reading.minScore) + ", STRING's medium confidence)",
+            NumberText(defaults.reading.minScore) + ", STRING's medium confidence)",
         false, defaults.reading.minScore, "number", cmd);
     std::vector<std::string> typeNames{"physical", "genetic", "both"};
     TCLAP::ValuesConstraint<std::string> typeAllowed(typeNames);
