@@ -287,34 +287,26 @@ std::string CheckPipeline(std::string_view data) {
     std::ostringstream out, err;
     const int status = RunCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
 
-    std::string problem;
     const std::string text = out.str();
     const bool finished = text.find("\nProgram finished") != std::string::npos;
-    if (status != 0 && status != 1) problem = "exit status " + std::to_string(status);
-    if (problem.empty() && status == 0 && !finished) problem = "status 0 without finishing";
-    if (problem.empty() && status == 1 && finished) problem = "status 1 after finishing";
-    if (problem.empty() && status == 1 && text.find("Error") == std::string::npos &&
-        text.find("Warning: File opening") == std::string::npos && err.str().empty())
-        problem = "status 1 without a message";
-    if (problem.empty()) problem = CheckPrintedNumbers(text);
-    if (problem.empty() && status == 1 && fs::exists(dir / "outA"))
-        problem = "a failed run left a report";
+    const bool told = text.find("Error") != std::string::npos ||
+                      text.find("Warning: File opening") != std::string::npos || !err.str().empty();
+    std::string problem = status != 0 && status != 1 ? "exit status " + std::to_string(status)
+                          : status == 0 && !finished ? "status 0 without finishing"
+                          : status == 1 && finished  ? "status 1 after finishing"
+                          : status == 1 && !told     ? "status 1 without a message"
+                          : status == 1 && fs::exists(dir / "outA") ? "a failed run left a report"
+                                                                    : CheckPrintedNumbers(text);
 
+    // Node names are whole white-space-separated tokens of the network text
+    // (a lone CR splits lines, and separates tokens for >> as well), the
+    // first one perhaps after a byte-order mark.
     std::unordered_set<std::string> names;
-    {
-        std::istringstream sif{std::string(parts[0])};
-        for (std::string token; sif >> token;) names.insert(token);
-        // Names may also come from lines split at a lone CR; whole tokens
-        // of the network text bound them.
-        std::string all(parts[0]);
-        std::replace(all.begin(), all.end(), '\r', ' ');
-        std::istringstream split(all);
+    const std::string sifText(parts[0]);
+    for (const std::string& part :
+         {sifText, sifText.substr(sifText.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0)}) {
+        std::istringstream split(part);
         for (std::string token; split >> token;) names.insert(token);
-        if (all.rfind("\xEF\xBB\xBF", 0) == 0) {
-            std::istringstream first(all.substr(3));
-            std::string token;
-            if (first >> token) names.insert(token);
-        }
     }
     for (const auto& entry : fs::directory_iterator(dir)) {
         const std::string name = entry.path().filename().string();
