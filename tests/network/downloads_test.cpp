@@ -37,6 +37,14 @@ std::string Short(const std::string& name) {
     return found != kLetters.end() ? found->second : name;
 }
 
+// The block of tests/data/readers/messages.txt under the line "== NAME",
+// exactly as a reader prints it.
+std::string Expected(const std::string& name) {
+    const std::string all = testing::ReadFile(kData + "../readers/messages.txt");
+    const std::size_t from = all.find("== " + name + "\n") + name.size() + 4;
+    return all.substr(from, all.find("\n== ", from) + 1 - from);
+}
+
 // A network as ReadNetwork reads it, and what it printed.
 struct Network {
     Graph graph;
@@ -84,10 +92,11 @@ Network FromText(const std::string& text, NetworkReading reading = {}) {
     return Network(in, "net.txt", reading);
 }
 
-// The message of the RunError that reading `text` throws.
-std::string FailureOf(const std::string& text) {
+// The message of the RunError that reading `text` (or, given a path, the
+// file at `path` named `text`) throws.
+std::string FailureOf(const std::string& text, const std::string& path = "") {
     try {
-        FromText(text);
+        (void)(path.empty() ? FromText(text) : FromFile(path, text));
     } catch (const RunError& e) {
         EXPECT_EQ(e.status(), 1);
         return e.what();
@@ -139,21 +148,7 @@ TEST(StringLinks, LinesThatCannotBeReadAreSkippedWithTheirLine) {
         "9606.D 9606.D 800\n"
         "9606.B\0009606.D 800\n"s);
     EXPECT_EQ(net.Edges(), "9606.A-9606.B 9606.C-9606.A");
-    EXPECT_EQ(net.output,
-              "Warning: net.txt:3: 2 fields where the header line has 3; line skipped\n"
-              "Warning: net.txt:4: combined score '1001' is not a whole number from 0 to 1000; "
-              "line skipped\n"
-              "Warning: net.txt:5: combined score '4e2' is not a whole number from 0 to 1000; "
-              "line skipped\n"
-              "Warning: net.txt:6: combined score '-0' is not a whole number from 0 to 1000; "
-              "line skipped\n"
-              "Warning: net.txt:7: 4 fields where the header line has 3; line skipped\n"
-              "Warning: net.txt:12: holds a NUL byte, which no text line has; line skipped\n"
-              "Warning: net.txt:8: 9606.C is paired with itself; 2 such lines not read (a "
-              "protein paired with itself joins no two nodes)\n"
-              "NOTE: net.txt is read as a STRING links file: 10 lines, 2 interactions with a "
-              "combined score of at least 400 of 1000 (--min-score 0.4; each pair is listed in "
-              "both directions), 0 lines below it left out; every edge value is 1\n");
+    EXPECT_EQ(net.output, Expected("string-skips"));
     EXPECT_EQ(FailureOf("protein1 protein2 score\n9606.A 9606.B 700\n"),
               "\nError: net.txt:1: a STRING header line (protein1 protein2 ...) without the column "
               "combined_score; restore the header of the downloaded file\n");
@@ -165,16 +160,7 @@ TEST(Biogrid, PhysicalOrGeneticPairsOnceBetweenTheGenesOfOneOrganism) {
     EXPECT_EQ(physical.read.format, NetworkFormat::biogrid);
     EXPECT_EQ(physical.Nodes(), "TP53 MDM2 EP300 BRCA1 BARD1 CREBBP");
     EXPECT_EQ(physical.Edges(), "TP53-MDM2 TP53-EP300 BRCA1-BARD1 EP300-CREBBP");
-    EXPECT_EQ(physical.output,
-              "Warning: bio:5: TP53 is paired with itself; 1 such line not read (a gene paired "
-              "with itself joins no two nodes)\n"
-              "Warning: bio:8: TP53 of organism 9606 with E6 of organism 333760; 1 such line not "
-              "read (interactions between organisms)\n"
-              "Warning: bio:9: Mdm2 with Trp53 of organism 10090, not 9606; 1 such line not read "
-              "(only the organism of most rows is read)\n"
-              "NOTE: bio is read as a BioGRID file: 10 rows, 4 physical interactions of organism "
-              "9606 between genes named by their official symbols (the rows of one pair count "
-              "once); 2 genetic rows not read (--biogrid-type physical); every edge value is 1\n");
+    EXPECT_EQ(physical.output, Expected("biogrid-physical"));
     const Network genetic = FromFile(file, "bio", {0.4, BiogridTypes::genetic});
     EXPECT_EQ(genetic.Nodes(), "BRCA1 TP53 ATM CHEK2");
     EXPECT_EQ(genetic.Edges(), "BRCA1-TP53:gi ATM-CHEK2:gi");
@@ -204,17 +190,7 @@ TEST(Biogrid, ColumnsFoundByNameAndRowsThatCannotBeRead) {
                                  "7\t10090\t10090\tCdk1\tCcnb1\tphysical\r\n");
     EXPECT_EQ(net.Nodes(), "Mdm2 Trp53 Cdk1 Ccnb1");
     EXPECT_EQ(net.Edges(), "Mdm2-Trp53 Cdk1-Ccnb1");
-    EXPECT_EQ(net.output,
-              "Warning: net.txt:6: 5 tab-separated fields, fewer than the 6 the header names; "
-              "line skipped\n"
-              "Warning: net.txt:7: Experimental System Type 'Physical' is neither physical nor "
-              "genetic; line skipped\n"
-              "Warning: net.txt:3: TP53 with MDM2 of organism 9606, not 10090; 1 such line not "
-              "read (only the organism of most rows is read)\n"
-              "Warning: net.txt:5: no official symbol for interactor A; 1 such line not read\n"
-              "NOTE: net.txt is read as a BioGRID file: 7 rows, 2 physical interactions of "
-              "organism 10090 between genes named by their official symbols (the rows of one "
-              "pair count once); every edge value is 1\n");
+    EXPECT_EQ(net.output, Expected("biogrid-tab2"));
     // On a tie the organism of the earlier row is read.
     EXPECT_EQ(FromText(header + "1\t9606\t9606\tTP53\tMDM2\tphysical\n"
                                 "2\t10090\t10090\tMdm2\tTrp53\tphysical\n")
@@ -231,25 +207,9 @@ TEST(NetworkFormats, ZipArchivesAndWhatIsReadAsSif) {
     const testing::ScratchDir dir;
     const std::string links = kData + kLinks;
     // A folder, a resource fork beside the file and a stored (uncompressed)
-    // copy; two files; a cut archive.
-    const std::string script = R"(import zipfile, sys
-z = zipfile.ZipFile('links.zip', 'w', zipfile.ZIP_DEFLATED)
-z.writestr('string/', '')
-z.write(sys.argv[1], 'string/' + sys.argv[2])
-z.writestr('__MACOSX/string/._' + sys.argv[2], 'fork')
-z.close()
-z = zipfile.ZipFile('stored.zip', 'w', zipfile.ZIP_STORED)
-z.write(sys.argv[1], 'links.txt')
-z.close()
-z = zipfile.ZipFile('two.zip', 'w')
-z.writestr('a.txt', 'x')
-z.writestr('b.txt', 'y')
-z.close()
-zipfile.ZipFile('empty.zip', 'w').close()
-data = open('links.zip', 'rb').read()
-open('cut.zip', 'wb').write(data[:len(data) // 2]))";
-    const auto made =
-        testing::RunShell("python3 -c \"" + script + "\" " + links + " " + kLinks, dir.path());
+    // copy; two files; an empty and a cut archive.
+    const auto made = testing::RunShell(
+        "python3 " + kData + "../readers/make_zips.py " + links + " " + kLinks, dir.path());
     ASSERT_EQ(made.status, 0) << made.out;
 
     const Network plain = FromFile(links, "links");
@@ -263,12 +223,7 @@ open('cut.zip', 'wb').write(data[:len(data) // 2]))";
                       " from the zip archive " + name + "\n");
     }
     const auto failure = [&](const std::string& name) {
-        try {
-            FromFile((dir.path() / name).string(), name);
-        } catch (const RunError& e) {
-            return std::string(e.what());
-        }
-        return std::string("no error");
+        return FailureOf(name, (dir.path() / name).string());
     };
     EXPECT_EQ(failure("two.zip"),
               "\nError: two.zip holds 2 files (a.txt, b.txt); unpack the one to read, e.g. with "
@@ -321,13 +276,7 @@ TEST(Labels, TwoColumnsOrStringProteinInfo) {
     for (const auto& [name, letter] : kLetters) proteins.push_back(name);
     const auto [info, infoOutput] = Labels(proteins, testing::ReadFile(kData + kInfo));
     EXPECT_EQ(info, "a=ARF5 b=M6PR c=FKBP4 d=CYP26B1 e=NDUFAF7 f=FUCA2 ");
-    EXPECT_EQ(
-        infoOutput,
-        "Warning: labels:8: '9606.ENSP00000002165' is labelled again; 1 such line not used "
-        "(the first label of a node counts)\n"
-        "Warning: labels:9: '9606.ENSP00000002596' names no node of the network; 1 such "
-        "line not used\n"
-        "NOTE: labels for 6 of the 6 nodes from labels (STRING protein.info, preferred names)\n");
+    EXPECT_EQ(infoOutput, Expected("labels-info"));
 
     const auto [table, tableOutput] = Labels({"A", "B", "C", "D", "E"},
                                              "# name\tlabel\n"
@@ -339,13 +288,7 @@ TEST(Labels, TwoColumnsOrStringProteinInfo) {
                                              " D \t a & <d> \r\n"
                                              "Y\tWhy\n");
     EXPECT_EQ(table, "A=Alpha B= C= D=a & <d> E= ");
-    EXPECT_EQ(tableOutput,
-              "Warning: labels:3: no label after the name and a tab; line skipped\n"
-              "Warning: labels:4: no label after the name and a tab; line skipped\n"
-              "Warning: labels:5: 'Z' names no node of the network; 2 such lines not used\n"
-              "Warning: labels:6: 'A' is labelled again; 1 such line not used (the first label "
-              "of a node counts)\n"
-              "NOTE: labels for 2 of the 5 nodes from labels\n");
+    EXPECT_EQ(tableOutput, Expected("labels-table"));
 }
 
 }  // namespace
