@@ -91,12 +91,14 @@ TEST_F(CarelessUse, ThreadsThatCannotStartAndSearchesOutOfMemoryEndCleanly) {
 #if defined(TARNVALE_SANITIZED)
     GTEST_SKIP() << "address-space limits do not apply under the sanitizers";
 #endif
-    const RunResult threads =
-        RunShell("ulimit -v 1000000; exec " +
-                     Command(Tarnvale(Split("-d p.txt -a a.txt -k 4 -i 20 -n 100 --seed 1 -r 1 "
-                                            "--permutations 2000 --threads 512 net.sif res",
-                                            ' '))),
-                 dir_.path());
+    // The binary under a limit of `kib` KiB of address space.
+    const auto limited = [&](const std::string& kib, const std::string& args) {
+        return RunShell("ulimit -v " + kib + "; exec " + Command(Tarnvale(Split(args, ' '))),
+                        dir_.path());
+    };
+    const RunResult threads = limited("1000000",
+                                      "-d p.txt -a a.txt -k 4 -i 20 -n 100 --seed 1 -r 1 "
+                                      "--permutations 2000 --threads 512 net.sif res");
     EXPECT_EQ(threads.status, 0) << threads.out;
     EXPECT_NE(threads.out.find(" of the 512 threads asked for (--threads) could be started; the "
                                "searches run on those\n"),
@@ -112,12 +114,9 @@ TEST_F(CarelessUse, ThreadsThatCannotStartAndSearchesOutOfMemoryEndCleanly) {
     }
     dir_.Write("big.sif", sif);
     dir_.Write("big.txt", pvalues);
-    const RunResult memory =
-        RunShell("ulimit -v 600000; exec " +
-                     Command(Tarnvale(Split("-d big.txt -a a.txt -k 6 -i 50 -n 10 -q 0 -r 1 "
-                                            "--permutations 40 --threads 16 big.sif big",
-                                            ' '))),
-                 dir_.path());
+    const RunResult memory = limited("600000",
+                                     "-d big.txt -a a.txt -k 6 -i 50 -n 10 -q 0 -r 1 "
+                                     "--permutations 40 --threads 16 big.sif big");
     EXPECT_EQ(memory.status, 1) << memory.out;
     EXPECT_NE(memory.out.find("Error: out of memory in the permutation chains (--permutations 40) "
                               "on 16 threads (--threads)"),
