@@ -59,20 +59,15 @@ struct Network {
         read = ReadNetwork(in, fileName, graph, {names, types, values}, reading, out);
         output = out.str();
     }
-    // The node names in node order.
-    std::string Nodes() const {
+    // The node names in node order, then "|" and "source-target" per edge in
+    // edge order, with ":type" when it is not "pp" and "=value" when the value
+    // is not 1.
+    std::string Text() const {
         std::string text;
-        graph.ForEachNode(
-            [&](NodeId n) { text += (text.empty() ? "" : " ") + Short(names.at(n)); });
-        return text;
-    }
-    // "source-target" per edge in edge order, with ":type" when it is not
-    // "pp" and "=value" when the value is not 1.
-    std::string Edges() const {
-        std::string text;
+        graph.ForEachNode([&](NodeId n) { text += Short(names.at(n)) + " "; });
+        text += "|";
         graph.ForEachEdge([&](EdgeId e) {
-            text += (text.empty() ? "" : " ") + Short(names.at(graph.Source(e))) + "-" +
-                    Short(names.at(graph.Target(e)));
+            text += " " + Short(names.at(graph.Source(e))) + "-" + Short(names.at(graph.Target(e)));
             if (types.Of(e) != "pp") text += ":" + types.Of(e);
             if (values.get(e) != 1.0f) text += "=" + std::to_string(values.get(e));
         });
@@ -108,23 +103,22 @@ TEST(StringLinks, EachPairOnceWhenItsCombinedScoreReachesTheLeast) {
     struct Case {
         std::string file;
         double minScore;
-        std::string nodes, edges;
+        std::string graph;
     };
     const Case cases[] = {
-        {kLinks, 0.4, "a b c d e f", "a-b a-c b-c d-e e-f"},  // 400 in, 399 out
-        {kDetailed, 0.4, "a b c d e f", "a-b a-c b-c d-e e-f"},
-        {kLinks, 0.0, "a b c d e f", "a-b a-c a-d b-c c-e d-e e-f"},
-        {kLinks, 0.4005, "a c b d e f", "a-c b-c d-e e-f"},
-        {kDetailed, 0.9, "a c d e", "a-c d-e"},
-        {kLinks, 1.0, "", ""},
-        {kPhysical, 0.4, "a b c", "a-b b-c"},
+        {kLinks, 0.4, "a b c d e f | a-b a-c b-c d-e e-f"},  // 400 in, 399 out
+        {kDetailed, 0.4, "a b c d e f | a-b a-c b-c d-e e-f"},
+        {kLinks, 0.0, "a b c d e f | a-b a-c a-d b-c c-e d-e e-f"},
+        {kLinks, 0.4005, "a c b d e f | a-c b-c d-e e-f"},
+        {kDetailed, 0.9, "a c d e | a-c d-e"},
+        {kLinks, 1.0, "|"},
+        {kPhysical, 0.4, "a b c | a-b b-c"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file + " at " + std::to_string(c.minScore));
         const Network net = FromFile(kData + c.file, "links", {c.minScore});
         EXPECT_EQ(net.read.format, NetworkFormat::string);
-        EXPECT_EQ(net.Nodes(), c.nodes);
-        EXPECT_EQ(net.Edges(), c.edges);
+        EXPECT_EQ(net.Text(), c.graph);
         EXPECT_EQ(net.read.hint, "");
     }
     EXPECT_EQ(FromFile(kData + kLinks, "links").output,
@@ -147,7 +141,7 @@ TEST(StringLinks, LinesThatCannotBeReadAreSkippedWithTheirLine) {
         "9606.C 9606.A 950\n"
         "9606.D 9606.D 800\n"
         "9606.B\0009606.D 800\n"s);
-    EXPECT_EQ(net.Edges(), "9606.A-9606.B 9606.C-9606.A");
+    EXPECT_EQ(net.Text(), "9606.A 9606.B 9606.C | 9606.A-9606.B 9606.C-9606.A");
     EXPECT_EQ(net.output, Expected("string-skips"));
     EXPECT_EQ(FailureOf("protein1 protein2 score\n9606.A 9606.B 700\n"),
               "\nError: net.txt:1: a STRING header line (protein1 protein2 ...) without the column "
@@ -158,21 +152,20 @@ TEST(Biogrid, PhysicalOrGeneticPairsOnceBetweenTheGenesOfOneOrganism) {
     const std::string file = kData + kBiogrid;
     const Network physical = FromFile(file, "bio");
     EXPECT_EQ(physical.read.format, NetworkFormat::biogrid);
-    EXPECT_EQ(physical.Nodes(), "TP53 MDM2 EP300 BRCA1 BARD1 CREBBP");
-    EXPECT_EQ(physical.Edges(), "TP53-MDM2 TP53-EP300 BRCA1-BARD1 EP300-CREBBP");
+    EXPECT_EQ(physical.Text(),
+              "TP53 MDM2 EP300 BRCA1 BARD1 CREBBP | TP53-MDM2 TP53-EP300 BRCA1-BARD1 EP300-CREBBP");
     EXPECT_EQ(physical.output, Expected("biogrid-physical"));
     const Network genetic = FromFile(file, "bio", {0.4, BiogridTypes::genetic});
-    EXPECT_EQ(genetic.Nodes(), "BRCA1 TP53 ATM CHEK2");
-    EXPECT_EQ(genetic.Edges(), "BRCA1-TP53:gi ATM-CHEK2:gi");
+    EXPECT_EQ(genetic.Text(), "BRCA1 TP53 ATM CHEK2 | BRCA1-TP53:gi ATM-CHEK2:gi");
     EXPECT_NE(genetic.output.find("2 genetic interactions of organism 9606 between genes named by "
                                   "their official symbols (the rows of one pair count once); 8 "
                                   "physical rows not read (--biogrid-type genetic)"),
               std::string::npos)
         << genetic.output;
     const Network both = FromFile(file, "bio", {0.4, BiogridTypes::both});
-    EXPECT_EQ(both.Nodes(), "TP53 MDM2 EP300 BRCA1 BARD1 CREBBP ATM CHEK2");
-    EXPECT_EQ(both.Edges(),
-              "TP53-MDM2 TP53-EP300 BRCA1-BARD1 BRCA1-TP53:gi EP300-CREBBP ATM-CHEK2:gi");
+    EXPECT_EQ(both.Text(),
+              "TP53 MDM2 EP300 BRCA1 BARD1 CREBBP ATM CHEK2 | TP53-MDM2 TP53-EP300 "
+              "BRCA1-BARD1 BRCA1-TP53:gi EP300-CREBBP ATM-CHEK2:gi");
 }
 
 TEST(Biogrid, ColumnsFoundByNameAndRowsThatCannotBeRead) {
@@ -188,14 +181,13 @@ TEST(Biogrid, ColumnsFoundByNameAndRowsThatCannotBeRead) {
                                  "5\t9606\t9606\tTP53\tphysical\n"
                                  "6\t9606\t9606\tTP53\tMDM2\tPhysical\n"
                                  "7\t10090\t10090\tCdk1\tCcnb1\tphysical\r\n");
-    EXPECT_EQ(net.Nodes(), "Mdm2 Trp53 Cdk1 Ccnb1");
-    EXPECT_EQ(net.Edges(), "Mdm2-Trp53 Cdk1-Ccnb1");
+    EXPECT_EQ(net.Text(), "Mdm2 Trp53 Cdk1 Ccnb1 | Mdm2-Trp53 Cdk1-Ccnb1");
     EXPECT_EQ(net.output, Expected("biogrid-tab2"));
     // On a tie the organism of the earlier row is read.
     EXPECT_EQ(FromText(header + "1\t9606\t9606\tTP53\tMDM2\tphysical\n"
                                 "2\t10090\t10090\tMdm2\tTrp53\tphysical\n")
-                  .Nodes(),
-              "TP53 MDM2");
+                  .Text(),
+              "TP53 MDM2 | TP53-MDM2");
     EXPECT_EQ(FailureOf("#BioGRID Interaction ID\tOfficial Symbol Interactor A\n"),
               "\nError: net.txt:1: a BioGRID header line (#BioGRID Interaction ID ...) without "
               "the column(s) Official Symbol Interactor B, Experimental System Type, Organism ID "
@@ -215,8 +207,7 @@ TEST(NetworkFormats, ZipArchivesAndWhatIsReadAsSif) {
     const Network plain = FromFile(links, "links");
     for (const std::string name : {"links.zip", "stored.zip"}) {
         const Network zipped = FromFile((dir.path() / name).string(), name);
-        EXPECT_EQ(zipped.Nodes(), plain.Nodes()) << name;
-        EXPECT_EQ(zipped.Edges(), plain.Edges()) << name;
+        EXPECT_EQ(zipped.Text(), plain.Text()) << name;
         EXPECT_EQ(zipped.output.substr(0, zipped.output.find('\n') + 1),
                   "NOTE: reading " +
                       std::string(name == "links.zip" ? "string/" + kLinks : "links.txt") +
