@@ -38,33 +38,11 @@ protected:
     // run in `folder`.
     RunResult Run(const std::string& folder, std::vector<std::string> more) {
         fs::create_directories(dir_.path() / folder);
-        std::vector<std::string> args{"-d",
-                                      "../p.txt",
-                                      "-a",
-                                      "../a.txt",
-                                      "-k",
-                                      "10",
-                                      "-i",
-                                      "100",
-                                      "-n",
-                                      "1500",
-                                      "-p",
-                                      "2",
-                                      "-g",
-                                      "3",
-                                      "--seed",
-                                      "11",
-                                      "--permutations",
-                                      "7",
-                                      "--ensemble",
-                                      "4",
-                                      "--summary",
-                                      "--gene-sets",
-                                      "../sets.gmt",
-                                      "--labels",
-                                      "../labels.tsv",
-                                      "--graphml",
-                                      "--html"};
+        std::vector<std::string> args = Split(
+            "-d ../p.txt -a ../a.txt -k 10 -i 100 -n 1500 -p 2 -g 3 --seed 11 --permutations 7 "
+            "--ensemble 4 --summary --gene-sets ../sets.gmt --labels ../labels.tsv --graphml "
+            "--html",
+            ' ');
         args.insert(args.end(), more.begin(), more.end());
         args.insert(args.end(), {"../net.sif", "o"});
         RunResult r = RunTarnvale(args, dir_.path() / folder);
@@ -101,49 +79,40 @@ TEST_F(Shards, AMergeWritesWhatOneInvocationWritesAndRefusesShardsThatDoNotBelon
                 << n << ' ' << name;
     }
 
-    // Shards 1 to 3 of 3 are in merge3; each row spoils one and must be
-    // refused naming it, with status 1 and no report written.
+    // Shards 1 to 3 of 3 are in merge3; each row spoils shard 2 (the empty
+    // content removes it; the last row keeps it but changes the p-values, so
+    // that shard 1 is named) and must be refused naming the file, with
+    // status 1 and no report written.
     const fs::path m = dir_.path() / "merge3";
-    auto shard = [&](int k) { return m / ("o.shard-" + std::to_string(k) + "-of-3.tsv"); };
     for (const std::string& name : files) fs::remove(m / name);
-    const std::string good = ReadFile(shard(2));
-    struct Row {
-        std::string what, content, message;
-    };
-    const std::string cut = good.substr(0, good.rfind("end\t"));
-    const std::string lost =
-        good.substr(0, good.find('\n', good.find("chain")) + 1) + good.substr(good.rfind("end\t"));
-    const std::vector<Row> rows{
-        {"missing", "", "Error: the shard file o.shard-2-of-3.tsv is missing"},
-        {"repeated", ReadFile(shard(1)), "o.shard-2-of-3.tsv:3: holds shard 1, not shard 2"},
-        {"cut short", cut, "o.shard-2-of-3.tsv: the file is cut short (no end line after its "},
-        {"lines lost", lost, ": the file has lost lines\n"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        if (row.what == "missing")
-            fs::remove(shard(2));
+    const std::string good = ReadFile(m / "o.shard-2-of-3.tsv"),
+                      pvalues = ReadFile(dir_.path() / "p.txt");
+    const std::string cut = good.substr(0, good.rfind("end\t")), end = good.substr(cut.size());
+    for (const auto& [content, message] : std::vector<std::pair<std::string, std::string>>{
+             {"", "Error: the shard file o.shard-2-of-3.tsv is missing"},
+             {ReadFile(m / "o.shard-1-of-3.tsv"),
+              "o.shard-2-of-3.tsv:3: holds shard 1, not shard 2"},
+             {cut, "o.shard-2-of-3.tsv: the file is cut short (no end line after its "},
+             {good.substr(0, good.find('\n', good.find("chain")) + 1) + end,
+              ": the file has lost lines\n"},
+             {good,
+              "o.shard-1-of-3.tsv:2: made from other input files, options, seed or program "
+              "version than this merge"}}) {
+        if (content.empty())
+            fs::remove(m / "o.shard-2-of-3.tsv");
         else
-            dir_.Write("merge3/o.shard-2-of-3.tsv", row.content);
+            dir_.Write("merge3/o.shard-2-of-3.tsv", content);
+        if (content == good) dir_.Write("p.txt", pvalues + "extra\t0.5\n");
         const RunResult r = Run("merge3", {"--merge", "3"});
         EXPECT_EQ(r.status, 1);
-        EXPECT_NE(r.out.find(row.message), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find(message), std::string::npos) << r.out;
         EXPECT_FALSE(fs::exists(m / "oA"));
     }
-    // A shard made from other p-values, or with another seed.
-    dir_.Write("merge3/o.shard-2-of-3.tsv", good);
-    const std::string pvalues = ReadFile(dir_.path() / "p.txt");
-    dir_.Write("p.txt", pvalues + "extra\t0.5\n");
-    RunResult r = Run("merge3", {"--merge", "3"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("o.shard-1-of-3.tsv:2: made from other input files, options, seed or "
-                         "program version than this merge"),
-              std::string::npos)
-        << r.out;
     dir_.Write("p.txt", pvalues);
     ASSERT_EQ(Run("merge3", {"--merge", "3"}).status, 0);
     // Shards and a merge draw the same numbers only with one seed.
-    r = RunTarnvale({"-d", "p.txt", "-a", "a.txt", "--shard", "1/2", "net.sif", "o"}, dir_.path());
+    const RunResult r =
+        RunTarnvale({"-d", "p.txt", "-a", "a.txt", "--shard", "1/2", "net.sif", "o"}, dir_.path());
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("give --seed as well"), std::string::npos) << r.err;
 }
