@@ -31,23 +31,14 @@ struct ExportNetwork {
     std::vector<Group> groups{Group{{e, f}, 4.5f}, Group{{a, b, c}, 2.25f}};
 
     ExportNetwork() {
-        for (const auto& [name, score] : std::vector<std::pair<std::string, double>>{{"A", 3.09023},
-                                                                                     {"B", 1.0},
-                                                                                     {"C", -0.5},
-                                                                                     {"D", -2.0},
-                                                                                     {"E", 2.32635},
-                                                                                     {"F", 0.0}}) {
+        const double scores[] = {3.09023, 1.0, -0.5, -2.0, 2.32635, 0.0};
+        for (const char* name : {"A", "B", "C", "D", "E", "F"}) {
             const NodeId n = graph.NewNode();
-            names[n] = name, nodeScores[n] = score;
+            names[n] = name, nodeScores[n] = scores[n];
         }
-        for (const auto& [from, to, value] :
-             std::vector<std::tuple<NodeId, NodeId, float>>{{a, b, 0.9f},
-                                                            {b, c, 0.25f},
-                                                            {c, d, 0.5f},
-                                                            {d, e, 0.3f},
-                                                            {e, f, 0.125f},
-                                                            {a, c, 0.75f}})
-            edgeValues[graph.NewEdge(from, to)] = value;
+        const float values[] = {0.9f, 0.25f, 0.5f, 0.3f, 0.125f};
+        for (NodeId n = a; n < f; ++n) edgeValues[graph.NewEdge(n, n + 1)] = values[n];
+        edgeValues[graph.NewEdge(a, c)] = 0.75f;
         graph.MakeUndirected();
         search = SearchGraph(graph, nullptr);
     }
