@@ -19,7 +19,7 @@ namespace tarnvale::testing {
 namespace {
 namespace fs = std::filesystem;
 
-constexpr int kShards = 3;
+constexpr int kShards = 3;  // as in tests/data/e2e/workflow_config.yaml
 
 TEST(Workflow, ShardedTraitsGiveWhatSingleInvocationsGiveAndDeclareEveryFile) {
     ScratchDir dir;
@@ -50,19 +50,12 @@ TEST(Workflow, ShardedTraitsGiveWhatSingleInvocationsGiveAndDeclareEveryFile) {
     for (const std::string& n : net.module) labels += n + "\tL-" + n + "\n";
     dir.Write("work/labels.tsv", labels);
 
-    // Every output the options can give but the drawing (whose SVG depends
-    // on Graphviz): reports, Cytoscape and GraphML files, both tables,
-    // enrichment, the summary and the page.
-    dir.Write("config.yaml", std::string("program: '") + TARNVALE_BINARY +
-                                 "'\nnetwork: net.sif\nassociation: a.txt\n"
-                                 "traits:\n  planted: planted.txt\n  rotated: rotated.txt\n"
-                                 "seed: 11\nshards: " +
-                                 std::to_string(kShards) +
-                                 "\nthreads: 1\noutput: results\n"
-                                 "options:\n  n: 1500\n  kmax: 10\n  imax: 100\n  degree: 2\n"
-                                 "  nmax: 3\n  permutations: 7\n  ensemble: 4\n  summary: true\n"
-                                 "  cytoscape: true\n  graphml: true\n  html: true\n"
-                                 "  gene-sets: sets.gmt\n  labels: labels.tsv\n");
+    // Every output the options can give (tests/data/e2e/workflow_config.yaml)
+    // but the drawing (whose SVG depends on Graphviz): reports, Cytoscape and
+    // GraphML files, both tables, enrichment, the summary and the page.
+    dir.Write("config.yaml",
+              std::string("program: '") + TARNVALE_BINARY + "'\n" +
+                  ReadFile(std::string(TARNVALE_TEST_DATA) + "/e2e/workflow_config.yaml"));
     // Snakemake writes .snakemake/ in its working folder and caches under
     // HOME: both stay in the scratch folder.
     const std::string scratch = dir.path().string();
