@@ -67,8 +67,10 @@ void ExpectStdoutMatchesReport(const std::string& out, const std::string& report
 // The stability table is ordered by fraction, highest first, then by name,
 // and the line after the run counts the ranked groups' nodes (the first
 // `ranked` groups of the report) with a fraction of at least one half.
-void ExpectStabilityAgrees(const std::string& table, const std::string& out, char run,
-                           const std::string& report, std::size_t ranked) {
+// Returns the fractions by name.
+std::map<std::string, double> ExpectStabilityAgrees(const std::string& table,
+                                                    const std::string& out, char run,
+                                                    const std::string& report, std::size_t ranked) {
     std::map<std::string, double> fraction;
     std::vector<std::pair<double, std::string>> order;  // minus the fraction, the name
     for (auto& f : ReadTable(table))
@@ -84,6 +86,7 @@ void ExpectStabilityAgrees(const std::string& table, const std::string& out, cha
                        " of the " + std::to_string(nodes) + " nodes of its ranked groups"),
               std::string::npos)
         << stable << " of " << nodes;
+    return fraction;
 }
 
 class PlantedModule : public ::testing::Test {
@@ -110,7 +113,7 @@ std::vector<std::string> PlainLines(const std::string& out) {
 // ensemble, the summary and the exports on two threads, which only add files
 // and lines (that the number of threads changes no file is shards_test.cpp's);
 // and with a low hub degree, which reaches the search and changes the runs.
-TEST_F(PlantedModule, PermutationsStabilityAndExportsOnAnyThreads) {
+TEST_F(PlantedModule, PermutationsStabilityAndExportsOfTheModule) {
     const std::string search = "-n 3000 -p 2 -r 2 -g 3";
     ScratchDir plainDir, dir, hubDir;
     const RunResult plain = RunIn(plainDir, files_, kRunSeed, Split(search, ' ')),
@@ -154,14 +157,11 @@ TEST_F(PlantedModule, PermutationsStabilityAndExportsOnAnyThreads) {
             return std::count(net_.module.begin(), net_.module.end(), n.name) > 0;
         });
     EXPECT_GE(4 * planted, 3 * kModuleNodes) << report;
-    std::map<std::string, double> fraction;
-    for (auto& f : ReadTable(dir.Read("outA.stability.tsv")))
-        fraction[f["name"]] = std::stod(f["fraction"]);
+    auto fraction = ExpectStabilityAgrees(dir.Read("outA.stability.tsv"), r.out, 'A', report, 3);
     for (const auto& n : net_.module) EXPECT_GE(fraction[n], 0.9) << n;
-    ExpectStabilityAgrees(dir.Read("outA.stability.tsv"), r.out, 'A', report, 3);
     // In both runs the module's group has the smallest family-wise p-value
-    // that 19 permutation chains can give (1 / 20), and the other ranked groups none
-    // as small; the printed lines say what the table says.
+    // that 19 permutation chains can give (1 / 20), and the other ranked
+    // groups none as small; the printed lines say what the table says.
     for (const auto& [run, groups] : {std::pair{"A", a.groups}, {"B", b.groups}}) {
         SCOPED_TRACE(run);
         // (The table's format and p-values: tests/analysis/permutation_test.cpp.)
