@@ -208,12 +208,10 @@ TEST(MappingWarning, NamesTheFirstUnusedIdentifiersWhenFewerThanATenthOfTheNodes
         {30, 2,
          "TP53 0.01\nP1 0.2\nBRCA1 0.03\nTP53 0.5\nEGFR 0.04\nMYC 0.05\nKRAS 0.06\nPTEN 0.07\n",
          "2 of 30 nodes found a p-value; the p-value file holds 7 identifiers, of which 6 match no "
-         "node "
-         "(for example TP53, BRCA1, EGFR, MYC, KRAS)"},
+         "node (for example TP53, BRCA1, EGFR, MYC, KRAS)"},
         {50, 1, "P0 0.1\n\x1b[2J\t0.2\n" + std::string(100, 'G') + "\t0.3\n",
          "1 of 50 nodes found a p-value; the p-value file holds 3 identifiers, of which 2 match no "
-         "node "
-         "(\\x1b[2J, " +
+         "node (\\x1b[2J, " +
              std::string(kMaxShown, 'G') + "...)"},
         // Identifiers reached through the association file are used.
         {40, 1, "TP53 0.01\n",
