@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -89,19 +90,16 @@ TEST_F(HtmlReport, PageHoldsTheInvocationAndEveryRankedGroupAndChangesNothingEls
     // out, but those that change no result, so that a page is the same for
     // any number of threads and for a merge of shards (shards_test.cpp).
     const std::string help = RunTarnvale({"--help"}, dir_.path()).out;
+    const std::set<std::string> unlisted{"--help",    "--version", "--ignore_rest",
+                                         "--threads", "--shard",   "--merge"};
+    const std::regex option("--[A-Za-z][A-Za-z_-]*");
     std::size_t options = 0;
-    for (auto at = help.find("--"); at != std::string::npos; at = help.find("--", at + 2)) {
-        const std::string name =
-            help.substr(at, help.find_first_not_of(
-                                "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ-_", at + 2) -
-                                at);
-        if (name.size() < 3 || name == "--help" || name == "--version" || name == "--ignore_rest" ||
-            name == "--threads" || name == "--shard" || name == "--merge")
-            continue;
+    for (std::sregex_iterator m(help.begin(), help.end(), option), end; m != end; ++m) {
+        if (unlisted.count(m->str())) continue;
         ++options;
-        EXPECT_TRUE(page.find(name + "</dt>") != std::string::npos ||
-                    page.find(name + ")</dt>") != std::string::npos)
-            << name;
+        EXPECT_TRUE(page.find(m->str() + "</dt>") != std::string::npos ||
+                    page.find(m->str() + ")</dt>") != std::string::npos)
+            << m->str();
     }
     EXPECT_GE(options, 20u);
 
