@@ -51,11 +51,9 @@ protected:
 TEST_F(Enrichment, MatchingCountsEachNodeOnceAndFiltersBySizeInTheUniverse) {
     EXPECT_EQ(keys.at(3), (std::vector<std::string>{"g3", "ID3", "X3"}));
     EXPECT_EQ(keys.at(4), (std::vector<std::string>{"L4", "g4"}));
-    EXPECT_EQ(matched.universeSize, 20);
+    // The universe's size and the sets left out are the message's.
     EXPECT_EQ(matched.source, (std::vector<std::size_t>{3, 4, 5, 6}));
     EXPECT_EQ(matched.size, (std::vector<std::int64_t>{4, 2, 6, 2}));  // A: g1, g3, g4, g5
-    EXPECT_EQ(matched.tooSmall, 2u);
-    EXPECT_EQ(matched.tooLarge, 1u);
     std::ostringstream out;
     PrintGeneSetMatching(out, "s.gmt", matched, options);
     EXPECT_EQ(out.str(),
@@ -78,8 +76,9 @@ TEST_F(Enrichment, MatchingCountsEachNodeOnceAndFiltersBySizeInTheUniverse) {
 TEST_F(Enrichment, GroupRowsQValuesAndTheTable) {
     // g20 lies outside the universe and g3 comes twice: n = 6. Exact p, q of
     // the rows of each group, in their order (by p); the table shows the rest.
-    const auto first = EnrichGroup(matched, 0, {1, 3, 4, 20, 3, 10, 11, 7});
-    auto second = EnrichGroup(matched, 1, {13, 12, 11, 10, 2, 1});
+    const std::vector<NodeId> one = {1, 3, 4, 20, 3, 10, 11, 7}, two = {13, 12, 11, 10, 2, 1};
+    const auto first = EnrichGroup(matched, 0, one);
+    auto second = EnrichGroup(matched, 1, two);
     ASSERT_EQ(first.size(), 2u);
     ASSERT_EQ(second.size(), 2u);
     const std::pair<const EnrichmentRow*, std::array<double, 3>> expected[] = {
@@ -97,28 +96,23 @@ TEST_F(Enrichment, GroupRowsQValuesAndTheTable) {
         EXPECT_NEAR(std::exp(row->logQ), values[2], 1e-13) << values[0];
     }
 
-    // The cheap statistic is the rows' own -log p, in set order.
-    const std::vector<SetStatistic> statistics =
-        EnrichmentStatistics(matched, {13, 12, 11, 10, 2, 1});
-    ASSERT_EQ(statistics.size(), 2u);
-    EXPECT_EQ(statistics[0].set, 4u);
-    EXPECT_EQ(statistics[0].value, -second[1].logP);
-    EXPECT_EQ(statistics[1].set, 5u);
-    EXPECT_EQ(statistics[1].value, -second[0].logP);
-    // A chain holds each set once, at its best over the ranked groups: set
-    // C (5) from the second group, set A (3) from the first, B (4) from the
-    // second, whatever the groups' order.
-    for (const auto& groups :
-         {std::vector<std::vector<NodeId>>{{1, 3, 4, 20, 3, 10, 11, 7}, {13, 12, 11, 10, 2, 1}},
-          std::vector<std::vector<NodeId>>{{13, 12, 11, 10, 2, 1}, {1, 3, 4, 20, 3, 10, 11, 7}}}) {
-        const std::vector<SetStatistic> best = BestStatistics(matched, groups);
-        ASSERT_EQ(best.size(), 3u);
-        EXPECT_EQ(best[0].set, 3u);
-        EXPECT_EQ(best[0].value, -first[0].logP);
-        EXPECT_EQ(best[1].set, 4u);
-        EXPECT_EQ(best[2].set, 5u);
-        EXPECT_EQ(best[2].value, std::max(-first[1].logP, -second[0].logP));
-    }
+    // The cheap statistic is the rows' own -log p, in set order. A chain
+    // holds each set once, at its best over the ranked groups: set C (5) from
+    // the second group, set A (3) from the first, B (4) from the second,
+    // whatever the groups' order.
+    using Pairs = std::vector<std::pair<std::size_t, double>>;
+    auto pairs = [](const std::vector<SetStatistic>& v) {
+        Pairs result;
+        for (const SetStatistic& s : v) result.emplace_back(s.set, s.value);
+        return result;
+    };
+    EXPECT_EQ(pairs(EnrichmentStatistics(matched, two)),
+              (Pairs{{4, -second[1].logP}, {5, -second[0].logP}}));
+    for (const auto& groups : {std::vector{one, two}, std::vector{two, one}})
+        EXPECT_EQ(pairs(BestStatistics(matched, groups)),
+                  (Pairs{{3, -first[0].logP},
+                         {4, -second[1].logP},
+                         {5, std::max(-first[1].logP, -second[0].logP)}}));
 
     second[1].empiricalP = 0.25;
     std::vector<EnrichmentRow> rows = {second[1], first[1], first[0], second[0]};
@@ -135,35 +129,33 @@ TEST_F(Enrichment, GroupRowsQValuesAndTheTable) {
 }
 
 TEST(EnrichmentStatistic, EmpiricalPValuesCountChainsThatReachTheRow) {
-    EnrichmentRow reached, never, certain;
-    reached.set = 5;
-    reached.logP = -7.5;
-    never.set = 9;
-    never.logP = -2;
-    certain.set = 5;
-    certain.logP = 0;  // p = 1: every chain reaches it
+    auto row = [](std::size_t set, double logP) {
+        EnrichmentRow r;
+        r.set = set;
+        r.logP = logP;
+        return r;
+    };
     const std::vector<std::vector<SetStatistic>> chains = {
         {{5, 7.5}},                         // the same value
         {{2, 30}, {5, 7.5 * (1 - 1e-12)}},  // short by rounding only
         {{5, 7.4999}, {9, 1.9}},            // short
         {},                                 // no set met twice: all 0
     };
-    const std::vector<double> p = EmpiricalPValues({reached, never, certain}, chains);
-    EXPECT_EQ(p, (std::vector<double>{3.0 / 5, 1.0 / 5, 5.0 / 5}));
-    EXPECT_EQ(EmpiricalPValues({reached}, {}), (std::vector<double>{1.0}));
+    // The last row has p = 1: every chain reaches it.
+    EXPECT_EQ(EmpiricalPValues({row(5, -7.5), row(9, -2), row(5, 0)}, chains),
+              (std::vector<double>{3.0 / 5, 1.0 / 5, 5.0 / 5}));
+    EXPECT_EQ(EmpiricalPValues({row(5, -7.5)}, {}), (std::vector<double>{1.0}));
 }
 
 TEST(EnrichmentStatistic, ProbabilitiesPrintedFromTheirLogs) {
-    const std::pair<double, const char*> cases[] = {
-        {0, "1"},
-        {std::log(0.25), "0.25"},
-        {-708, "3.30755e-308"},  // still a normal double
-        {-745, "2.82235e-324"},  // exp would give the smallest subnormal, 4.94066e-324
-        {-1000, "5.07596e-435"},
-        {(-400 - 1e-9) * std::log(10.0), "1e-400"},  // 9.99999998e-401 rounds up
-        {-INFINITY, "0"},
-    };
-    for (const auto& [logValue, text] : cases) EXPECT_EQ(ProbabilityText(logValue), text);
+    // -708 is still a normal double; at -745 exp would give the smallest
+    // subnormal, 4.94066e-324; 9.99999998e-401 rounds up to 1e-400. (The
+    // table above shows one far below the double range.)
+    std::string texts;
+    for (double logValue :
+         {0.0, std::log(0.25), -708.0, -745.0, (-400 - 1e-9) * std::log(10.0), -HUGE_VAL})
+        texts += ProbabilityText(logValue) + ' ';
+    EXPECT_EQ(texts, "1 0.25 3.30755e-308 2.82235e-324 1e-400 0 ");
 }
 
 }  // namespace
