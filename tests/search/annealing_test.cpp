@@ -31,66 +31,53 @@ Nodes Selected(const Graph& graph, const NodeMap<bool>& selection) {
     return result;
 }
 
-// A graph with node scores (neutral models), the selection and one run's output.
-struct Net {
-    Net(const std::vector<double>& nodeScores, const std::vector<std::pair<int, int>>& edges) {
-        for (double s : nodeScores) scores[graph.NewNode()] = s;
-        for (auto [a, b] : edges) graph.NewEdge(a, b);
-        context.nodeModel = {0, 1, 1, 0, 0, 0};
-    }
-    AnnealResult Run(std::int64_t iterations, int quenching, int heuristic, float tStart = 2,
-                     float tEnd = 0.01f) {
-        const AnnealOptions options{.iterations = iterations,
-                                    .tStart = tStart,
-                                    .tEnd = tEnd,
-                                    .heuristic = heuristic,
-                                    .quenching = quenching};
-        std::ostringstream out;
-        graph.MakeUndirected();
-        const SearchGraph search(graph, nullptr);
-        const AnnealResult result =
-            AnnealRun(search, {scores, edgeScores, context}, selection, options, kSeed, out);
-        printed = out.str();
-        requenches = 0;
-        for (auto at = printed.find("\nQuenching again..\n"); at != std::string::npos;
-             at = printed.find("\nQuenching again..\n", at + 1))
-            ++requenches;
-        return result;
-    }
-    // Runs start heuristic `number` alone and returns how many words it drew.
-    int Start(int number) {
-        graph.MakeUndirected();
-        Random rng(kSeed);
-        std::ostringstream out;
-        Initialize(number, SearchGraph(graph, nullptr), selection, scores, rng, out);
-        return WordsTaken(rng, kSeed);
-    }
-    Graph graph;
-    NodeMap<double> scores;
-    EdgeMap<float> edgeScores;
-    NodeMap<bool> selection;
-    ScoreContext context;
-    std::string printed;
-    std::uint64_t requenches = 0;
-};
+// A small graph with the given node scores, scored by nodes alone against
+// neutral models.
+ScoredNetwork Small(const std::vector<double>& nodeScores,
+                    const std::vector<std::pair<int, int>>& edges) {
+    ScoredNetwork net;
+    for (double s : nodeScores) net.nodeScores[net.graph.NewNode()] = s;
+    for (auto [a, b] : edges) net.graph.NewEdge(a, b);
+    net.graph.MakeUndirected();
+    net.context.nodeModel = {0, 1, 1, 0, 0, 0};
+    net.search = SearchGraph(net.graph, nullptr);
+    return net;
+}
+
+// One run, its printed lines in `printed`.
+AnnealResult RunOnce(const ScoredNetwork& net, NodeMap<bool>& selection,
+                     const AnnealOptions& options, std::string& printed) {
+    std::ostringstream out;
+    const AnnealResult result = AnnealRun(net.search, net.Inputs(), selection, options, kSeed, out);
+    printed = out.str();
+    return result;
+}
 
 TEST(Anneal, StartLinesCoolingFactorAndTheRepeatedQuench) {
     // Equal scores on a complete graph of four: LowerBound selects all (its
     // deviation of 0 prints the StdDev message), and every first move leaves
     // a triangle, which beats the absent score of the start.
-    Net net({-1, -1, -1, -1}, {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}});
-    EXPECT_FLOAT_EQ(net.Run(1, 0, 5, 1, 0.25f).bestScore, -1.7320508f);
-    EXPECT_EQ(net.printed.substr(0, 10), "\nr= 0.25\nH");
-    EXPECT_TRUE(net.printed.ends_with("initialization: done!\nStart SA\n0:\t3\t-1.73205\n"));
-    EXPECT_EQ(Selected(net.graph, net.selection).size(), 3u);
+    const ScoredNetwork net =
+        Small({-1, -1, -1, -1}, {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}});
+    NodeMap<bool> selection, pathSelection;
+    std::string printed;
+    const AnnealOptions one{
+        .iterations = 1, .tStart = 1, .tEnd = 0.25f, .heuristic = 5, .quenching = 0};
+    EXPECT_FLOAT_EQ(RunOnce(net, selection, one, printed).bestScore, -1.7320508f);
+    EXPECT_EQ(printed.substr(0, 10), "\nr= 0.25\nH");
+    EXPECT_TRUE(printed.ends_with("initialization: done!\nStart SA\n0:\t3\t-1.73205\n"));
+    EXPECT_EQ(Selected(net.graph, selection).size(), 3u);
     // Path 0-1-2 with scores 3, 2, 1. The approximation starts from {0}; the
     // quench pass accepts {0,1} (5/sqrt 2 = 3.536) and rejects {0,1,2}
-    // (6/sqrt 3 = 3.464), so a second pass follows and accepts nothing: it
-    // must compare against 3.536, not start over from the absent score.
-    Net path({3, 2, 1}, {{0, 1}, {1, 2}});
-    EXPECT_FLOAT_EQ(path.Run(0, 1, 6).bestScore, 5.0f / std::sqrt(2.0f));
-    EXPECT_EQ(path.requenches, 1u);
-    EXPECT_EQ(Selected(path.graph, path.selection), (Nodes{0, 1}));
+    // (6/sqrt 3 = 3.464), so a second pass follows (once) and accepts nothing:
+    // it must compare against 3.536, not start over from the absent score.
+    const ScoredNetwork path = Small({3, 2, 1}, {{0, 1}, {1, 2}});
+    const AnnealOptions quench{.iterations = 0, .heuristic = 6, .quenching = 1};
+    EXPECT_FLOAT_EQ(RunOnce(path, pathSelection, quench, printed).bestScore,
+                    5.0f / std::sqrt(2.0f));
+    const auto again = printed.find("\nQuenching again..\n");
+    EXPECT_TRUE(again != std::string::npos && again == printed.rfind("\nQuenching again..\n"));
+    EXPECT_EQ(Selected(path.graph, pathSelection), (Nodes{0, 1}));
 }
 
 // Path 0-1-2-3 with scores 1, -1, 1, -1 and an isolated node 4 of score 0:
@@ -101,16 +88,20 @@ TEST(Initialize, ChanceStartsDecideEachNodeByItsDrawInNodeOrder) {
     const double t[] = {-1, std::sqrt(2.0), -std::sqrt(2.0), 1, NAN};
     auto tail = [](double z) { return static_cast<float>(1.0 - NormCdf(z)); };
     for (int number : {1, 2, 3, 4}) {
-        Net s({1, -1, 1, -1, 0}, {{0, 1}, {1, 2}, {2, 3}});
-        s.selection[2] = true;  // Random never clears a flag; the others overwrite it
-        EXPECT_EQ(s.Start(number), 5) << number;
+        const ScoredNetwork s = Small({1, -1, 1, -1, 0}, {{0, 1}, {1, 2}, {2, 3}});
+        NodeMap<bool> selection;
+        selection[2] = true;  // Random never clears a flag; the others overwrite it
+        Random rng(kSeed);
+        std::ostringstream out;
+        Initialize(number, s.search, selection, s.nodeScores, rng, out);
+        EXPECT_EQ(WordsTaken(rng, kSeed), 5) << number;
         Random replay(kSeed);
         for (NodeId n = 0; n < 5; ++n) {
             const auto u =
                 static_cast<float>(number == 1 ? replay.Integer(0, 1) : replay.Uniform());
-            const bool own = tail(s.scores.get(n)) > u, neighbours = tail(t[n]) > u;
+            const bool own = tail(s.nodeScores.get(n)) > u, neighbours = tail(t[n]) > u;
             const bool expected[] = {u != 0 || n == 2, !own, !neighbours, !(own && neighbours)};
-            EXPECT_EQ(s.selection.get(n), expected[number - 1]) << number << " node " << n;
+            EXPECT_EQ(selection.get(n), expected[number - 1]) << number << " node " << n;
         }
     }
 }
@@ -119,18 +110,17 @@ TEST(Initialize, LocalSearchCut) {
     // Five 3s and five -1s: mean 1, deviation sqrt(40/9). From the first
     // three values the prefix scores 1.643, 1.897, 2.121, then 1.549.
     const FloatList v = {3, 3, 3, 3, 3, -1, -1, -1, -1, -1};
-    const std::pair<float, std::pair<std::size_t, std::string>> cases[] = {
-        {1.0f, {5, ".\n.\n.\n"}},
-        {100.0f, {2, ""}},                        // start not above 0: no growth
-        {-100.0f, {9, ".\n.\n.\n.\n.\n.\n.\n"}},  // still rising at the last value
-        // The start is the mean of all three first values, 3, above 2.5; it
-        // grows while the mean stays above 2.5 (up to 14/6).
-        {2.5f, {5, ".\n.\n.\n"}},
-    };
-    for (const auto& [mu, expected] : cases) {
+    // At 100 the start is not above 0: no growth. At -100 the score still
+    // rises at the last value. At 2.5 the start is the mean of all three first
+    // values, 3, above 2.5; it grows while the mean stays above 2.5 (up to 14/6).
+    // One dot a line per value taken after the first three.
+    const std::pair<float, std::size_t> cases[] = {{1.0f, 5}, {100.0f, 2}, {-100.0f, 9}, {2.5f, 5}};
+    for (const auto& [mu, cut] : cases) {
         std::ostringstream out;
-        EXPECT_EQ(LocalSearchCutIndex(v, mu, std::sqrt(40.0f / 9.0f), out), expected.first) << mu;
-        EXPECT_EQ(out.str(), expected.second) << mu;
+        EXPECT_EQ(LocalSearchCutIndex(v, mu, std::sqrt(40.0f / 9.0f), out), cut) << mu;
+        std::string dots;
+        for (std::size_t k = 3; k <= cut; ++k) dots += ".\n";
+        EXPECT_EQ(out.str(), dots) << mu;
     }
 }
 
@@ -157,29 +147,21 @@ void ExpectSameRun(int n, int m, int hubs, Scores kind, bool nodeOnly, int hub, 
             << result.steps;
         outcomes[evaluation == StepEvaluation::Incremental] = out.str();
     }
+    // n, m, kind, node-only, hub, heuristic, quenching, nmax, N
     EXPECT_EQ(outcomes[1], outcomes[0])
-        << n << " nodes, " << m << " edges, scores " << static_cast<int>(kind)
-        << (nodeOnly ? ", node-only" : ", with edges") << ", hub " << hub << ", heuristic "
-        << heuristic << ", quenching " << quenching << ", nmax " << nmax << ", N " << iterations;
+        << n << ' ' << m << ' ' << static_cast<int>(kind) << ' ' << nodeOnly << ' ' << hub << ' '
+        << heuristic << ' ' << quenching << ' ' << nmax << ' ' << iterations;
 }
 
 // Only selecting a node of degree above the hub value, while the search has
 // a best group, cuts its neighbours loose: a degree equal to it is no hub.
 TEST(HubRule, OnlyANewlySelectedNodeAboveTheHubDegreeWithABestGroup) {
-    struct Row {
-        bool best, selected;
-        std::int64_t degree;
-        int hub;
-        bool hubMove;
-    };
-    for (const Row& r : std::vector<Row>{{true, true, 101, 100, true},
-                                         {true, true, 100, 100, false},
-                                         {false, true, 500, 100, false},
-                                         {true, false, 500, 100, false},
-                                         {true, true, 1, 0, true},
-                                         {true, true, 0, 0, false}})
-        EXPECT_EQ(IsHubMove(r.best, r.selected, r.degree, r.hub), r.hubMove)
-            << r.best << r.selected << ' ' << r.degree << ' ' << r.hub;
+    EXPECT_TRUE(IsHubMove(true, true, 101, 100));
+    EXPECT_FALSE(IsHubMove(true, true, 100, 100));
+    EXPECT_FALSE(IsHubMove(false, true, 500, 100));  // no best group yet
+    EXPECT_FALSE(IsHubMove(true, false, 500, 100));  // a node let go
+    EXPECT_TRUE(IsHubMove(true, true, 1, 0));
+    EXPECT_FALSE(IsHubMove(true, true, 0, 0));
 }
 
 TEST(StepEvaluation, IncrementalRunIsTheFromScratchRun) {

@@ -40,7 +40,7 @@ TEST(SubnetworkScore, PartsCorrectedByTheirModelsAtTheGroupSize) {
 TEST(Accept, RankedListsAndTheDrawsTheyTake) {
     // At kHot a worse entry's chance rounds to 1, above every draw; at kCold
     // to 0, below every draw; so outcomes do not depend on the draws.
-    constexpr float kHot = 1e9f, kCold = 1e-9f;
+    constexpr float kHot = 1e9f, kCold = 1e-9f, kNaN = std::numeric_limits<float>::quiet_NaN();
     struct Case {
         std::string name;
         std::vector<float> proposal, current;
@@ -54,12 +54,7 @@ TEST(Accept, RankedListsAndTheDrawsTheyTake) {
         {"equal entries pass on", {5, 2, 1.5f}, {5, 2, 1}, 1, true, 0},
         {"worse passes, then better", {4, 1, 3}, {5, 2, 2}, kHot, true, 2},
         {"worse fails at once", {4, 9, 9}, {5, 2, 2}, kCold, false, 1},
-        {"not a number counts as worse",
-         {std::numeric_limits<float>::quiet_NaN(), 9},
-         {5, 2},
-         kHot,
-         false,
-         1},
+        {"not a number counts as worse", {kNaN, 9}, {5, 2}, kHot, false, 1},
         {"T=0 first difference higher", {5, 3}, {5, 2}, 0, true, 0},
         {"single better entry draws and passes", {3}, {2}, kCold, true, 1},
     };
