@@ -1,6 +1,11 @@
 // The read-only network of a run: what a subgraph induced by a selection
 // gives must be what deleting every other node of the graph gives, since the
-// runs after the first search the previous run's selection.
+// runs after the first search the previous run's selection; and the
+// components the from-scratch evaluation of a selection finds in it. (The
+// group tracker, which keeps components, sums and ranking up to date move by
+// move, is checked by the step evaluation test in annealing_test.cpp: whole
+// runs with it must be the runs that evaluate every state from scratch, on
+// random networks of every score kind, with moves applied, committed and undone.)
 
 #include "search/search_graph.hpp"
 
@@ -11,6 +16,7 @@
 #include <string>
 
 #include "network/preparation.hpp"
+#include "search/evaluate.hpp"
 #include "search/random_network.hpp"
 
 namespace tarnvale {
@@ -52,8 +58,8 @@ std::string Facts(const SearchGraph& g) {
 // Random graphs with loops, repeated pairs and deleted nodes; selections of
 // every density. The induced subgraph, with and without edge scores, must
 // match the graph cut down by deletion. (The components under a mask, which
-// the evaluation of a selection takes, are pinned by the group tracker's
-// test: its tracker, which never calls Components, must rank as they do.)
+// the from-scratch evaluation takes, are pinned by the step evaluation test:
+// the group tracker, which never calls Components, must give the same runs.)
 TEST(SearchGraph, InducedSubgraphIsTheGraphWithTheOtherNodesDeleted) {
     std::mt19937 rng(20261209);
     for (int round = 0; round < 12; ++round) {
@@ -73,6 +79,24 @@ TEST(SearchGraph, InducedSubgraphIsTheGraphWithTheOtherNodesDeleted) {
             EXPECT_EQ(Facts(net.search.Induced(keep, keepEdges)), Facts(expected));
         }
     }
+}
+
+// Only selected nodes with a selected neighbour (a loop counts) make up the
+// components: two ends of a path without their middle are none, a selected
+// node with a loop is one, and a selected pair is one with a group.
+TEST(Evaluate, ComponentsHoldOnlyNodesWithASelectedNeighbour) {
+    std::mt19937 rng(90210);
+    ScoredNetwork net = Build(8, {{1, 2}, {2, 3}, {4, 4}, {5, 6}}, Scores::Normal, false, rng);
+    NodeMap<bool> selection;
+    selection[1] = selection[3] = true;
+    EXPECT_EQ(Evaluate(net.search, selection, net.Inputs()).components, 0u);
+    selection[4] = true;
+    EXPECT_EQ(Evaluate(net.search, selection, net.Inputs()).components, 1u);
+    selection[5] = selection[6] = true;
+    const Evaluation both = Evaluate(net.search, selection, net.Inputs());
+    EXPECT_EQ(both.components, 2u);
+    ASSERT_EQ(both.groups.size(), 1u);
+    EXPECT_EQ(both.groups[0].nodes.size(), 2u);
 }
 
 }  // namespace
