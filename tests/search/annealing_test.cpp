@@ -1,7 +1,8 @@
 // The start heuristics against the chances and cuts worked out by hand, the
 // annealing run's cooling factor and quench passes on small graphs, and whole
-// runs with the incremental step evaluation against the
-// from-scratch one on random networks.
+// runs with the incremental step evaluation (the group tracker) against the
+// from-scratch one on random networks. Last, the subnetwork score of a group
+// and the rule that accepts or rejects a proposed state.
 
 #include "search/annealing.hpp"
 
@@ -9,12 +10,15 @@
 
 #include <bit>
 #include <cmath>
+#include <limits>
 #include <sstream>
 #include <string>
 
+#include "search/acceptance.hpp"
 #include "search/evaluate.hpp"
 #include "search/heuristics.hpp"
 #include "search/random_network.hpp"
+#include "search/subnetwork_score.hpp"
 #include "stats/normal.hpp"
 
 namespace tarnvale {
@@ -193,6 +197,55 @@ TEST(StepEvaluation, IncrementalRunIsTheFromScratchRun) {
             ExpectSameRun(80, 110, 4, Scores::Few, true, hub, 1 + nmax % 4, 1, nmax, 700, rng);
     // A longer run on a denser graph.
     ExpectSameRun(200, 900, 8, Scores::Normal, false, 100, 7, 0, 3, 3000, rng);
+}
+
+const BackgroundModel kNeutral = {0, 1, 1, 0, 0, 0};  // the part is GroupScore
+
+TEST(SubnetworkScore, PartsCorrectedByTheirModelsAtTheGroupSize) {
+    // MeanAt(k) = 0.5 k and SdAt(k) = 0.25 k: at size 2, (sqrt 2 - 1) / 0.5;
+    // edge scores are ignored.
+    const ScoreContext linear{{0, 1, 0.25f, 1, 0.5f, 1}, kNeutral, true};
+    EXPECT_NEAR(SubnetworkScore({1, 1}, {100}, linear), (std::sqrt(2.0) - 1.0) / 0.5, 1e-5);
+    // Node part 2 / sqrt 4 = 1, edge part 1 / sqrt 1 = 1: 2 over sqrt 2.
+    EXPECT_EQ(
+        SubnetworkScore({0.5f, 0.5f, 0.5f, 0.5f}, {1}, ScoreContext{kNeutral, kNeutral, false}),
+        static_cast<float>(2.0 / std::sqrt(2.0)));
+    // Two nodes, one edge. Node part: GroupScore(2, 2) = 2.828 less MeanAt(2)
+    // = 2. Edge part: GroupScore({5}; 1, 2) = 2 less MeanAt(1) = 3, over
+    // SdAt(1) = 0.5, giving -2.
+    const BackgroundModel nodes = {0, 1, 1, 0, 1, 1}, edges = {1, 2, 0.5f, 0, 3, 1};
+    const double expected = (2.0 * std::sqrt(2.0) - 2.0 - 2.0) / std::sqrt(2.0);
+    EXPECT_NEAR(SubnetworkScore({2, 2}, {5}, ScoreContext{nodes, edges, false}), expected, 1e-5);
+    EXPECT_GT(std::abs(SubnetworkScore({2, 2}, {5}, ScoreContext{edges, nodes, false}) - expected),
+              0.1);
+}
+
+TEST(Accept, RankedListsAndTheDrawsTheyTake) {
+    // At kHot a worse entry's chance rounds to 1, above every draw; at kCold
+    // to 0, below every draw; so outcomes do not depend on the draws.
+    constexpr float kHot = 1e9f, kCold = 1e-9f, kNaN = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        std::string name;
+        std::vector<float> proposal, current;
+        float T;
+        bool accepted;
+        int draws;
+    };
+    const Case cases[] = {
+        {"better first entry", {5, 1}, {4, 3}, 1, true, 0},
+        {"equal lists", {5, 2, 1}, {5, 2, 1}, kHot, false, 0},
+        {"equal entries pass on", {5, 2, 1.5f}, {5, 2, 1}, 1, true, 0},
+        {"worse passes, then better", {4, 1, 3}, {5, 2, 2}, kHot, true, 2},
+        {"worse fails at once", {4, 9, 9}, {5, 2, 2}, kCold, false, 1},
+        {"not a number counts as worse", {kNaN, 9}, {5, 2}, kHot, false, 1},
+        {"T=0 first difference higher", {5, 3}, {5, 2}, 0, true, 0},
+        {"single better entry draws and passes", {3}, {2}, kCold, true, 1},
+    };
+    for (const Case& c : cases) {
+        Random rng(20240611u);
+        EXPECT_EQ(Accept(c.proposal, c.current, c.T, rng), c.accepted) << c.name;
+        EXPECT_EQ(WordsTaken(rng, 20240611u), c.draws) << c.name;
+    }
 }
 
 }  // namespace
