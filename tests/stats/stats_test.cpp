@@ -144,10 +144,9 @@ TEST(Background, FastSamplingEqualsBuildingEveryGroupBitForBit) {
             Random fast(kSeed, wide);
             std::ostringstream fastOut;
             const auto result = CalculateBackground(*scores, kmax, imax, fast, fastOut);
-            for (std::size_t i = 0; i < 5; ++i)
-                EXPECT_EQ(std::bit_cast<std::uint32_t>(result[i]),
-                          std::bit_cast<std::uint32_t>(expected[i]))
-                    << "kmax " << kmax << ", imax " << imax << ", field " << i << ", wide " << wide;
+            using Bits = std::array<std::uint32_t, 5>;
+            EXPECT_EQ(std::bit_cast<Bits>(result), std::bit_cast<Bits>(expected))
+                << "kmax " << kmax << ", imax " << imax << ", wide " << wide;
             EXPECT_EQ(fastOut.str(), plainOut.str());
             EXPECT_EQ(fast.NextWord(), next) << "both drew as many words";
         }
