@@ -3,16 +3,17 @@
 # stages, each of them the same on every run (nothing random, nothing timed):
 #   1. the layout of every committed C++ file (scripts/check_format.sh);
 #   2. GCC, warnings as errors, optimised as a user builds it (build/):
-#      every test, the million-node scale tests included;
+#      every test;
 #   3. the bundled example, with permutations, ensemble, threads and every
 #      export, under valgrind, which must report no error and no definitely
 #      lost bytes (the stage 2 binary);
 #   4. Clang, warnings as errors, with AddressSanitizer and
-#      UndefinedBehaviorSanitizer (build-clang/): every test but the scale
-#      tests, among them the replay of the fuzz corpora and of every input
-#      a fuzzer ever broke a target with; the libFuzzer targets are built
-#      and run once over those inputs.
-# Fuzzing with random inputs runs on demand: bash fuzz/run.sh SECONDS.
+#      UndefinedBehaviorSanitizer (build-clang/): every test but the
+#      workflow test, among them the replay of the fuzz corpora and of
+#      every input a fuzzer ever broke a target with; the libFuzzer targets
+#      are built and run once over those inputs.
+# Fuzzing with random inputs runs on demand: bash fuzz/run.sh SECONDS; so
+# do the million-node networks: bash bench/scale.sh.
 # Each stage prints its duration and processor time when it ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -68,17 +69,16 @@ valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite -
   examples/string/network.sif build/valgrind/string > build/valgrind/string.log
 echo "valgrind: no error, no definitely lost bytes"
 
-stage "4. Clang build, warnings as errors, sanitizers; every test but the scale tests"
+stage "4. Clang build, warnings as errors, sanitizers; every test but the workflow test"
 # The fuzz option instruments for libFuzzer and adds both sanitizers, so one
 # build serves the tests and the fuzz targets. -O1 with line tables, the
 # usual choice for sanitizers; the test code itself at -O0 (half the build).
 BUILD_DIR=build-clang bash scripts/build.sh -DCMAKE_CXX_COMPILER=clang++ -DTARNVALE_TESTS=ON \
   -DTARNVALE_FUZZ=ON -DTARNVALE_WERROR=ON "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1" \
   -DTARNVALE_TEST_FLAGS=-O0
-# A million nodes under the sanitizers would take minutes; the scale tests
-# ran in stage 2, and so did the workflow test, which tests Snakemake's
-# handling of the jobs more than the program.
-ctest --test-dir build-clang --output-on-failure -j"$(nproc)" --timeout 600 -E '^e2e\.(Scale|Workflow)\.'
+# The workflow test ran in stage 2; it tests Snakemake's handling of the
+# jobs more than the program.
+ctest --test-dir build-clang --output-on-failure -j"$(nproc)" --timeout 600 -E '^e2e\.Workflow\.'
 # Each kept input (corpus and regressions) run once by the libFuzzer target
 # itself, which then makes no input of its own.
 shopt -s nullglob
