@@ -1,7 +1,8 @@
 // Report files appear complete or not at all, and signals wait while one is
-// written, whichever thread they are sent to. Then the progress bar as a person at a terminal sees
-// it: percent, rate, time left and best score, redrawn in place, one line left per finished phase,
-// and nothing at all when standard error is not a terminal.
+// written, whichever thread they are sent to. Then the progress bar as a
+// person at a terminal sees it: percent, rate, time left and best score,
+// redrawn in place, one line left per finished phase, and nothing at all
+// when standard error is not a terminal.
 
 #include "base/output_file.hpp"
 
